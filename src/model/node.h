@@ -1,0 +1,123 @@
+// The Node record and the ring structure of the tree.
+//
+// Siblings form a ring through next/prev that passes through exactly one
+// list head: a Node whose parent link points to itself, with no name and no
+// attributes. Every node of a ring has the ring's head as parent. The top
+// level's head is the Document's embedded root. An element with children
+// has `child` pointing at a separately allocated head whose `child` points
+// back at the element (its owner); a head without owner has child == null.
+// A detached node has parent == null and next == prev == itself; a chain of
+// detached nodes may also form a ring without a head (moved list contents).
+//
+// Every walk over a subtree here is iterative (links, not recursion), so a
+// tree of any depth is destroyed and cloned on a small stack.
+#ifndef SPRIG_MODEL_NODE_H
+#define SPRIG_MODEL_NODE_H
+
+#include <stdint.h>
+
+#include "model/attrib.h"
+#include "notes/note_records.h"
+#include "platform/platform.h"
+
+enum : uint32_t {
+  kKindPlain = 0,
+  kKindElement = 1,
+  kKindEndTag = 2,
+  kKindVoid = 3,
+  kKindEmptyTag = 4,
+  kKindPi = 5,
+  kKindDecl = 6,
+  kKindComment = 7,
+};
+
+struct Node {
+  int32_t tagNumber;  // ordinal of the tag in the source, -1 none
+  uint32_t id;        // NodeId, unique per process until the counter wraps
+  uint32_t kind;
+  int32_t srcStart;   // '<' of the start tag in the source text
+  WCHAR *name;        // absent in list heads
+  char *nameNarrow;
+  uint32_t attribCount;
+  Attrib attribs;     // head of the attribute ring, source order
+  NoteRef refs;       // head of the ring of NoteRefs referring here
+  WCHAR *after;       // text after the node's end up to the next tag
+  char *afterNarrow;
+  WCHAR *inner;       // text between the start tag and first child/end tag
+  char *innerNarrow;
+  int32_t srcEnd;     // behind the whole element
+  int32_t srcTagEnd;  // behind the '>' of the start tag
+  Node *child;        // element: its child-list head; head: its owner
+  Node *parent;       // ring member: its head; head: itself; detached: null
+  Node *next;
+  Node *prev;
+};
+
+inline bool NodeIsListHead(const Node *node) { return node->parent == node; }
+
+// Initialises an embedded or freshly allocated node: initial values, a new
+// NodeId, empty attribute and reference rings, detached.
+void NodeInit(Node *node);
+// A new detached node, or null when memory runs out.
+Node *NodeCreate(void);
+// Destroys a node that is out of any ring, with its whole subtree: texts,
+// attributes, child list; NoteRefs pointing at any destroyed node lose their
+// element. Null ignored.
+void NodeDestroy(Node *node);
+// Frees what an embedded node (a document root) owns, after its ring has
+// been emptied; the record itself is not freed.
+void NodeReleaseEmbedded(Node *node);
+// Destroys every node of the ring of list head `head`; the head survives.
+void NodeDestroyRing(Node *head);
+
+// Text-field setters (UTF-16 length negative: whole text; null: absent).
+// 1, or 0 when memory runs out (field unchanged). Setting the inner text
+// turns kinds 0, 3 and 4 into 1.
+int NodeSetName(Node *node, const WCHAR *text, int32_t length);
+int NodeSetNameA(Node *node, const char *text);  // whole text, CP_ACP
+int NodeSetInner(Node *node, const WCHAR *text, int32_t length);
+int NodeSetInnerA(Node *node, const char *text, int32_t length);  // bytes
+int NodeSetAfter(Node *node, const WCHAR *text, int32_t length);
+int NodeSetAfterA(Node *node, const char *text, int32_t length);
+// Narrow caches (CP_ACP), made on first request; null when absent.
+const char *NodeNameNarrow(Node *node);
+const char *NodeInnerNarrow(Node *node);
+const char *NodeAfterNarrow(Node *node);
+
+// Links item X before / after position P. X is a detached node, a headless
+// ring (inserted whole), or an ownerless list head whose contents are moved
+// (the head is destroyed; an empty head is destroyed and null returned).
+// Inserted nodes take P's parent (P itself when P has none). Returns the
+// first (before) or last (after) inserted node.
+Node *NodeInsertBefore(Node *position, Node *item);
+Node *NodeInsertAfter(Node *position, Node *item);
+// Takes a node out of its ring; it becomes detached.
+void NodeUnlink(Node *node);
+
+// Gives `element` a new empty child list and returns its head, or null when
+// memory runs out. The element must not have one already.
+Node *NodeCreateChildList(Node *element);
+// The owner of list head `head` (null for the root or an ownerless head).
+inline Node *NodeOwner(const Node *head) { return head->child; }
+
+// A new detached node with the name, kind, inner and after texts and the
+// attributes of `node` (no links, positions 0, tag number -1), or null.
+Node *NodeShallowCopy(const Node *node);
+// A detached copy of `node` with its whole subtree (or a detached ownerless
+// list head holding copies of a list head's ring), or null. Every copy gets
+// a new NodeId. Memory exhaustion part-way keeps what was copied.
+Node *NodeDeepClone(const Node *node);
+
+// Attribute shortcuts on a node's ring.
+inline Attrib *NodeAppendAttrib(Node *node, const WCHAR *name, int32_t length,
+                                const int32_t *namePos) {
+  return AttribAppend(&node->attribs, &node->attribCount, name, length, namePos);
+}
+inline Attrib *NodeFindAttrib(Node *node, const WCHAR *name) {
+  return AttribFind(&node->attribs, name);
+}
+
+// The process-wide NodeId counter (starts at 1; wraps silently).
+uint32_t PeekNextNodeId(void);
+
+#endif

@@ -1,0 +1,76 @@
+// Text blocks, conversions between UTF-16 and code-page text, the two
+// process-wide result rings, dual-form text and the text-conversion flag word.
+//
+// Every text the library stores or hands out lives in a zero-filled
+// global-memory block addressed by its locked pointer; FreeBlock recovers the
+// handle. Blocks put into a ring belong to the ring: the 17th put frees the
+// oldest. Everything else returned here belongs to the caller (a record).
+#ifndef SPRIG_TEXT_TEXT_H
+#define SPRIG_TEXT_TEXT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+// Number of slots of every result ring.
+enum { kRingSlots = 16 };
+
+// A zero-filled block of `bytes` bytes, or null when memory runs out.
+void *AllocBlock(size_t bytes);
+// Frees a block made by AllocBlock (or any locked global block); null ignored.
+void FreeBlock(const void *block);
+
+// Length of a UTF-16 text without terminator; null counts as 0.
+int32_t TextLengthW(const WCHAR *text);
+
+// A new block holding at most `length` units of `text` (negative: the whole
+// text), always terminated; stops early at a terminating zero. Null when
+// `text` is null or memory runs out.
+WCHAR *CopyTextW(const WCHAR *text, int32_t length);
+
+// Narrow text of `length` bytes (negative: up to its zero) in `codePage` to a
+// new UTF-16 block of length + 1 units. Null for a null text or no memory; a
+// conversion the code page rejects gives an empty text.
+WCHAR *ToWide(const char *text, int32_t length, UINT codePage);
+
+// UTF-16 text (null: empty) to a new narrow block in `codePage`, 3n + 1 bytes
+// for n units; when the code page needs more (UTF-7), the block is sized to
+// fit so that no text is shortened. `outCount` (may be null) receives the
+// bytes produced. Null when memory runs out.
+char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount);
+
+// ToNarrow, with the block also put into the narrow result ring.
+char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount);
+// Narrow text in CP_ACP (null: empty) to UTF-16 in the wide result ring.
+WCHAR *ToWideRing(const char *text);
+// Put a block into a ring (frees the block it replaces). Null is not put.
+void PutNarrowRing(char *block);
+void PutWideRing(WCHAR *block);
+// Frees every block held by the narrow result ring (a save invalidates them).
+void ReleaseNarrowRing(void);
+
+// A narrow string list (zero-terminated strings ended by an empty one) in
+// CP_ACP to a new UTF-16 string list block; null for null or no memory.
+WCHAR *StringListToWide(const char *list);
+// Number of units of a UTF-16 string list up to and including its final
+// empty string's zero.
+int32_t StringListLengthW(const WCHAR *list);
+
+// Dual-form text: a UTF-16 slot and a narrow slot; the form set last is
+// authoritative, the other is made from it on request and cached.
+int DualSetWide(WCHAR **wide, char **narrow, const WCHAR *text);  // 1, 0 no memory
+int DualSetNarrow(WCHAR **wide, char **narrow, const char *text); // 1, 0 no memory
+const WCHAR *DualGetWide(WCHAR **wide, char **narrow);            // null if none
+const char *DualGetNarrow(WCHAR **wide, char **narrow);           // null if none
+void DualFree(WCHAR **wide, char **narrow);
+
+// Sets a UTF-16 field with narrow cache from CP_ACP text (null: absent).
+// 1, or 0 (nothing changed) when the conversion runs out of memory.
+int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text);
+
+// The process-wide text-conversion flag word.
+uint32_t GetTextConvFlag(void);
+uint32_t SetTextConvFlag(uint32_t value, uint32_t mask); // returns the old word
+
+#endif
