@@ -1,0 +1,123 @@
+// Lifetime of notes: creating and destroying Note records, their pieces and
+// their reference records, and the three entry points the model calls when a
+// cursor is made or closed and when an element is destroyed.
+//
+// A NoteRef holds one count of its document; destroying the record releases
+// that count last, after the record is out of every ring, because the release
+// may write the document back and destroy its tree (whose elements then detach
+// their remaining reference rings through NoteRefsDetachAll).
+#include "notes/note_list.h"
+
+#include "model/document.h"
+#include "text/text.h"
+
+void NoteInitEmpty(Note *note) {
+  note->name = nullptr;
+  note->resultW = nullptr;
+  note->resultA = nullptr;
+  NoteItem *items = &note->items;
+  items->name = nullptr;
+  items->text = nullptr;
+  items->textNarrow = nullptr;
+  items->lineFlag = 0;
+  items->start = -1;
+  items->end = -1;
+  items->ref = nullptr;
+  items->next = items;
+  items->prev = items;
+  note->refChain = nullptr;
+  note->attribCount = 0;
+  AttribInitHead(&note->attribs);
+  note->next = note;
+  note->prev = note;
+}
+
+void NoteRefUnlink(NoteRef *ref) {
+  ref->prev->next = ref->next;
+  ref->next->prev = ref->prev;
+  ref->next = ref;
+  ref->prev = ref;
+}
+
+void NoteRefsDetachAll(NoteRef *head) {
+  if (!head) return;
+  // Each record leaves the ring before the next is looked at, so the loop
+  // ends with the head alone whatever the ring held.
+  while (head->next && head->next != head) {
+    NoteRef *ref = head->next;
+    NoteRefUnlink(ref);
+    ref->element = nullptr;
+  }
+}
+
+Note *NoteCreate(const WCHAR *name) {
+  Note *note = static_cast<Note *>(AllocBlock(sizeof(Note)));
+  if (!note) return nullptr;
+  NoteInitEmpty(note);
+  if (name) {
+    note->name = CopyTextW(name, -1);
+    if (!note->name) {
+      FreeBlock(note);
+      return nullptr;
+    }
+  }
+  return note;
+}
+
+void NoteLinkLast(Note *head, Note *note) {
+  note->prev = head->prev;
+  note->next = head;
+  head->prev->next = note;
+  head->prev = note;
+}
+
+void NoteUnlink(Note *note) {
+  note->prev->next = note->next;
+  note->next->prev = note->prev;
+  note->next = note;
+  note->prev = note;
+}
+
+void NoteClearResults(Note *note) {
+  FreeBlock(note->resultW);
+  note->resultW = nullptr;
+  FreeBlock(note->resultA);
+  note->resultA = nullptr;
+}
+
+void NoteDestroy(Note *note) {
+  if (!note) return;
+  NoteUnlink(note);
+  NoteItem *head = &note->items;
+  while (head->next != head) {
+    NoteItem *item = head->next;
+    head->next = item->next;
+    item->next->prev = head;
+    FreeBlock(item->name);
+    DualFree(&item->text, &item->textNarrow);
+    FreeBlock(item);
+  }
+  head->prev = head;
+  AttribDestroyAll(&note->attribs, &note->attribCount);
+  NoteClearResults(note);
+  FreeBlock(note->name);
+  // Take the whole chain first: releasing a document may destroy elements,
+  // which detach (but never free) the records still in their rings.
+  NoteRef *ref = note->refChain;
+  note->refChain = nullptr;
+  while (ref) {
+    NoteRef *older = ref->nextInNote;
+    NoteRefUnlink(ref);
+    Document *document = ref->document;
+    FreeBlock(ref);
+    if (document) DocumentRelease(document);
+    ref = older;
+  }
+  FreeBlock(note);
+}
+
+void NoteDestroyAll(Note *head) {
+  if (!head) return;
+  while (head->next && head->next != head) NoteDestroy(head->next);
+  NoteClearResults(head);
+}
