@@ -13,6 +13,11 @@
 
 #include "platform/platform.h"
 
+// A UTF-16 string literal of type const WCHAR*: WTEXT("xml"). WCHAR is a
+// 16-bit UTF-16 unit on every build (wchar_t on Windows, char16_t elsewhere),
+// so a char16_t literal has the same representation.
+#define WTEXT(s) (reinterpret_cast<const WCHAR *>(u"" s))
+
 // Number of slots of every result ring.
 enum { kRingSlots = 16 };
 
