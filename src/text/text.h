@@ -55,6 +55,19 @@ void PutWideRing(WCHAR *block);
 // Frees every block held by the narrow result ring (a save invalidates them).
 void ReleaseNarrowRing(void);
 
+// A ring of result blocks: `index` names the slot the next put overwrites.
+// Zero-initialised static storage is an empty ring.
+struct ResultRing {
+  void *slots[kRingSlots];
+  int32_t index;
+};
+// Puts `block` into `ring`, freeing the block it replaces; null is not put.
+void PutRing(ResultRing *ring, void *block);
+
+// The library's constant empty strings (never freed, never in a ring).
+const WCHAR *EmptyTextW(void);
+const char *EmptyTextA(void);
+
 // A narrow string list (zero-terminated strings ended by an empty one) in
 // CP_ACP to a new UTF-16 string list block; null for null or no memory.
 WCHAR *StringListToWide(const char *list);

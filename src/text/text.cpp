@@ -1,0 +1,251 @@
+// Text blocks, UTF-16 / code-page conversions, the narrow and wide result
+// rings, string lists, dual-form text and the text-conversion flag word.
+//
+// Every block comes from GlobalAlloc(GPTR) and is addressed by its locked
+// pointer; FreeBlock recovers the handle. A conversion sizes its block once
+// from the source length (n + 1 units, 3n + 1 bytes) and converts once; only
+// when a code page needs more room than that is the size queried, so that no
+// text is ever shortened. Ring slots own their blocks until overwritten.
+#include "text/text.h"
+
+#include <string.h>
+
+namespace {
+
+// The narrow and wide result rings: 16 slots each, the index names the slot
+// the next put overwrites. Both start empty (static zero data).
+ResultRing gNarrowRing;
+ResultRing gWideRing;
+
+// The text-conversion flag word; only the unescaping functions read it.
+uint32_t gTextConvFlag;
+
+const WCHAR kEmptyW[1] = {0};
+const char kEmptyA[1] = {0};
+
+// Largest count the Win32 conversion calls accept in one argument.
+const size_t kMaxCallCount = 0x7FFFFFFF;
+
+int ClampCount(size_t count) {
+  return static_cast<int>(count > kMaxCallCount ? kMaxCallCount : count);
+}
+
+}  // namespace
+
+const WCHAR *EmptyTextW(void) { return kEmptyW; }
+const char *EmptyTextA(void) { return kEmptyA; }
+
+void *AllocBlock(size_t bytes) {
+  if (bytes == 0) bytes = 1;
+  auto handle = GlobalAlloc(GPTR, bytes);
+  if (!handle) return nullptr;
+  void *block = GlobalLock(handle);
+  if (!block) GlobalFree(handle);
+  return block;
+}
+
+void FreeBlock(const void *block) {
+  if (!block) return;
+  GlobalUnlock(GlobalHandle(block));
+  GlobalFree(GlobalHandle(block));
+}
+
+void PutRing(ResultRing *ring, void *block) {
+  if (!block) return;
+  int32_t index = ring->index;
+  if (ring->slots[index]) FreeBlock(ring->slots[index]);
+  ring->slots[index] = block;
+  ring->index = (index + 1) % kRingSlots;
+}
+
+int32_t TextLengthW(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
+
+WCHAR *CopyTextW(const WCHAR *text, int32_t length) {
+  if (!text) return nullptr;
+  if (length < 0) length = lstrlenW(text);
+  // lstrcpynW counts in int, terminator included.
+  if (length >= 0x7FFFFFFF) return nullptr;
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock((static_cast<size_t>(length) + 1) * sizeof(WCHAR)));
+  if (!block) return nullptr;
+  lstrcpynW(block, text, length + 1);
+  return block;
+}
+
+WCHAR *ToWide(const char *text, int32_t length, UINT codePage) {
+  if (!text) return nullptr;
+  if (length < 0) length = lstrlenA(text);
+  size_t units = static_cast<size_t>(length) + 1;
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock(units * sizeof(WCHAR)));
+  if (!block) return nullptr;
+  int count = 0;
+  if (length > 0) {
+    count = MultiByteToWideChar(codePage, 0, text, length, block, ClampCount(units));
+    if (count <= 0) {
+      // Too small only for an exotic code page; a rejected text stays empty.
+      int needed = MultiByteToWideChar(codePage, 0, text, length, nullptr, 0);
+      count = 0;
+      if (needed > 0 && static_cast<size_t>(needed) >= units) {
+        FreeBlock(block);
+        units = static_cast<size_t>(needed) + 1;
+        block = static_cast<WCHAR *>(AllocBlock(units * sizeof(WCHAR)));
+        if (!block) return nullptr;
+        count = MultiByteToWideChar(codePage, 0, text, length, block, ClampCount(units));
+        if (count < 0) count = 0;
+      }
+    }
+  }
+  block[count] = 0;
+  return block;
+}
+
+char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount) {
+  int32_t n = TextLengthW(text);
+  size_t bytes = 3 * static_cast<size_t>(n) + 1;
+  char *block = static_cast<char *>(AllocBlock(bytes));
+  if (!block) return nullptr;
+  int count = 0;
+  if (n > 0) {
+    count = WideCharToMultiByte(codePage, 0, text, n, block, ClampCount(bytes), nullptr, nullptr);
+    if (count <= 0) {
+      // UTF-7 can need more than three bytes a unit: size the block to fit
+      // rather than lose text. A code page that rejects the text gives "".
+      int needed = WideCharToMultiByte(codePage, 0, text, n, nullptr, 0, nullptr, nullptr);
+      count = 0;
+      if (needed > 0 && static_cast<size_t>(needed) >= bytes) {
+        FreeBlock(block);
+        bytes = static_cast<size_t>(needed) + 1;
+        block = static_cast<char *>(AllocBlock(bytes));
+        if (!block) return nullptr;
+        count = WideCharToMultiByte(codePage, 0, text, n, block, ClampCount(bytes), nullptr, nullptr);
+        if (count < 0) count = 0;
+      }
+    }
+  }
+  block[count] = 0;
+  if (outCount) *outCount = count;
+  return block;
+}
+
+char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount) {
+  char *block = ToNarrow(text, codePage, outCount);
+  PutRing(&gNarrowRing, block);
+  return block;
+}
+
+WCHAR *ToWideRing(const char *text) {
+  int32_t length = text ? lstrlenA(text) : 0;
+  size_t units = static_cast<size_t>(length) + 1;
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock(units * sizeof(WCHAR)));
+  if (!block) return nullptr;
+  // The terminator is converted too; a failed conversion leaves the
+  // zero-filled block as an empty text.
+  if (text) MultiByteToWideChar(CP_ACP, 0, text, -1, block, ClampCount(units));
+  block[units - 1] = 0;
+  PutRing(&gWideRing, block);
+  return block;
+}
+
+void PutNarrowRing(char *block) { PutRing(&gNarrowRing, block); }
+void PutWideRing(WCHAR *block) { PutRing(&gWideRing, block); }
+
+void ReleaseNarrowRing(void) {
+  for (int i = 0; i < kRingSlots; ++i) {
+    FreeBlock(gNarrowRing.slots[i]);
+    gNarrowRing.slots[i] = nullptr;
+  }
+}
+
+WCHAR *StringListToWide(const char *list) {
+  if (!list) return nullptr;
+  size_t total = 0;
+  for (const char *s = list; *s; ) {
+    size_t length = strlen(s);
+    total += length + 1;
+    s += length + 1;
+  }
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock((total + 1) * sizeof(WCHAR)));
+  if (!block) return nullptr;
+  // Each string's units never exceed its bytes, so the output stays in the
+  // block; a string the code page rejects ends the list there.
+  WCHAR *out = block;
+  for (const char *s = list; *s; ) {
+    size_t length = strlen(s);
+    int count = MultiByteToWideChar(CP_ACP, 0, s, -1, out, ClampCount(length + 1));
+    if (count <= 0) {
+      *out = 0;
+      return block;
+    }
+    out += count;
+    s += length + 1;
+  }
+  *out = 0;
+  return block;
+}
+
+int32_t StringListLengthW(const WCHAR *list) {
+  if (!list) return 0;
+  const WCHAR *p = list;
+  while (*p) {
+    while (*p) ++p;
+    ++p;  // behind this string's zero
+  }
+  return static_cast<int32_t>(p - list) + 1;
+}
+
+void DualFree(WCHAR **wide, char **narrow) {
+  FreeBlock(*wide);
+  *wide = nullptr;
+  FreeBlock(*narrow);
+  *narrow = nullptr;
+}
+
+int DualSetWide(WCHAR **wide, char **narrow, const WCHAR *text) {
+  DualFree(wide, narrow);
+  if (!text) return 1;
+  *wide = CopyTextW(text, -1);
+  return *wide ? 1 : 0;
+}
+
+int DualSetNarrow(WCHAR **wide, char **narrow, const char *text) {
+  DualFree(wide, narrow);
+  if (!text) return 1;
+  size_t length = strlen(text);
+  char *block = static_cast<char *>(AllocBlock(length + 1));
+  if (!block) return 0;
+  memcpy(block, text, length);
+  block[length] = 0;
+  *narrow = block;
+  return 1;
+}
+
+const WCHAR *DualGetWide(WCHAR **wide, char **narrow) {
+  if (*wide) return *wide;
+  if (!*narrow) return nullptr;
+  *wide = ToWide(*narrow, -1, CP_ACP);
+  return *wide;
+}
+
+const char *DualGetNarrow(WCHAR **wide, char **narrow) {
+  if (*narrow) return *narrow;
+  if (!*wide) return nullptr;
+  *narrow = ToNarrow(*wide, CP_ACP, nullptr);
+  return *narrow;
+}
+
+int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text) {
+  WCHAR *converted = ToWide(text, -1, CP_ACP);
+  if (text && !converted) return 0;
+  FreeBlock(*field);
+  *field = converted;
+  FreeBlock(*cache);
+  *cache = nullptr;
+  return 1;
+}
+
+uint32_t GetTextConvFlag(void) { return gTextConvFlag; }
+
+uint32_t SetTextConvFlag(uint32_t value, uint32_t mask) {
+  uint32_t old = gTextConvFlag;
+  gTextConvFlag = (old & ~mask) | (value & mask);
+  return old;
+}
