@@ -1,0 +1,295 @@
+// Entity escaping and unescaping (the five references of the entity table),
+// the four result rings that own their results, and the case-folding
+// comparisons of the reader.
+//
+// Results belong to each function's own ring: a result stays valid until 16
+// more results of the same function have been made. Null or empty input and
+// allocation failure give the constant empty string, which takes no slot.
+// Only ASCII letters fold; narrow forms keep double-byte characters whole.
+#include "text/escape.h"
+
+#include "text/text.h"
+
+namespace {
+
+// One reference: its name without '&' but with ';', and its character.
+struct EntityW {
+  const WCHAR *name;
+  int32_t length;
+  WCHAR character;
+};
+struct EntityA {
+  const char *name;
+  int32_t length;
+  char character;
+};
+
+const WCHAR kNbspW[] = {'n', 'b', 's', 'p', ';', 0};
+const WCHAR kQuotW[] = {'q', 'u', 'o', 't', ';', 0};
+const WCHAR kAmpW[] = {'a', 'm', 'p', ';', 0};
+const WCHAR kLtW[] = {'l', 't', ';', 0};
+const WCHAR kGtW[] = {'g', 't', ';', 0};
+
+// Walked in this order by all four functions; "nbsp;" stands for a plain
+// space, so escaping turns every space into "&nbsp;".
+const EntityW kEntitiesW[] = {
+    {kNbspW, 5, ' '}, {kQuotW, 5, '"'}, {kAmpW, 4, '&'},
+    {kLtW, 3, '<'},   {kGtW, 3, '>'},   {nullptr, 0, 0},
+};
+const EntityA kEntitiesA[] = {
+    {"nbsp;", 5, ' '}, {"quot;", 5, '"'}, {"amp;", 4, '&'},
+    {"lt;", 3, '<'},   {"gt;", 3, '>'},   {nullptr, 0, 0},
+};
+
+ResultRing gNormalRingW;
+ResultRing gNormalRingA;
+ResultRing gQuoteRingW;
+ResultRing gQuoteRingA;
+
+const uint32_t kKeepControls = 1;  // flag word bit: unescaping keeps TAB LF CR
+
+// ASCII letters to lower case; every other unit unchanged.
+inline unsigned FoldAscii(unsigned c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
+
+inline bool IsLeadByte(char c) {
+  return IsDBCSLeadByte(static_cast<unsigned char>(c)) != 0;
+}
+
+inline bool KeptControl(unsigned c) {
+  return (GetTextConvFlag() & kKeepControls) && (c == 9 || c == 10 || c == 13);
+}
+
+// Naive search from `start`: the pattern at each place until one matches.
+// Used only when the failure table cannot be allocated.
+const WCHAR *FindNoCaseNaive(const WCHAR *text, const WCHAR *pattern) {
+  for (const WCHAR *start = text; *start; ++start) {
+    int32_t i = 0;
+    while (pattern[i] && FoldAscii(start[i]) == FoldAscii(pattern[i])) ++i;
+    if (!pattern[i]) return start;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+const WCHAR *ToNormalStrTemp16W(const WCHAR *text) {
+  if (!text || !*text) return EmptyTextW();
+  int32_t length = TextLengthW(text);
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock((static_cast<size_t>(length) + 1) * sizeof(WCHAR)));
+  if (!block) return EmptyTextW();
+  WCHAR *out = block;
+  const WCHAR *p = text;
+  while (*p) {
+    WCHAR c = *p++;
+    if (c < 0x20) {
+      if (KeptControl(c)) *out++ = c;
+      continue;
+    }
+    if (c == '&') {
+      // An '&' that starts no known reference is dropped.
+      for (const EntityW *e = kEntitiesW; e->name; ++e) {
+        if (CompareNoCaseW(p, e->name, e->length) == 0) {
+          *out++ = e->character;
+          p += e->length;
+          break;
+        }
+      }
+      continue;
+    }
+    *out++ = c;
+  }
+  *out = 0;
+  PutRing(&gNormalRingW, block);
+  return block;
+}
+
+const char *ToNormalStrTemp16A(const char *text) {
+  if (!text || !*text) return EmptyTextA();
+  int32_t length = lstrlenA(text);
+  char *block = static_cast<char *>(AllocBlock(static_cast<size_t>(length) + 1));
+  if (!block) return EmptyTextA();
+  char *out = block;
+  const char *p = text;
+  while (*p) {
+    unsigned char c = static_cast<unsigned char>(*p++);
+    if (c < 0x20) {
+      if (KeptControl(c)) *out++ = static_cast<char>(c);
+      continue;
+    }
+    if (c == '&') {
+      for (const EntityA *e = kEntitiesA; e->name; ++e) {
+        if (CompareNoCaseA(p, e->name, e->length) == 0) {
+          *out++ = e->character;
+          p += e->length;
+          break;
+        }
+      }
+      continue;
+    }
+    *out++ = static_cast<char>(c);
+    // The trail byte of a double-byte character is never an '&' or a control.
+    if (IsLeadByte(static_cast<char>(c)) && *p) *out++ = *p++;
+  }
+  *out = 0;
+  PutRing(&gNormalRingA, block);
+  return block;
+}
+
+const WCHAR *ToQuoteStrTemp16W(const WCHAR *text) {
+  if (!text || !*text) return EmptyTextW();
+  size_t total = 0;
+  for (const WCHAR *p = text; *p; ++p) {
+    size_t need = 1;
+    for (const EntityW *e = kEntitiesW; e->name; ++e) {
+      if (e->character == *p) {
+        need = 1 + static_cast<size_t>(e->length);
+        break;
+      }
+    }
+    total += need;
+  }
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock((total + 1) * sizeof(WCHAR)));
+  if (!block) return EmptyTextW();
+  WCHAR *out = block;
+  for (const WCHAR *p = text; *p; ++p) {
+    const EntityW *row = nullptr;
+    for (const EntityW *e = kEntitiesW; e->name; ++e) {
+      if (e->character == *p) {
+        row = e;
+        break;
+      }
+    }
+    if (!row) {
+      *out++ = *p;
+      continue;
+    }
+    *out++ = '&';
+    for (int32_t i = 0; i < row->length; ++i) *out++ = row->name[i];
+  }
+  *out = 0;
+  PutRing(&gQuoteRingW, block);
+  return block;
+}
+
+const char *ToQuoteStrTemp16A(const char *text) {
+  if (!text || !*text) return EmptyTextA();
+  // Counting pass and writing pass walk the bytes the same way: a double-byte
+  // character is kept whole (neither byte escaped), a lead byte standing last
+  // is dropped.
+  size_t total = 0;
+  for (const char *p = text; *p; ++p) {
+    if (IsLeadByte(*p)) {
+      if (p[1]) {
+        total += 2;
+        ++p;
+      }
+      continue;
+    }
+    size_t need = 1;
+    for (const EntityA *e = kEntitiesA; e->name; ++e) {
+      if (e->character == *p) {
+        need = 1 + static_cast<size_t>(e->length);
+        break;
+      }
+    }
+    total += need;
+  }
+  char *block = static_cast<char *>(AllocBlock(total + 1));
+  if (!block) return EmptyTextA();
+  char *out = block;
+  for (const char *p = text; *p; ++p) {
+    if (IsLeadByte(*p)) {
+      if (p[1]) {
+        *out++ = p[0];
+        *out++ = p[1];
+        ++p;
+      }
+      continue;
+    }
+    const EntityA *row = nullptr;
+    for (const EntityA *e = kEntitiesA; e->name; ++e) {
+      if (e->character == *p) {
+        row = e;
+        break;
+      }
+    }
+    if (!row) {
+      *out++ = *p;
+      continue;
+    }
+    *out++ = '&';
+    for (int32_t i = 0; i < row->length; ++i) *out++ = row->name[i];
+  }
+  *out = 0;
+  PutRing(&gQuoteRingA, block);
+  return block;
+}
+
+int CompareNoCaseW(const WCHAR *text, const WCHAR *pattern, int32_t n) {
+  if (n < 1) return 0;
+  for (int32_t i = 0;; ++i) {
+    if (!pattern[i]) return 0;
+    unsigned t = text[i];
+    unsigned p = pattern[i];
+    if (t != p && FoldAscii(t) != FoldAscii(p)) {
+      return static_cast<int>(t) - static_cast<int>(p);
+    }
+    if (i + 1 >= n) return 0;
+  }
+}
+
+int CompareNoCaseA(const char *text, const char *pattern, int32_t n) {
+  if (n < 1) return 0;
+  const unsigned char *t = reinterpret_cast<const unsigned char *>(text);
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(pattern);
+  int32_t i = 0;
+  for (;;) {
+    if (!p[i]) return 0;
+    if (t[i] != p[i] && FoldAscii(t[i]) != FoldAscii(p[i])) {
+      return static_cast<int>(t[i]) - static_cast<int>(p[i]);
+    }
+    // A double-byte character's trail byte compares exactly and counts too.
+    if (IsDBCSLeadByte(t[i]) && t[i + 1]) {
+      ++i;
+      if (t[i] != p[i]) return static_cast<int>(t[i]) - static_cast<int>(p[i]);
+    }
+    ++i;
+    if (i >= n) return 0;
+  }
+}
+
+const WCHAR *FindNoCaseW(const WCHAR *text, const WCHAR *pattern) {
+  if (!text || !*text || !pattern) return nullptr;
+  int32_t m = TextLengthW(pattern);
+  if (m == 0) return text;
+  // Knuth-Morris-Pratt on folded units, so that a long text with many near
+  // matches stays linear. The failure table lives on the stack for short
+  // patterns; when a long pattern's table cannot be allocated the plain
+  // search gives the same answer.
+  int32_t local[64];
+  int32_t *fail = local;
+  if (m > 64) {
+    fail = static_cast<int32_t *>(AllocBlock(static_cast<size_t>(m) * sizeof(int32_t)));
+    if (!fail) return FindNoCaseNaive(text, pattern);
+  }
+  fail[0] = 0;
+  for (int32_t i = 1, k = 0; i < m; ++i) {
+    while (k > 0 && FoldAscii(pattern[i]) != FoldAscii(pattern[k])) k = fail[k - 1];
+    if (FoldAscii(pattern[i]) == FoldAscii(pattern[k])) ++k;
+    fail[i] = k;
+  }
+  const WCHAR *found = nullptr;
+  int32_t k = 0;
+  for (const WCHAR *p = text; *p; ++p) {
+    while (k > 0 && FoldAscii(*p) != FoldAscii(pattern[k])) k = fail[k - 1];
+    if (FoldAscii(*p) == FoldAscii(pattern[k])) ++k;
+    if (k == m) {
+      found = p - (m - 1);
+      break;
+    }
+  }
+  if (fail != local) FreeBlock(fail);
+  return found;
+}
