@@ -1,0 +1,145 @@
+// Documents and cursors: creation, reference counting with write-back on
+// the last release, the XML declaration of a new document, and the document
+// copy handed out by sgCopyTree.
+#include "model/document.h"
+
+#include "output/writer.h"
+#include "parse/source_text.h"
+#include "text/text.h"
+
+Document *DocumentCreate(uint32_t xmlFlag) {
+  Document *document = static_cast<Document *>(AllocBlock(sizeof(Document)));
+  if (!document) return nullptr;
+  document->fileName = nullptr;
+  document->xmlFlag = xmlFlag;
+  document->encoding = 0;
+  document->source = nullptr;
+  NodeInit(&document->root);
+  document->root.parent = &document->root;
+  document->updateFlag = 0;
+  document->writeOnClose = 1;
+  document->refCount = 0;
+  return document;
+}
+
+int DocumentWriteBack(Document *document) {
+  return SaveDocumentToFileW(document, document->fileName, document->encoding);
+}
+
+void DocumentRelease(Document *document) {
+  if (!document || --document->refCount > 0) return;
+  if (document->fileName) {
+    if (document->writeOnClose && document->updateFlag && document->fileName[0])
+      DocumentWriteBack(document);
+    FreeBlock(document->fileName);
+    document->fileName = nullptr;
+  }
+  DestroySourceText(document->source);
+  document->source = nullptr;
+  Node *root = &document->root;
+  while (root->next != root) {
+    Node *node = root->next;
+    NodeUnlink(node);
+    NodeDestroy(node);
+  }
+  NodeReleaseEmbedded(root);
+  FreeBlock(document);
+}
+
+Document *DocumentCopy(const Document *source) {
+  Document *copy = DocumentCreate(source->xmlFlag);
+  if (!copy) return nullptr;
+  copy->encoding = source->encoding;
+  copy->writeOnClose = 0;
+  const Node *root = &source->root;
+  for (const Node *node = root->next; node != root; node = node->next) {
+    Node *clone = NodeDeepClone(node);
+    if (!clone) break;
+    NodeInsertBefore(&copy->root, clone);
+  }
+  return copy;
+}
+
+void DocumentSetFileName(Document *document, const WCHAR *fileName) {
+  FreeBlock(document->fileName);
+  document->fileName = fileName ? CopyTextW(fileName, -1) : nullptr;
+}
+
+void DocumentSetFileNameA(Document *document, const char *fileName) {
+  FreeBlock(document->fileName);
+  document->fileName = fileName ? ToWide(fileName, -1, CP_ACP) : nullptr;
+}
+
+Cursor *CursorCreate(Document *document) {
+  Cursor *cursor = static_cast<Cursor *>(AllocBlock(sizeof(Cursor)));
+  if (!cursor) return nullptr;
+  NoteInitEmpty(&cursor->notes);
+  cursor->document = document;
+  ++document->refCount;
+  cursor->base = cursor->list = &document->root;
+  cursor->current = document->root.next;  // the root itself when empty
+  cursor->innerTextW = nullptr;
+  cursor->innerTextA = nullptr;
+  return cursor;
+}
+
+// Frees what the cursor owns: its result buffers, its notes (which may
+// release other documents) and the record.
+static void CursorDestroy(Cursor *cursor) {
+  FreeBlock(cursor->innerTextW);
+  FreeBlock(cursor->innerTextA);
+  cursor->innerTextW = nullptr;
+  cursor->innerTextA = nullptr;
+  NoteDestroyAll(&cursor->notes);
+  FreeBlock(cursor);
+}
+
+void CursorClose(Cursor *cursor) {
+  Document *document = cursor->document;
+  cursor->document = nullptr;
+  cursor->base = cursor->list = cursor->current = nullptr;
+  DocumentRelease(document);
+  CursorDestroy(cursor);
+}
+
+void CursorDelete(Cursor *cursor) {
+  FreeBlock(cursor->innerTextW);
+  FreeBlock(cursor->innerTextA);
+  cursor->innerTextW = nullptr;
+  cursor->innerTextA = nullptr;
+  Document *document = cursor->document;
+  cursor->document = nullptr;
+  if (document) {
+    document->writeOnClose = 0;
+    DocumentRelease(document);
+  }
+  cursor->base = cursor->list = cursor->current = nullptr;
+  CursorDestroy(cursor);
+}
+
+int DocumentAddDeclaration(Cursor *cursor, uint32_t encoding) {
+  Document *document = cursor->document;
+  if (!document) return 0;
+  Node *decl = NodeCreate();
+  if (!decl) return 0;
+  decl->kind = kKindPi;
+  if (!NodeSetName(decl, WTEXT("xml"), -1)) {
+    NodeDestroy(decl);
+    return 0;
+  }
+  NodeInsertBefore(cursor->list, decl);
+  cursor->current = decl;
+  document->updateFlag = 1;
+
+  Attrib *version = NodeAppendAttrib(decl, WTEXT("version"), -1, nullptr);
+  if (version) AttribSetValue(version, kQuoteDouble, WTEXT("1.0"), -1, nullptr);
+  Attrib *name = NodeAppendAttrib(decl, WTEXT("encoding"), -1, nullptr);
+  if (name) {
+    const WCHAR *value = encoding == SG_ENC_UTF7   ? WTEXT("UTF-7")
+                         : encoding == SG_ENC_UTF8 ? WTEXT("UTF-8")
+                                                   : WTEXT("shift-jis");
+    name->quote = kQuoteDouble;
+    AttribSetValue(name, kQuoteDouble, value, -1, nullptr);
+  }
+  return 1;
+}

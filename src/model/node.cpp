@@ -1,0 +1,319 @@
+// Node records: construction, the text-field setters with their narrow
+// caches, ring linking, and the iterative destroy and deep clone.
+//
+// Destroy and clone walk the tree through its own links instead of
+// recursing: while a subtree is being destroyed, each node taken off its
+// ring keeps the node to return to in its (otherwise unused) parent link.
+#include "model/node.h"
+
+#include "text/text.h"
+
+static uint32_t g_nextNodeId = 1;
+
+uint32_t PeekNextNodeId(void) { return g_nextNodeId; }
+
+void NodeInit(Node *node) {
+  node->tagNumber = -1;
+  node->id = g_nextNodeId++;
+  node->kind = kKindPlain;
+  node->srcStart = 0;
+  node->name = nullptr;
+  node->nameNarrow = nullptr;
+  node->attribCount = 0;
+  AttribInitHead(&node->attribs);
+  node->refs.start = -1;
+  node->refs.end = -1;
+  node->refs.nextInNote = nullptr;
+  node->refs.prev = &node->refs;
+  node->refs.next = &node->refs;
+  node->refs.document = nullptr;
+  node->refs.element = nullptr;
+  node->refs.owner = nullptr;
+  node->refs.note = nullptr;
+  node->after = nullptr;
+  node->afterNarrow = nullptr;
+  node->inner = nullptr;
+  node->innerNarrow = nullptr;
+  node->srcEnd = 0;
+  node->srcTagEnd = 0;
+  node->child = nullptr;
+  node->parent = nullptr;
+  node->next = node;
+  node->prev = node;
+}
+
+Node *NodeCreate(void) {
+  Node *node = static_cast<Node *>(AllocBlock(sizeof(Node)));
+  if (node) NodeInit(node);
+  return node;
+}
+
+// Frees everything a node owns except its child list and the record itself.
+static void ReleaseFields(Node *node) {
+  FreeBlock(node->name);
+  FreeBlock(node->nameNarrow);
+  FreeBlock(node->inner);
+  FreeBlock(node->innerNarrow);
+  FreeBlock(node->after);
+  FreeBlock(node->afterNarrow);
+  node->name = node->inner = node->after = nullptr;
+  node->nameNarrow = node->innerNarrow = node->afterNarrow = nullptr;
+  AttribDestroyAll(&node->attribs, &node->attribCount);
+  NoteRefsDetachAll(&node->refs);
+}
+
+void NodeReleaseEmbedded(Node *node) { ReleaseFields(node); }
+
+void NodeDestroy(Node *node) {
+  if (!node) return;
+  if (NodeIsListHead(node)) {
+    // An ownerless head (a clone's, or one whose contents were moved).
+    NodeDestroyRing(node);
+    ReleaseFields(node);
+    FreeBlock(node);
+    return;
+  }
+  Node *cur = node;
+  for (;;) {
+    Node *head = cur->child;
+    if (head) {
+      Node *first = head->next;
+      if (first != head) {
+        // Take the first child off the ring and destroy its subtree first;
+        // its parent link remembers where to come back to.
+        head->next = first->next;
+        first->next->prev = head;
+        first->next = first->prev = first;
+        first->parent = cur;
+        cur = first;
+        continue;
+      }
+      head->child = nullptr;
+      ReleaseFields(head);
+      FreeBlock(head);
+      cur->child = nullptr;
+    }
+    Node *back = cur == node ? nullptr : cur->parent;
+    ReleaseFields(cur);
+    FreeBlock(cur);
+    if (!back) return;
+    cur = back;
+  }
+}
+
+void NodeDestroyRing(Node *head) {
+  while (head->next != head) {
+    Node *node = head->next;
+    head->next = node->next;
+    node->next->prev = head;
+    node->next = node->prev = node;
+    node->parent = nullptr;
+    NodeDestroy(node);
+  }
+  head->prev = head;
+}
+
+// Replaces a text field by `owned` (may be null) and drops its narrow cache.
+static void ReplaceField(WCHAR **field, char **cache, WCHAR *owned) {
+  FreeBlock(*field);
+  *field = owned;
+  FreeBlock(*cache);
+  *cache = nullptr;
+}
+
+static int SetField(WCHAR **field, char **cache, const WCHAR *text, int32_t length) {
+  WCHAR *copy = nullptr;
+  if (text && !(copy = CopyTextW(text, length))) return 0;
+  ReplaceField(field, cache, copy);
+  return 1;
+}
+
+static int SetFieldA(WCHAR **field, char **cache, const char *text, int32_t length) {
+  WCHAR *wide = nullptr;
+  if (text && !(wide = ToWide(text, length, CP_ACP))) return 0;
+  ReplaceField(field, cache, wide);
+  return 1;
+}
+
+// Giving a node inner text gives it content: plain, void and empty-tag
+// elements become elements with an end tag.
+static void RaiseKindForInner(Node *node) {
+  if (node->kind == kKindPlain || node->kind == kKindVoid || node->kind == kKindEmptyTag)
+    node->kind = kKindElement;
+}
+
+int NodeSetName(Node *node, const WCHAR *text, int32_t length) {
+  return SetField(&node->name, &node->nameNarrow, text, length);
+}
+
+int NodeSetNameA(Node *node, const char *text) {
+  return SetFieldA(&node->name, &node->nameNarrow, text, -1);
+}
+
+int NodeSetInner(Node *node, const WCHAR *text, int32_t length) {
+  if (!SetField(&node->inner, &node->innerNarrow, text, length)) return 0;
+  RaiseKindForInner(node);
+  return 1;
+}
+
+int NodeSetInnerA(Node *node, const char *text, int32_t length) {
+  if (!SetFieldA(&node->inner, &node->innerNarrow, text, length)) return 0;
+  RaiseKindForInner(node);
+  return 1;
+}
+
+int NodeSetAfter(Node *node, const WCHAR *text, int32_t length) {
+  return SetField(&node->after, &node->afterNarrow, text, length);
+}
+
+int NodeSetAfterA(Node *node, const char *text, int32_t length) {
+  return SetFieldA(&node->after, &node->afterNarrow, text, length);
+}
+
+static const char *NarrowCache(const WCHAR *text, char **cache) {
+  if (!*cache && text) *cache = ToNarrow(text, CP_ACP, nullptr);
+  return *cache;
+}
+
+const char *NodeNameNarrow(Node *node) { return NarrowCache(node->name, &node->nameNarrow); }
+const char *NodeInnerNarrow(Node *node) { return NarrowCache(node->inner, &node->innerNarrow); }
+const char *NodeAfterNarrow(Node *node) { return NarrowCache(node->after, &node->afterNarrow); }
+
+// Turns `item` into a headless chain [first, last]; null when it holds
+// nothing to insert (an empty list head, which is destroyed).
+static bool TakeChain(Node *item, Node **first, Node **last) {
+  if (!NodeIsListHead(item)) {
+    *first = item;
+    *last = item->prev;
+    return true;
+  }
+  if (item->next == item) {
+    item->parent = nullptr;
+    item->child = nullptr;
+    NodeDestroy(item);
+    return false;
+  }
+  *first = item->next;
+  *last = item->prev;
+  (*last)->next = *first;
+  (*first)->prev = *last;
+  item->next = item->prev = item;
+  item->parent = nullptr;
+  item->child = nullptr;
+  NodeDestroy(item);
+  return true;
+}
+
+static void AdoptChain(Node *position, Node *first, Node *last) {
+  Node *parent = position->parent ? position->parent : position;
+  for (Node *n = first;; n = n->next) {
+    n->parent = parent;
+    if (n == last) break;
+  }
+}
+
+Node *NodeInsertBefore(Node *position, Node *item) {
+  Node *first, *last;
+  if (!TakeChain(item, &first, &last)) return nullptr;
+  first->prev = position->prev;
+  position->prev->next = first;
+  position->prev = last;
+  last->next = position;
+  AdoptChain(position, first, last);
+  return first;
+}
+
+Node *NodeInsertAfter(Node *position, Node *item) {
+  Node *first, *last;
+  if (!TakeChain(item, &first, &last)) return nullptr;
+  last->next = position->next;
+  position->next->prev = last;
+  position->next = first;
+  first->prev = position;
+  AdoptChain(position, first, last);
+  return last;
+}
+
+void NodeUnlink(Node *node) {
+  node->prev->next = node->next;
+  node->next->prev = node->prev;
+  node->next = node->prev = node;
+  node->parent = nullptr;
+}
+
+Node *NodeCreateChildList(Node *element) {
+  Node *head = NodeCreate();
+  if (!head) return nullptr;
+  head->parent = head;
+  head->child = element;
+  element->child = head;
+  return head;
+}
+
+Node *NodeShallowCopy(const Node *node) {
+  Node *copy = NodeCreate();
+  if (!copy) return nullptr;
+  NodeSetName(copy, node->name, -1);
+  copy->kind = node->kind;
+  NodeSetInner(copy, node->inner, -1);  // also raises kinds 0, 3, 4 to 1
+  NodeSetAfter(copy, node->after, -1);
+  copy->attribCount = AttribCopyList(&copy->attribs, &node->attribs);
+  return copy;
+}
+
+// Copies the subtree below `src` under `dst` (a shallow copy of `src`),
+// walking both trees in pre-order through their links. A child list whose
+// head cannot be made is left out; a list stops at a node that cannot be
+// copied.
+static void CloneChildren(const Node *src, Node *dst) {
+  const Node *s = src;
+  Node *d = dst;
+  for (;;) {
+    // Descend into the first child when there is one to copy.
+    if (s->child) {
+      Node *head = NodeCreateChildList(d);
+      const Node *first = s->child->next;
+      if (head && first != s->child) {
+        Node *copy = NodeShallowCopy(first);
+        if (copy) {
+          NodeInsertBefore(head, copy);
+          s = first;
+          d = copy;
+          continue;
+        }
+      }
+    }
+    // Then the next sibling, climbing while a list is finished.
+    for (;;) {
+      if (s == src) return;
+      const Node *sibling = s->next;
+      if (!NodeIsListHead(sibling)) {
+        Node *copy = NodeShallowCopy(sibling);
+        if (copy) {
+          NodeInsertBefore(d->parent, copy);
+          s = sibling;
+          d = copy;
+          break;
+        }
+      }
+      s = NodeOwner(s->parent);
+      d = NodeOwner(d->parent);
+    }
+  }
+}
+
+Node *NodeDeepClone(const Node *node) {
+  Node *copy = NodeShallowCopy(node);
+  if (!copy) return nullptr;
+  if (NodeIsListHead(node)) {
+    copy->parent = copy;
+    for (const Node *n = node->next; n != node; n = n->next) {
+      Node *clone = NodeDeepClone(n);  // elements only: no deeper recursion
+      if (!clone) break;
+      NodeInsertBefore(copy, clone);
+    }
+    return copy;
+  }
+  CloneChildren(node, copy);
+  return copy;
+}
