@@ -50,18 +50,51 @@ void NoteRefsDetachAll(NoteRef *head) {
   }
 }
 
-Note *NoteCreate(const WCHAR *name) {
+Note *NoteCreate(Note *head, const WCHAR *name) {
   Note *note = static_cast<Note *>(AllocBlock(sizeof(Note)));
   if (!note) return nullptr;
   NoteInitEmpty(note);
-  if (name) {
-    note->name = CopyTextW(name, -1);
-    if (!note->name) {
-      FreeBlock(note);
-      return nullptr;
-    }
-  }
+  // A name that cannot be copied leaves the note nameless, not missing.
+  if (name) note->name = CopyTextW(name, -1);
+  NoteLinkLast(head, note);
   return note;
+}
+
+Note *NoteCreateA(Note *head, const char *name) {
+  Note *note = static_cast<Note *>(AllocBlock(sizeof(Note)));
+  if (!note) return nullptr;
+  NoteInitEmpty(note);
+  if (name) note->name = ToWide(name, -1, CP_ACP);
+  NoteLinkLast(head, note);
+  return note;
+}
+
+uint32_t NoteCount(const Note *head) {
+  uint32_t count = 0;
+  for (const Note *note = head->next; note != head; note = note->next) ++count;
+  return count;
+}
+
+Note *NoteAt(Note *head, uint32_t index) {
+  for (Note *note = head->next; note != head; note = note->next) {
+    if (index == 0) return note;
+    --index;
+  }
+  return nullptr;
+}
+
+Note *NoteFind(Note *head, const WCHAR *name) {
+  if (!name) return nullptr;
+  for (Note *note = head->next; note != head; note = note->next) {
+    if (note->name && lstrcmpiW(note->name, name) == 0) return note;
+  }
+  return nullptr;
+}
+
+Note *NoteFindA(Note *head, const char *name) {
+  if (!name) return nullptr;
+  const WCHAR *wide = ToWideRing(name);
+  return wide ? NoteFind(head, wide) : nullptr;
 }
 
 void NoteLinkLast(Note *head, Note *note) {

@@ -4,11 +4,29 @@
 #ifndef SPRIG_NOTES_NOTE_LIST_H
 #define SPRIG_NOTES_NOTE_LIST_H
 
-#include "notes/note_records.h"
+#include <stdint.h>
 
-// A new detached note named by a copy of `name` (null: nameless), or null
-// when memory runs out.
-Note *NoteCreate(const WCHAR *name);
+#include "notes/note_records.h"
+#include "sprig.h"
+
+inline Note *AsNote(SG_NOTE handle) { return reinterpret_cast<Note *>(handle); }
+inline SG_NOTE AsNoteHandle(Note *note) { return reinterpret_cast<SG_NOTE>(note); }
+
+// A new note named by a copy of `name` (null: nameless), linked as the newest
+// of the ring headed by `head`; null when the record cannot be allocated. A
+// name that cannot be copied leaves the note nameless. The A form converts a
+// CP_ACP name.
+Note *NoteCreate(Note *head, const WCHAR *name);
+Note *NoteCreateA(Note *head, const char *name);
+// Number of notes in the ring headed by `head`.
+uint32_t NoteCount(const Note *head);
+// The note at `index` counted from the oldest (0), or null.
+Note *NoteAt(Note *head, uint32_t index);
+// The oldest note whose name equals `name` case-insensitively; nameless notes
+// never match. Null if none or `name` is null. The A form converts the name
+// through the wide result ring first.
+Note *NoteFind(Note *head, const WCHAR *name);
+Note *NoteFindA(Note *head, const char *name);
 // Links a detached note as the newest of the ring headed by `head`.
 void NoteLinkLast(Note *head, Note *note);
 // Takes a note out of its ring; it points at itself afterwards.
