@@ -79,17 +79,18 @@ WCHAR *ToWide(const char *text, int32_t length, UINT codePage) {
   if (!block) return nullptr;
   int count = 0;
   if (length > 0) {
-    count = MultiByteToWideChar(codePage, 0, text, length, block, ClampCount(units));
+    // The last unit stays free for the terminator.
+    count = MultiByteToWideChar(codePage, 0, text, length, block, ClampCount(units - 1));
     if (count <= 0) {
       // Too small only for an exotic code page; a rejected text stays empty.
       int needed = MultiByteToWideChar(codePage, 0, text, length, nullptr, 0);
       count = 0;
-      if (needed > 0 && static_cast<size_t>(needed) >= units) {
+      if (needed > 0) {
         FreeBlock(block);
         units = static_cast<size_t>(needed) + 1;
         block = static_cast<WCHAR *>(AllocBlock(units * sizeof(WCHAR)));
         if (!block) return nullptr;
-        count = MultiByteToWideChar(codePage, 0, text, length, block, ClampCount(units));
+        count = MultiByteToWideChar(codePage, 0, text, length, block, needed);
         if (count < 0) count = 0;
       }
     }
@@ -105,18 +106,19 @@ char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount) {
   if (!block) return nullptr;
   int count = 0;
   if (n > 0) {
-    count = WideCharToMultiByte(codePage, 0, text, n, block, ClampCount(bytes), nullptr, nullptr);
+    // The last byte stays free for the terminator: 3n is room enough for
+    // UTF-8 and the double-byte code pages.
+    count = WideCharToMultiByte(codePage, 0, text, n, block, ClampCount(bytes - 1), nullptr, nullptr);
     if (count <= 0) {
       // UTF-7 can need more than three bytes a unit: size the block to fit
       // rather than lose text. A code page that rejects the text gives "".
       int needed = WideCharToMultiByte(codePage, 0, text, n, nullptr, 0, nullptr, nullptr);
       count = 0;
-      if (needed > 0 && static_cast<size_t>(needed) >= bytes) {
+      if (needed > 0) {
         FreeBlock(block);
-        bytes = static_cast<size_t>(needed) + 1;
-        block = static_cast<char *>(AllocBlock(bytes));
+        block = static_cast<char *>(AllocBlock(static_cast<size_t>(needed) + 1));
         if (!block) return nullptr;
-        count = WideCharToMultiByte(codePage, 0, text, n, block, ClampCount(bytes), nullptr, nullptr);
+        count = WideCharToMultiByte(codePage, 0, text, n, block, needed, nullptr, nullptr);
         if (count < 0) count = 0;
       }
     }
