@@ -1,0 +1,336 @@
+// Implementation of the shared test helpers (see support.h). The only
+// platform-specific parts are the drive prefix of native paths and the thread
+// of RunOnSmallStack: <windows.h> on Windows, pthreads elsewhere.
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <limits.h>
+#endif
+
+#ifndef SPRIG_CORPUS_DIR
+#error "SPRIG_CORPUS_DIR must be defined by the build"
+#endif
+#ifndef SPRIG_TEST_TMP_DIR
+#error "SPRIG_TEST_TMP_DIR must be defined by the build"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace sprig_test {
+
+namespace {
+
+std::string StripTrailingSlash(std::string p) {
+  while (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
+  return p;
+}
+
+fs::path FsPath(const std::string& nativePath) { return fs::u8path(nativePath); }
+
+std::string FromFsPath(const fs::path& p) { return p.generic_u8string(); }
+
+}  // namespace
+
+// ---- Paths -----------------------------------------------------------------
+
+std::string NativePath(const std::string& path) {
+#ifdef _WIN32
+  if (!path.empty() && path[0] == '/' && (path.size() < 2 || path[1] != '/')) return "Z:" + path;
+#endif
+  return path;
+}
+
+std::string CorpusDir() { return StripTrailingSlash(NativePath(SPRIG_CORPUS_DIR)); }
+
+std::string CorpusPath(const std::string& relative) { return CorpusDir() + "/" + relative; }
+
+std::vector<std::string> CorpusFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code ec;
+  fs::directory_iterator it(FsPath(CorpusPath(folder)), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file(ec)) files.push_back(FromFsPath(it->path()));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<std::string> CorpusFeedEncodings() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  fs::directory_iterator it(FsPath(CorpusPath("feeds")), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    if (it->is_directory(ec)) names.push_back(it->path().filename().generic_u8string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// ---- Files -----------------------------------------------------------------
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(FsPath(path), std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot open " << path;
+    return std::string();
+  }
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    ADD_FAILURE() << "cannot read " << path;
+    return std::string();
+  }
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(FsPath(path), ec);
+}
+
+// ---- Text ------------------------------------------------------------------
+
+WString Utf16(const std::string& utf8) {
+  // Each maximal invalid subpart becomes one U+FFFD (the WHATWG rule).
+  WString out;
+  out.reserve(utf8.size());
+  const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t n = utf8.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char b = s[i++];
+    char32_t cp = 0xFFFD;
+    std::size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b < 0x80) {
+      cp = b;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      need = 1, cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      need = 2, cp = b & 0x0F;
+      if (b == 0xE0) lo = 0xA0;
+      if (b == 0xED) hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      need = 3, cp = b & 0x07;
+      if (b == 0xF0) lo = 0x90;
+      if (b == 0xF4) hi = 0x8F;
+    }
+    for (; need > 0; --need) {
+      if (i >= n || s[i] < lo || s[i] > hi) {
+        cp = 0xFFFD;
+        break;
+      }
+      cp = (cp << 6) | (s[i++] & 0x3F);
+      lo = 0x80, hi = 0xBF;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<SG_WCHAR>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<SG_WCHAR>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<SG_WCHAR>(cp));
+    }
+  }
+  return out;
+}
+
+std::string Utf8(const SG_WCHAR* text, std::ptrdiff_t length) {
+  std::string out;
+  if (!text) return out;
+  std::size_t n = 0;
+  if (length < 0) {
+    while (text[n]) ++n;
+  } else {
+    n = static_cast<std::size_t>(length);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    char32_t cp = static_cast<char16_t>(text[i]);
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) {
+      char32_t lo = static_cast<char16_t>(text[i + 1]);
+      if (lo >= 0xDC00 && lo <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+        ++i;
+      } else {
+        cp = 0xFFFD;
+      }
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// ---- Temporary folders -----------------------------------------------------
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::string base = "test";
+  if (const auto* info = ::testing::UnitTest::GetInstance()->current_test_info()) {
+    base = std::string(info->test_suite_name()) + "." + info->name();
+  }
+  for (char& c : base) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '_' || c == '-';
+    if (!keep) c = '_';
+  }
+  const std::string root = StripTrailingSlash(NativePath(SPRIG_TEST_TMP_DIR));
+  std::error_code ec;
+  fs::create_directories(FsPath(root), ec);
+  std::random_device rd;
+  const unsigned salt = rd() ^ static_cast<unsigned>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::ostringstream name;
+    name << root << "/" << base << "-" << std::hex << salt << "-" << counter++;
+    ec.clear();
+    if (fs::create_directory(FsPath(name.str()), ec) && !ec) {
+      path_ = name.str();
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary folder under " << root;
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(FsPath(path_), ec);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+std::string TempDir::CopyCorpusFile(const std::string& relative, const std::string& name) const {
+  const std::string from = CorpusPath(relative);
+  const std::string to = File(name.empty() ? FsPath(relative).filename().generic_u8string() : name);
+  std::error_code ec;
+  fs::copy_file(FsPath(from), FsPath(to), fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    ADD_FAILURE() << "cannot copy " << from << " to " << to << ": " << ec.message();
+    return std::string();
+  }
+  // The corpus is read-only; the copy must be writable for save tests.
+  fs::permissions(FsPath(to), fs::perms::owner_read | fs::perms::owner_write,
+                  fs::perm_options::add, ec);
+  return to;
+}
+
+std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const {
+  const std::string to = File(name);
+  if (!WriteFileBytes(to, bytes)) ADD_FAILURE() << "cannot write " << to;
+  return to;
+}
+
+// ---- Stack -----------------------------------------------------------------
+
+namespace {
+
+struct ThreadTask {
+  const std::function<void()>* fn;
+  std::exception_ptr error;
+};
+
+void RunTask(ThreadTask* task) {
+  try {
+    (*task->fn)();
+  } catch (...) {
+    task->error = std::current_exception();
+  }
+}
+
+#ifdef _WIN32
+DWORD WINAPI ThreadEntry(LPVOID arg) {
+  RunTask(static_cast<ThreadTask*>(arg));
+  return 0;
+}
+#else
+void* ThreadEntry(void* arg) {
+  RunTask(static_cast<ThreadTask*>(arg));
+  return nullptr;
+}
+#endif
+
+}  // namespace
+
+void RunOnSmallStack(std::size_t stackBytes, const std::function<void()>& fn) {
+  ThreadTask task{&fn, nullptr};
+#ifdef _WIN32
+  HANDLE thread = CreateThread(nullptr, stackBytes, ThreadEntry, &task,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) {
+    ADD_FAILURE() << "CreateThread failed: " << GetLastError();
+    return;
+  }
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+#else
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  if (stackBytes < static_cast<std::size_t>(PTHREAD_STACK_MIN)) stackBytes = PTHREAD_STACK_MIN;
+  int rc = pthread_attr_setstacksize(&attr, stackBytes);
+  pthread_t thread;
+  if (rc == 0) rc = pthread_create(&thread, &attr, ThreadEntry, &task);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) {
+    ADD_FAILURE() << "pthread_create with a " << stackBytes << "-byte stack failed: " << rc;
+    return;
+  }
+  pthread_join(thread, nullptr);
+#endif
+  if (task.error) std::rethrow_exception(task.error);
+}
+
+std::size_t CurrentStackSize() {
+#ifdef _WIN32
+  ULONG_PTR low = 0, high = 0;
+  GetCurrentThreadStackLimits(&low, &high);
+  return static_cast<std::size_t>(high - low);
+#else
+  pthread_attr_t attr;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+  void* low = nullptr;
+  std::size_t size = 0;
+  if (pthread_attr_getstack(&attr, &low, &size) != 0) size = 0;
+  pthread_attr_destroy(&attr);
+  return size;
+#endif
+}
+
+}  // namespace sprig_test
