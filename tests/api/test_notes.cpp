@@ -1,0 +1,328 @@
+// Notes through the public API: the note list of a cursor, joined and listed
+// results with the positions of named pieces, the two text forms of a piece,
+// formatted pieces and note attributes. Narrow texts are in the system ANSI
+// code page, Shift-JIS (932), on every build these tests run on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sprig.h"
+#include "support.h"
+
+namespace {
+
+using sprig_test::Utf16;
+using sprig_test::WString;
+
+const uint32_t kNone = 0xFFFFFFFFu;
+
+WString W(const char *utf8) { return Utf16(utf8); }
+WString Ws(const SG_WCHAR *text) { return text ? WString(text) : WString(); }
+
+// Splits a string list (strings ended by an empty one) into its strings.
+template <typename Char>
+std::vector<std::basic_string<Char>> Split(const Char *list) {
+  std::vector<std::basic_string<Char>> out;
+  while (list && *list) {
+    out.emplace_back(list);
+    list += out.back().size() + 1;
+  }
+  return out;
+}
+
+class NoteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cursor_ = sgCreateXMLW(nullptr, SG_ENC_UTF8, 0);
+    ASSERT_NE(cursor_, nullptr);
+  }
+  void TearDown() override { sgCloseXML(cursor_); }
+  SG_NOTE NewNote(const char *name = "n") { return sgCreateNoteA(cursor_, name); }
+  // The pieces "ab", "cd" (ending a line) and "ef", named p1..p3.
+  SG_NOTE ThreePieces(bool narrow) {
+    SG_NOTE note = NewNote();
+    if (narrow) {
+      EXPECT_EQ(sgNoteAddStrA(note, "p1", "ab"), 1);
+      EXPECT_EQ(sgNoteAddStrLnA(note, "p2", "cd"), 1);
+      EXPECT_EQ(sgNoteAddStrA(note, "p3", "ef"), 1);
+    } else {
+      EXPECT_EQ(sgNoteAddStrW(note, W("p1").c_str(), W("ab").c_str()), 1);
+      EXPECT_EQ(sgNoteAddStrLnW(note, W("p2").c_str(), W("cd").c_str()), 1);
+      EXPECT_EQ(sgNoteAddStrW(note, W("p3").c_str(), W("ef").c_str()), 1);
+    }
+    return note;
+  }
+  std::vector<uint32_t> Starts(SG_NOTE note) {
+    return {sgNoteGetPosA(note, "p1"), sgNoteGetPosA(note, "p2"), sgNoteGetPosW(note, W("P3").c_str())};
+  }
+  SG_CURSOR cursor_ = nullptr;
+};
+
+// ---- The note list of a cursor ----------------------------------------------
+
+TEST_F(NoteTest, NoteListCountIndexAndName) {
+  SG_NOTE a1 = sgCreateNoteW(cursor_, W("a").c_str());
+  SG_NOTE b = sgCreateNoteA(cursor_, "b");
+  SG_NOTE a2 = sgCreateNoteA(cursor_, "a");
+  ASSERT_TRUE(a1 && b && a2);
+  EXPECT_EQ(sgNoteGetCount(cursor_), 3u);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), a1);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 1), b);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 2), a2);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 3), nullptr);
+  EXPECT_EQ(sgNoteGetByNameW(cursor_, W("A").c_str()), a1);
+  EXPECT_EQ(sgNoteGetByNameA(cursor_, "B"), b);
+  EXPECT_EQ(sgNoteGetByNameA(cursor_, "c"), nullptr);
+}
+
+TEST_F(NoteTest, NoteListNamelessAndNonAsciiNames) {
+  SG_NOTE nameless = sgCreateNoteW(cursor_, nullptr);
+  ASSERT_NE(nameless, nullptr);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), nameless);
+  EXPECT_EQ(sgNoteGetByNameW(cursor_, W("").c_str()), nullptr);
+  EXPECT_EQ(sgNoteGetByNameA(cursor_, ""), nullptr);
+  // A Shift-JIS name and its UTF-16 form find the same note.
+  SG_NOTE kana = sgCreateNoteA(cursor_, "\x82\xA0");
+  EXPECT_EQ(sgNoteGetByNameW(cursor_, W("\xE3\x81\x82").c_str()), kana);
+}
+
+TEST_F(NoteTest, NoteListDeleteRenumbers) {
+  SG_NOTE first = NewNote("x");
+  SG_NOTE middle = NewNote("y");
+  SG_NOTE last = NewNote("z");
+  sgDeleteNote(middle);
+  sgDeleteNote(nullptr);
+  EXPECT_EQ(sgNoteGetCount(cursor_), 2u);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), first);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 1), last);
+  EXPECT_EQ(sgNoteGetByNameA(cursor_, "y"), nullptr);
+  sgDeleteNote(first);
+  sgDeleteNote(last);
+  EXPECT_EQ(sgNoteGetCount(cursor_), 0u);
+  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), nullptr);
+}
+
+TEST_F(NoteTest, NoteListBelongsToItsCursor) {
+  SG_NOTE note = NewNote("kept");
+  sgNoteAddStrA(note, "k", "text");
+  sgNoteSetAttribA(note, "a", "1");
+  SG_CURSOR dup = sgDupXML(cursor_);
+  ASSERT_NE(dup, nullptr);
+  EXPECT_EQ(sgNoteGetCount(dup), 0u);
+  SG_NOTE own = sgCreateNoteA(dup, "own");
+  sgNoteAddStrLnA(own, nullptr, "line");
+  EXPECT_EQ(sgNoteGetByNameA(cursor_, "own"), nullptr);
+  EXPECT_EQ(sgNoteGetByNameA(dup, "kept"), nullptr);
+  sgCloseXML(dup);  // frees `own` with its piece
+  EXPECT_EQ(sgNoteGetCount(cursor_), 1u);
+}
+
+TEST(NoteApi, NullHandlesGiveFailureResults) {
+  EXPECT_EQ(sgCreateNoteW(nullptr, nullptr), nullptr);
+  EXPECT_EQ(sgCreateNoteA(nullptr, "x"), nullptr);
+  EXPECT_EQ(sgNoteGetCount(nullptr), 0u);
+  EXPECT_EQ(sgNoteGetByIndex(nullptr, 0), nullptr);
+  EXPECT_EQ(sgNoteGetByNameA(nullptr, "x"), nullptr);
+  EXPECT_EQ(sgNoteAddStrA(nullptr, "x", "y"), 0);
+  EXPECT_EQ(sgNoteAddStrLnW(nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(sgNotePrintFA(nullptr, nullptr, "%d", 1), 0);
+  EXPECT_EQ(sgNoteGetStrW(nullptr), nullptr);
+  EXPECT_EQ(sgNoteGetStrListA(nullptr), nullptr);
+  EXPECT_EQ(sgNoteGetPosA(nullptr, "x"), kNone);
+  EXPECT_EQ(sgNoteSetAttribA(nullptr, "x", "y"), 0);
+  EXPECT_EQ(sgNoteGetAttribA(nullptr, "x"), nullptr);
+  EXPECT_EQ(sgNoteDoesAttribExistW(nullptr, nullptr), 0);
+  EXPECT_EQ(sgNoteSetReferenceNode(nullptr, nullptr), 0);
+  EXPECT_EQ(sgNoteGetReferenceNode(nullptr, 0, 0), nullptr);
+  EXPECT_EQ(sgNoteSearchReferenceNode(nullptr, nullptr), kNone);
+}
+
+// ---- Joined results ---------------------------------------------------------
+
+TEST_F(NoteTest, NoteStrWideJoinsWithLineFeed) {
+  SG_NOTE note = ThreePieces(false);
+  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{kNone, kNone, kNone}));
+  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("abcd\nef"));
+  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
+}
+
+TEST_F(NoteTest, NoteStrNarrowJoinsWithCrLfInBytes) {
+  SG_NOTE note = ThreePieces(true);
+  EXPECT_STREQ(sgNoteGetStrA(note), "abcd\r\nef");
+  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 6}));
+}
+
+TEST_F(NoteTest, NoteStrPositionsInUnitsOfLastBuild) {
+  SG_NOTE note = NewNote();
+  sgNoteAddStrW(note, W("kana").c_str(), W("\xE3\x81\x82\xE3\x81\x84").c_str());  // two units, four bytes
+  sgNoteAddStrA(note, "tail", "z");
+  sgNoteGetStrW(note);
+  EXPECT_EQ(sgNoteGetPosA(note, "tail"), 2u);
+  EXPECT_STREQ(sgNoteGetStrA(note), "\x82\xA0\x82\xA2z");
+  EXPECT_EQ(sgNoteGetPosA(note, "tail"), 4u);
+  sgNoteGetStrListW(note);
+  EXPECT_EQ(sgNoteGetPosW(note, W("TAIL").c_str()), 2u);
+}
+
+TEST_F(NoteTest, NoteStrEmptyAndTextlessPieces) {
+  SG_NOTE note = NewNote();
+  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W(""));
+  EXPECT_STREQ(sgNoteGetStrA(note), "");
+  EXPECT_EQ(sgNoteAddStrLnW(note, W("gap").c_str(), nullptr), 1);
+  EXPECT_EQ(sgNoteAddStrA(note, "x", "x"), 1);
+  // A piece without text takes no room, not even for its line break.
+  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("x"));
+  EXPECT_EQ(sgNoteGetPosA(note, "gap"), kNone);
+  EXPECT_EQ(sgNoteGetPosA(note, "x"), 0u);
+  EXPECT_EQ(sgNoteGetPosA(note, "absent"), kNone);
+}
+
+// ---- Listed results ---------------------------------------------------------
+
+TEST_F(NoteTest, NoteStrListLinesCloseStrings) {
+  SG_NOTE note = ThreePieces(false);
+  const SG_WCHAR *list = sgNoteGetStrListW(note);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(WString(list, 9), W("abcd") + WString(1, 0) + W("ef") + WString(2, 0));
+  EXPECT_EQ(Split(list), (std::vector<WString>{W("abcd"), W("ef")}));
+  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
+
+  const char *narrow = sgNoteGetStrListA(note);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_EQ(std::string(narrow, 9), std::string("abcd\0ef\0\0", 9));
+  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
+}
+
+TEST_F(NoteTest, NoteStrListEmptyLineClosesNothing) {
+  SG_NOTE note = NewNote();
+  sgNoteAddStrLnA(note, "a", "a");
+  sgNoteAddStrLnA(note, "empty", "");
+  sgNoteAddStrLnA(note, "b", "b");
+  sgNoteAddStrA(note, "c", "c");
+  const char *list = sgNoteGetStrListA(note);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(std::string(list, 7), std::string("a\0b\0c\0\0", 7));
+  EXPECT_EQ(sgNoteGetPosA(note, "empty"), 2u);
+  EXPECT_EQ(sgNoteGetPosA(note, "b"), 2u);
+  EXPECT_EQ(sgNoteGetPosA(note, "c"), 4u);
+}
+
+TEST_F(NoteTest, NoteStrListOfEmptyNote) {
+  SG_NOTE note = NewNote();
+  const SG_WCHAR *list = sgNoteGetStrListW(note);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list[0], 0);
+  EXPECT_EQ(list[1], 0);
+  const char *narrow = sgNoteGetStrListA(note);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_EQ(std::string(narrow, 2), std::string("\0\0", 2));
+}
+
+// ---- Text forms -------------------------------------------------------------
+
+TEST_F(NoteTest, NoteDualFormNarrowBytesKeptExactly) {
+  // Bytes that are not valid Shift-JIS survive a wide build untouched.
+  const std::string odd = "\x81\xFF\x80 \xA0\xFD";
+  SG_NOTE note = NewNote();
+  sgNoteAddStrA(note, nullptr, odd.c_str());
+  ASSERT_NE(sgNoteGetStrW(note), nullptr);
+  EXPECT_EQ(std::string(sgNoteGetStrA(note)), odd);
+  EXPECT_EQ(std::string(sgNoteGetStrListA(note)), odd);
+}
+
+TEST_F(NoteTest, NoteDualFormConvertsOnDemand) {
+  SG_NOTE note = NewNote();
+  sgNoteAddStrA(note, nullptr, "\x82\xA0");                       // Shift-JIS a-kana
+  sgNoteAddStrW(note, nullptr, W("\xE3\x81\x84").c_str());        // UTF-16 i-kana
+  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("\xE3\x81\x82\xE3\x81\x84"));
+  EXPECT_STREQ(sgNoteGetStrA(note), "\x82\xA0\x82\xA2");
+}
+
+TEST_F(NoteTest, NoteDualFormResultsReplacedPerBuild) {
+  SG_NOTE note = NewNote();
+  sgNoteAddStrA(note, nullptr, "one");
+  std::string first = sgNoteGetStrA(note);
+  sgNoteAddStrA(note, nullptr, "two");
+  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("onetwo"));
+  EXPECT_STREQ(sgNoteGetStrA(note), "onetwo");
+  EXPECT_EQ(first, "one");
+}
+
+TEST_F(NoteTest, NotePrintFFormatsArguments) {
+  SG_NOTE note = NewNote();
+  EXPECT_EQ(sgNotePrintFW(note, W("w").c_str(), W("%d-%s|%04X").c_str(), -42, W("wide").c_str(), 0xBEEFu), 1);
+  EXPECT_EQ(sgNotePrintFA(note, "a", "[%u:%s:%c]", 7u, "narrow", 'q'), 1);
+  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("-42-wide|BEEF[7:narrow:q]"));
+  EXPECT_EQ(sgNoteGetPosA(note, "a"), 13u);
+  EXPECT_EQ(sgNotePrintFA(note, nullptr, nullptr), 0);
+}
+
+TEST_F(NoteTest, NotePrintFLongOutputIsCutNotOverrun) {
+  SG_NOTE note = NewNote();
+  std::string longText(10000, 'x');
+  WString longWide(10000, 'y');
+  EXPECT_EQ(sgNotePrintFA(note, "a", "%s%s", longText.c_str(), longText.c_str()), 1);
+  EXPECT_EQ(sgNotePrintFW(note, W("w").c_str(), W("%s").c_str(), longWide.c_str()), 1);
+  std::string joined = sgNoteGetStrA(note);
+  uint32_t second = sgNoteGetPosA(note, "w");
+  ASSERT_LT(second, 4096u);
+  EXPECT_GT(second, 0u);
+  EXPECT_EQ(joined.substr(0, second), std::string(second, 'x'));
+  EXPECT_LT(joined.size() - second, 4096u);
+  EXPECT_EQ(joined.substr(second), std::string(joined.size() - second, 'y'));
+}
+
+// ---- Attributes -------------------------------------------------------------
+
+TEST_F(NoteTest, NoteAttribSetGetDelete) {
+  SG_NOTE note = NewNote();
+  EXPECT_EQ(sgNoteGetAttribW(note, W("color").c_str()), nullptr);
+  EXPECT_EQ(sgNoteSetAttribW(note, W("Color").c_str(), W("red").c_str()), 1);
+  EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("COLOR").c_str())), W("red"));
+  EXPECT_STREQ(sgNoteGetAttribA(note, "color"), "red");
+  // A null value keeps an existing value and makes a new attribute valueless.
+  EXPECT_EQ(sgNoteSetAttribW(note, W("color").c_str(), nullptr), 1);
+  EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("color").c_str())), W("red"));
+  EXPECT_EQ(sgNoteSetAttribA(note, "flag", nullptr), 1);
+  EXPECT_EQ(sgNoteDoesAttribExistA(note, "FLAG"), 1);
+  EXPECT_EQ(sgNoteGetAttribW(note, W("flag").c_str()), nullptr);
+  EXPECT_EQ(sgNoteGetAttribA(note, "flag"), nullptr);
+  EXPECT_EQ(sgNoteSetAttribA(note, "COLOR", "blue"), 1);
+  EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("color").c_str())), W("blue"));
+
+  EXPECT_EQ(sgNoteDeleteAttribW(note, W("color").c_str()), 1);
+  EXPECT_EQ(sgNoteDeleteAttribW(note, W("color").c_str()), 0);
+  EXPECT_EQ(sgNoteDoesAttribExistW(note, W("color").c_str()), 0);
+  EXPECT_EQ(sgNoteDeleteAttribA(note, "Flag"), 1);
+  EXPECT_EQ(sgNoteDoesAttribExistA(note, "flag"), 0);
+  EXPECT_EQ(sgNoteGetAttribA(note, "flag"), nullptr);
+}
+
+TEST_F(NoteTest, NoteAttribAcrossForms) {
+  SG_NOTE note = NewNote();
+  // Narrow names and values are Shift-JIS; the wide forms see their UTF-16.
+  EXPECT_EQ(sgNoteSetAttribA(note, "\x96\xBC", "\x92\x6C"), 1);  // 名 = 値
+  EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("\xE5\x90\x8D").c_str())), W("\xE5\x80\xA4"));
+  EXPECT_EQ(sgNoteSetAttribW(note, W("k").c_str(), W("\xE3\x81\x82").c_str()), 1);
+  EXPECT_STREQ(sgNoteGetAttribA(note, "K"), "\x82\xA0");
+  EXPECT_EQ(sgNoteDoesAttribExistW(note, W("\xE5\x90\x8D").c_str()), 1);
+  EXPECT_EQ(sgNoteDeleteAttribA(note, "\x96\xBC"), 1);
+  EXPECT_EQ(sgNoteDoesAttribExistA(note, "\x96\xBC"), 0);
+  EXPECT_EQ(sgNoteDoesAttribExistA(note, "k"), 1);
+}
+
+TEST_F(NoteTest, NoteAttribFirstOfManyAndOrderKept) {
+  SG_NOTE note = NewNote();
+  for (int i = 0; i < 50; ++i) {
+    std::string name = "a" + std::to_string(i);
+    ASSERT_EQ(sgNoteSetAttribA(note, name.c_str(), std::to_string(i * 3).c_str()), 1);
+  }
+  EXPECT_STREQ(sgNoteGetAttribA(note, "a49"), "147");
+  EXPECT_EQ(sgNoteDeleteAttribA(note, "a0"), 1);
+  EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("a1").c_str())), W("3"));
+  EXPECT_EQ(sgNoteDoesAttribExistA(note, "a0"), 0);
+  EXPECT_EQ(sgNoteDoesAttribExistA(note, "a49"), 1);
+}
+
+}  // namespace
