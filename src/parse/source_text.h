@@ -23,6 +23,30 @@ SourceText *CreateSourceText(void);
 // Frees both buffers and the record; null ignored.
 void DestroySourceText(SourceText *source);
 
+// Loaders: each fills `source` and decodes it; 1 loaded, 0 failed (a null
+// text or path, a file that cannot be opened, sized or read whole, a file too
+// large for 32-bit positions, or no memory). The text forms take a length
+// (negative: up to the terminator); narrow text is sniffed for its code page,
+// files start at code page 0, UTF-16 text has no raw bytes and code page 0.
+int LoadTextA(SourceText *source, const char *text, int32_t length);
+int LoadTextW(SourceText *source, const WCHAR *text, int32_t length);
+int LoadFileA(SourceText *source, const char *path);
+int LoadFileW(SourceText *source, const WCHAR *path);
+
+// The earliest of "shift-jis" (0), "utf-7" (65000), "utf-8" (65001) in the
+// bytes, ASCII case ignored, each needing one byte behind it; 0 if none.
+uint32_t SniffEncoding(const char *bytes, uint32_t length);
+// Decodes `rawBytes` (minus a UTF-8 byte-order mark) with `codePage` into a
+// new `text` and resets `pos`. 1, or 0 when memory runs out (old text kept).
+int DecodeSource(SourceText *source);
+// Switches to `code` and decodes again. 0 (nothing changed) without raw
+// bytes or when `code` is the current one; else 1, even when the decoding
+// ran out of memory, which leaves `text` null.
+int ChangeCodePage(SourceText *source, uint32_t code);
+// True when the zero-terminated bytes are well-formed UTF-8 by lead byte and
+// continuation bytes (no overlong, surrogate or range checks).
+bool IsWellFormedUtf8(const char *bytes);
+
 // Load-and-parse sequences run on a new Document: load into a new
 // SourceText, make it the document's source and build the tree.
 // 1 parsed; 0 load failed or the parse ran out of memory.

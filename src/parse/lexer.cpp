@@ -1,0 +1,248 @@
+// The tag lexer: token reader, the three text scanners and ReadTag.
+//
+// Every routine only moves `pos` forward (an unquoted value may give back the
+// one '/' it just read), so reading a whole text is linear in its length.
+// Source positions stored on attributes are all "where the reading of the
+// token began": the lexer position before the blanks that precede the name
+// or value (see ReadTag).
+#include "parse/lexer.h"
+
+#include "text/escape.h"
+#include "text/text.h"
+
+namespace {
+
+const WCHAR kEmptyName[1] = {0};
+
+inline bool IsBlank(unsigned c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+
+inline bool IsAsciiLetterOrDigit(unsigned c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// A name starts with an ASCII letter, a digit, '-' or '_' and goes on with
+// those and ':' and '.'; no other unit (no non-ASCII letter) belongs to it.
+inline bool IsNameStart(unsigned c) { return IsAsciiLetterOrDigit(c) || c == '-' || c == '_'; }
+inline bool IsNameChar(unsigned c) { return IsNameStart(c) || c == ':' || c == '.'; }
+
+// The six start tags that never have an end tag.
+bool IsVoidName(const WCHAR *name) {
+  static const WCHAR *const kVoid[] = {WTEXT("br"),  WTEXT("hr"),  WTEXT("img"),
+                                       WTEXT("input"), WTEXT("col"), WTEXT("meta")};
+  if (!name) return false;
+  for (const WCHAR *v : kVoid) {
+    if (lstrcmpiW(name, v) == 0) return true;
+  }
+  return false;
+}
+
+// Reads a comment whose "<!" has been read and whose "--" stands at pos;
+// `mark` is the position just behind the '<'. The node becomes kind 7 with
+// an empty name and one nameless attribute (quoting style 83) holding the
+// text up to "-->", which is consumed as far as it is there.
+int ReadComment(SourceText *source, Node *node, int32_t mark, Node **outNode,
+                bool *outOfMemory) {
+  if (!NodeSetName(node, kEmptyName, 0)) *outOfMemory = true;
+  node->kind = kKindComment;
+  source->pos += 2;
+  const WCHAR *start = CurrentPtr(source);
+  int32_t length = ScanComment(source, &start);
+  Attrib *attrib = NodeAppendAttrib(node, kEmptyName, 0, nullptr);
+  if (!attrib) {
+    *outOfMemory = true;
+    NodeDestroy(node);
+    return SG_READ_NOTHING;
+  }
+  if (!attrib->name) *outOfMemory = true;
+  if (!AttribSetValue(attrib, SG_TOK_VALUE, start, length, &mark)) *outOfMemory = true;
+  NextChar(source);
+  NextChar(source);
+  NextChar(source);
+  *outNode = node;
+  return SG_READ_TAG;
+}
+
+}  // namespace
+
+uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, int mode) {
+  const WCHAR *text = source->text;
+  if (!text) return SG_TOK_END;
+  int32_t pos = source->pos;
+  while (IsBlank(text[pos])) ++pos;
+  unsigned c = text[pos];
+  uint32_t token;
+  if (c == 0) {
+    token = SG_TOK_END;
+  } else if (c == '"' || c == '\'') {
+    // Quoted value, in either mode: ends at its quote, or before a '>' or
+    // the end, which stay in place.
+    int32_t from = ++pos;
+    while (text[pos] != c && text[pos] != '>' && text[pos] != 0) ++pos;
+    *start = text + from;
+    *length = static_cast<uint32_t>(pos - from);
+    if (text[pos] == c) ++pos;
+    token = c;
+  } else if (c == '<' || c == '=' || c == '>') {
+    ++pos;
+    token = c;
+  } else if (mode == kNameMode) {
+    if (c == '!' || c == '/' || c == '?') {
+      ++pos;
+      token = c;
+    } else if (IsNameStart(c)) {
+      int32_t from = pos;
+      while (IsNameChar(text[pos])) ++pos;
+      *start = text + from;
+      *length = static_cast<uint32_t>(pos - from);
+      token = SG_TOK_NAME;
+    } else {
+      ++pos;
+      token = SG_TOK_OTHER;
+    }
+  } else {
+    // Unquoted value: up to a unit at or below U+0020 or a '>'. A '/' right
+    // before that '>' is given back so that it closes the tag. A value that
+    // starts at a control unit is empty and consumes nothing.
+    int32_t from = pos;
+    unsigned last = 0;
+    while (text[pos] > 0x20 && text[pos] != '>') last = text[pos++];
+    if (text[pos] == '>' && last == '/' && pos != 0) --pos;
+    *start = text + from;
+    *length = static_cast<uint32_t>(pos - from);
+    token = SG_TOK_VALUE;
+  }
+  source->pos = pos;
+  return token;
+}
+
+int32_t ScanText(SourceText *source, const WCHAR **start) {
+  const WCHAR *text = source->text;
+  if (!text) return 0;
+  int32_t from = source->pos, pos = from;
+  while (text[pos] && text[pos] != '<') ++pos;
+  source->pos = pos;
+  if (pos != from) *start = text + from;
+  return pos - from;
+}
+
+int32_t ScanScript(SourceText *source, const WCHAR **start) {
+  static const WCHAR *const kScriptEnd = WTEXT("</script");
+  const WCHAR *text = source->text;
+  if (!text) return 0;
+  int32_t from = source->pos, pos = from;
+  // Only "</script" in any letter case ends the content; a '<' alone does not.
+  while (text[pos] && !(text[pos] == '<' && CompareNoCaseW(text + pos, kScriptEnd, 8) == 0)) ++pos;
+  source->pos = pos;
+  if (pos != from) *start = text + from;
+  return pos - from;
+}
+
+int32_t ScanComment(SourceText *source, const WCHAR **start) {
+  const WCHAR *text = source->text;
+  if (!text) return 0;
+  int32_t from = source->pos, pos = from;
+  while (text[pos] && !(text[pos] == '-' && text[pos + 1] == '-' && text[pos + 2] == '>')) ++pos;
+  source->pos = pos;
+  if (pos != from) *start = text + from;
+  return pos - from;
+}
+
+// Attribute positions: every position is where the reading of its own token
+// began, i.e. the lexer position before the blanks in front of the token.
+// For the first attribute's name that is just behind the tag name, for a
+// value written after '=' just behind the '='; a later attribute's name is
+// placed just behind the token before it, and a nameless quoted value of a
+// declaration just behind the token before it as well.
+int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
+  *outNode = nullptr;
+  Node *node = NodeCreate();
+  if (!node) {
+    *outOfMemory = true;
+    return SG_READ_NOTHING;
+  }
+  const WCHAR *start = nullptr;
+  uint32_t length = 0;
+  uint32_t token = NextToken(source, &start, &length, kNameMode);
+  if (token != '<') {
+    NodeDestroy(node);
+    return SG_READ_NOTHING;
+  }
+  int32_t mark = source->pos;  // just behind the '<'
+  uint32_t kind = kKindElement;
+  token = NextToken(source, &start, &length, kNameMode);
+  if (token == '/') {
+    kind = kKindEndTag;
+    token = NextToken(source, &start, &length, kNameMode);
+  } else if (token == '?') {
+    kind = kKindPi;
+    token = NextToken(source, &start, &length, kNameMode);
+  } else if (token == '!') {
+    const WCHAR *p = CurrentPtr(source);
+    if (p[0] == '-' && p[1] == '-') return ReadComment(source, node, mark, outNode, outOfMemory);
+    kind = kKindDecl;
+    token = NextToken(source, &start, &length, kNameMode);
+  }
+  if (token != SG_TOK_NAME) {
+    NodeDestroy(node);
+    return SG_READ_NOT_A_TAG;
+  }
+  if (!NodeSetName(node, start, static_cast<int32_t>(length))) *outOfMemory = true;
+  if (kind == kKindElement && IsVoidName(node->name)) kind = kKindVoid;
+
+  int32_t tokenPos = source->pos;  // where the reading of `token` began
+  token = NextToken(source, &start, &length, kNameMode);
+  for (;;) {
+    if (token == SG_TOK_NAME) {
+      int32_t namePos = tokenPos;
+      Attrib *attrib = NodeAppendAttrib(node, start, static_cast<int32_t>(length), &namePos);
+      if (!attrib) {
+        *outOfMemory = true;
+        NodeDestroy(node);
+        return SG_READ_NOTHING;
+      }
+      if (!attrib->name) *outOfMemory = true;
+      tokenPos = source->pos;
+      token = NextToken(source, &start, &length, kNameMode);
+      if (token == '=') {
+        int32_t valuePos = source->pos;  // just behind the '='
+        token = NextToken(source, &start, &length, kValueMode);
+        if (token == SG_TOK_VALUE || token == '\'' || token == '"') {
+          if (!AttribSetValue(attrib, token, start, static_cast<int32_t>(length), &valuePos)) {
+            *outOfMemory = true;
+          }
+          tokenPos = source->pos;
+          token = NextToken(source, &start, &length, kNameMode);
+        }
+      }
+    } else if (kind == kKindDecl && (token == '"' || token == '\'')) {
+      // A quoted value standing alone in a declaration: a nameless attribute.
+      int32_t valuePos = tokenPos;
+      Attrib *attrib = NodeAppendAttrib(node, kEmptyName, 0, nullptr);
+      if (!attrib) {
+        *outOfMemory = true;
+        NodeDestroy(node);
+        return SG_READ_NOTHING;
+      }
+      if (!attrib->name) *outOfMemory = true;
+      if (!AttribSetValue(attrib, token, start, static_cast<int32_t>(length), &valuePos)) {
+        *outOfMemory = true;
+      }
+      tokenPos = source->pos;
+      token = NextToken(source, &start, &length, kNameMode);
+    } else {
+      break;
+    }
+  }
+  if (token == '/') {
+    kind = kKindEmptyTag;
+    token = NextToken(source, &start, &length, kNameMode);
+  } else if (token == '?') {
+    kind = kKindPi;
+    token = NextToken(source, &start, &length, kNameMode);
+  }
+  // Whatever else stands before the '>' is dropped.
+  while (token != '>' && token != SG_TOK_END) token = NextToken(source, &start, &length, kNameMode);
+  node->kind = kind;
+  *outNode = node;
+  return SG_READ_TAG;
+}

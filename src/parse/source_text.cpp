@@ -1,0 +1,189 @@
+// SourceText records, the four loaders, the encoding sniffer and the decoder.
+//
+// A SourceText owns two blocks: `rawBytes` (the bytes as read or given, with
+// zero bytes behind them) and `text` (their UTF-16 decoding, which every
+// source position indexes). `text` is remade from `rawBytes` whenever the
+// code page changes and `pos` returns to 0 with it. UTF-16 sources have no
+// raw bytes and so never change their code page.
+#include "parse/source_text.h"
+
+#include <string.h>
+
+#include "sprig.h"
+#include "text/text.h"
+
+namespace {
+
+// The decoder hands the raw bytes and the output size to one conversion
+// call whose counts are signed 32-bit, and every position in the text is a
+// signed 32-bit index; decoding never yields more units than bytes. A raw
+// buffer may therefore hold at most this many bytes (terminating zeros
+// included), so that its decoding plus one NUL fits.
+const uint32_t kMaxRawBytes = 0x7FFFFFFE;
+
+// True when the `n` bytes at `p` spell the ASCII `name` with letters in
+// either case. A lead byte of a double-byte character never equals an ASCII
+// letter, so a byte-wise fold gives the same answer as a character-wise one.
+bool MatchesAsciiNoCase(const unsigned char *p, const char *name, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    unsigned c = p[i];
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    if (c != static_cast<unsigned char>(name[i])) return false;
+  }
+  return true;
+}
+
+// Reads a whole open file into a fresh raw buffer of `source` and decodes
+// it. Closes `file` on every path. 1 loaded, 0 failed (source unchanged).
+int LoadFromHandle(SourceText *source, HANDLE file) {
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  DWORD high = 0;
+  DWORD size = GetFileSize(file, &high);
+  // Files of 4 GiB or more report their size in two parts; anything whose
+  // bytes and three zeros exceed the decoder's limit is refused, never cut.
+  if (size == 0xFFFFFFFFu || high != 0 || size > kMaxRawBytes - 3) {
+    CloseHandle(file);
+    return 0;
+  }
+  // Zero-filled, so the three zero bytes behind the content are in place.
+  char *bytes = static_cast<char *>(AllocBlock(static_cast<size_t>(size) + 3));
+  if (!bytes) {
+    CloseHandle(file);
+    return 0;
+  }
+  DWORD read = 0;
+  BOOL ok = ReadFile(file, bytes, size, &read, nullptr);
+  CloseHandle(file);
+  if (!ok || read < size) {
+    FreeBlock(bytes);
+    return 0;
+  }
+  FreeBlock(source->rawBytes);
+  source->rawBytes = bytes;
+  source->rawSize = size + 3;
+  return DecodeSource(source);
+}
+
+}  // namespace
+
+SourceText *CreateSourceText(void) {
+  // AllocBlock zero-fills: code page 0, no buffers, position and counter 0.
+  return static_cast<SourceText *>(AllocBlock(sizeof(SourceText)));
+}
+
+void DestroySourceText(SourceText *source) {
+  if (!source) return;
+  FreeBlock(source->rawBytes);
+  FreeBlock(source->text);
+  FreeBlock(source);
+}
+
+int LoadTextA(SourceText *source, const char *text, int32_t length) {
+  if (!text) return 0;
+  if (length < 0) length = lstrlenA(text);
+  if (static_cast<uint32_t>(length) + 1 > kMaxRawBytes) return 0;
+  char *bytes = static_cast<char *>(AllocBlock(static_cast<size_t>(length) + 1));
+  if (!bytes) return 0;
+  memcpy(bytes, text, static_cast<size_t>(length));  // zeros inside included
+  FreeBlock(source->rawBytes);
+  source->rawBytes = bytes;
+  source->rawSize = static_cast<uint32_t>(length) + 1;
+  source->codePage = SniffEncoding(bytes, static_cast<uint32_t>(length));
+  return DecodeSource(source);
+}
+
+int LoadTextW(SourceText *source, const WCHAR *text, int32_t length) {
+  if (!text) return 0;
+  WCHAR *copy = CopyTextW(text, length);  // stops early at a NUL
+  if (!copy) return 0;
+  FreeBlock(source->rawBytes);
+  source->rawBytes = nullptr;
+  source->rawSize = 0;
+  source->codePage = 0;
+  FreeBlock(source->text);
+  source->text = copy;
+  source->pos = 0;
+  return 1;
+}
+
+int LoadFileA(SourceText *source, const char *path) {
+  if (!path) return 0;
+  return LoadFromHandle(source, CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int LoadFileW(SourceText *source, const WCHAR *path) {
+  if (!path) return 0;
+  return LoadFromHandle(source, CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+uint32_t SniffEncoding(const char *bytes, uint32_t length) {
+  const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
+  // A name counts only with at least one byte behind it (p < length - 9).
+  int64_t n = length;
+  for (int64_t p = 0; p < n; ++p) {
+    unsigned c = b[p] | 0x20;  // only 's' and 'u' can start a name
+    if (c == 's') {
+      if (p < n - 9 && MatchesAsciiNoCase(b + p, "shift-jis", 9)) return SG_ENC_ANSI;
+    } else if (c == 'u' && p < n - 5 && MatchesAsciiNoCase(b + p, "utf-", 4)) {
+      if (b[p + 4] == '7') return SG_ENC_UTF7;
+      if (b[p + 4] == '8') return SG_ENC_UTF8;
+    }
+  }
+  return SG_ENC_ANSI;
+}
+
+int DecodeSource(SourceText *source) {
+  const char *raw = source->rawBytes;
+  if (!raw) return 0;
+  const unsigned char *u = reinterpret_cast<const unsigned char *>(raw);
+  // A UTF-8 byte-order mark is dropped whatever the code page says.
+  uint32_t skip = (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) ? 3 : 0;
+  uint32_t n = source->rawSize - skip;
+  if (n > kMaxRawBytes) return 0;
+  WCHAR *text = static_cast<WCHAR *>(AllocBlock((static_cast<size_t>(n) + 1) * sizeof(WCHAR)));
+  if (!text) return 0;
+  int count = 0;
+  if (n > 0) {
+    count = MultiByteToWideChar(source->codePage, 0, raw + skip, static_cast<int>(n), text,
+                                static_cast<int>(n) + 1);
+    if (count < 0) count = 0;
+    if (static_cast<uint32_t>(count) > n) count = static_cast<int>(n);
+  }
+  text[count] = 0;
+  FreeBlock(source->text);
+  source->text = text;
+  source->pos = 0;
+  return 1;
+}
+
+int ChangeCodePage(SourceText *source, uint32_t code) {
+  if (!source->rawBytes || code == source->codePage) return 0;
+  source->codePage = code;
+  FreeBlock(source->text);
+  source->text = nullptr;
+  source->pos = 0;
+  DecodeSource(source);  // out of memory leaves no text: the parse sees an empty one
+  return 1;
+}
+
+bool IsWellFormedUtf8(const char *bytes) {
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes);
+  // A zero is no continuation byte, so no check reads past the terminator.
+  while (*p) {
+    unsigned b = *p;
+    int follow;
+    if (b < 0x80) follow = 0;
+    else if (b < 0xC2) return false;
+    else if (b < 0xE0) follow = 1;
+    else if (b < 0xF0) follow = 2;
+    else if (b < 0xF8) follow = 3;
+    else return false;
+    ++p;
+    for (int i = 0; i < follow; ++i, ++p) {
+      if (*p < 0x80 || *p > 0xBF) return false;
+    }
+  }
+  return true;
+}
