@@ -1,0 +1,185 @@
+// Entity escaping and unescaping through the exported functions (UTF-16 and
+// Shift-JIS narrow forms, the control-character flag, the separate result
+// rings) and the reader's case-folding comparisons.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "support.h"
+#include "text/escape.h"
+#include "text/text.h"
+
+using sprig_test::Utf16;
+using sprig_test::WString;
+
+namespace {
+
+const WCHAR *W(const WString &s) { return reinterpret_cast<const WCHAR *>(s.c_str()); }
+
+WString NormalW(const std::string &utf8) { return WString(sgToNormalStrTemp16W(Utf16(utf8).c_str())); }
+WString QuoteW(const std::string &utf8) { return WString(sgToQuoteStrTemp16W(Utf16(utf8).c_str())); }
+
+// Sets the flag word's bits for one test and restores the word after it.
+class FlagScope {
+ public:
+  explicit FlagScope(uint32_t value) : saved_(sgSetTextConvFlag(value, 0xFFFFFFFFu)) {}
+  ~FlagScope() { sgSetTextConvFlag(saved_, 0xFFFFFFFFu); }
+
+ private:
+  uint32_t saved_;
+};
+
+}  // namespace
+
+TEST(Unescape, ReferencesAnyCase) {
+  FlagScope flag(0);
+  EXPECT_EQ(NormalW("a&amp;b"), Utf16("a&b"));
+  EXPECT_EQ(NormalW("a&AMP;b"), Utf16("a&b"));
+  EXPECT_EQ(NormalW("a&Amp;b"), Utf16("a&b"));
+  EXPECT_EQ(NormalW("&lt;p&gt; &quot;x&quot;"), Utf16("<p> \"x\""));
+  EXPECT_EQ(NormalW("&nbsp;"), Utf16(" "));  // a plain space, not U+00A0
+  // Unknown or unterminated references lose only their '&'.
+  EXPECT_EQ(NormalW("a&amp b"), Utf16("aamp b"));
+  EXPECT_EQ(NormalW("&#65;"), Utf16("#65;"));
+  EXPECT_EQ(NormalW("x&"), Utf16("x"));
+  EXPECT_EQ(NormalW("&&amp;"), Utf16("&"));
+  // A reference's characters are not read again.
+  EXPECT_EQ(NormalW("&amp;lt;"), Utf16("&lt;"));
+}
+
+TEST(Unescape, ControlCharactersFollowTheFlag) {
+  {
+    FlagScope flag(0);
+    EXPECT_EQ(NormalW("a\r\nb\tc\x01"), Utf16("abc"));
+    EXPECT_STREQ(sgToNormalStrTemp16A("a\r\nb\tc\x01"), "abc");
+  }
+  {
+    FlagScope flag(SG_TEXTCONV_KEEP_CONTROLS);
+    EXPECT_EQ(NormalW("a\r\nb\tc\x01"), Utf16("a\r\nb\tc"));
+    EXPECT_STREQ(sgToNormalStrTemp16A("a\r\nb\tc\x01\x1F"), "a\r\nb\tc");
+  }
+}
+
+TEST(Unescape, NarrowKeepsDoubleByteCharacters) {
+  FlagScope flag(0);
+  // 0x95 0x5C is one kanji whose trail byte is '\'; 0x82 0x26 would read as
+  // '&' if the trail byte were looked at; 0xB1 is a single-byte katakana.
+  EXPECT_STREQ(sgToNormalStrTemp16A("\x95\x5C&amp;\xB1"), "\x95\x5C&\xB1");
+  EXPECT_STREQ(sgToNormalStrTemp16A("\x82\x26lt;"), "\x82\x26lt;");
+  EXPECT_STREQ(sgToNormalStrTemp16A("&LT;\x95"), "<\x95");  // lead byte last
+}
+
+TEST(Escape, FiveCharacters) {
+  EXPECT_EQ(QuoteW("a b&c"), Utf16("a&nbsp;b&amp;c"));
+  EXPECT_EQ(QuoteW("<\"x\">"), Utf16("&lt;&quot;x&quot;&gt;"));
+  EXPECT_EQ(QuoteW("\t\r\n"), Utf16("\t\r\n"));
+  EXPECT_STREQ(sgToQuoteStrTemp16A("a b&c<>\""), "a&nbsp;b&amp;c&lt;&gt;&quot;");
+}
+
+TEST(Escape, NarrowKeepsDoubleByteCharacters) {
+  EXPECT_STREQ(sgToQuoteStrTemp16A("\x95\x5C \xB1"), "\x95\x5C&nbsp;\xB1");
+  EXPECT_STREQ(sgToQuoteStrTemp16A("\x82\x26"), "\x82\x26");  // trail '&' kept
+  EXPECT_STREQ(sgToQuoteStrTemp16A("a\x95"), "a");  // a lone lead byte last is dropped
+}
+
+TEST(Escape, RoundTrip) {
+  FlagScope flag(0);
+  const std::string text = "if (a < b && c > \"d\") { e = 'f'; } \xE8\xA1\xA8";
+  WString quoted(sgToQuoteStrTemp16W(Utf16(text).c_str()));
+  EXPECT_EQ(WString(sgToNormalStrTemp16W(quoted.c_str())), Utf16(text));
+  const char narrow[] = "x < \x95\x5C & y";
+  std::string quotedA = sgToQuoteStrTemp16A(narrow);
+  EXPECT_STREQ(sgToNormalStrTemp16A(quotedA.c_str()), narrow);
+}
+
+TEST(EscapeRing, NullAndEmptyGiveTheConstantWithoutAllocating) {
+  PlatformFailAllocationAt(0);
+  const SG_WCHAR empty[] = {0};
+  const SG_WCHAR *w = sgToQuoteStrTemp16W(nullptr);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w[0], 0);
+  EXPECT_EQ(sgToQuoteStrTemp16W(empty), w);
+  EXPECT_EQ(sgToNormalStrTemp16W(empty), w);
+  const char *a = sgToNormalStrTemp16A(nullptr);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a[0], 0);
+  EXPECT_EQ(sgToQuoteStrTemp16A(""), a);
+  EXPECT_EQ(PlatformAllocationCount(), 0u);
+
+  // A failed allocation gives the same constant.
+  PlatformFailAllocationAt(1);
+  EXPECT_EQ(sgToQuoteStrTemp16W(Utf16("x").c_str()), w);
+  PlatformFailAllocationAt(1);
+  EXPECT_EQ(sgToNormalStrTemp16A("x"), a);
+  PlatformFailAllocationAt(0);
+}
+
+TEST(EscapeRing, EachFunctionHasItsOwnRing) {
+  FlagScope flag(0);
+  const SG_WCHAR *normal = sgToNormalStrTemp16W(Utf16("kept&amp;").c_str());
+  const char *normalA = sgToNormalStrTemp16A("keptA");
+  const SG_WCHAR *quoteFirst = sgToQuoteStrTemp16W(Utf16("first").c_str());
+  ASSERT_EQ(WString(quoteFirst), Utf16("first"));
+  const SG_WCHAR *quotes[kRingSlots];
+  for (int i = 0; i < kRingSlots; ++i) {
+    quotes[i] = sgToQuoteStrTemp16W(Utf16(std::to_string(i)).c_str());
+  }
+  // Results 2 to 17 of the quoting ring and the other rings' results are
+  // untouched; ASan reports any of them freed too early.
+  for (int i = 0; i < kRingSlots; ++i) EXPECT_EQ(WString(quotes[i]), Utf16(std::to_string(i)));
+  EXPECT_EQ(WString(normal), Utf16("kept&"));
+  EXPECT_STREQ(normalA, "keptA");
+}
+
+TEST(CompareNoCase, AsciiLettersOnly) {
+  WString text = Utf16("</SCRIPT>");
+  EXPECT_EQ(CompareNoCaseW(W(text), W(Utf16("</script")), 8), 0);
+  EXPECT_EQ(CompareNoCaseW(W(text), W(Utf16("</scripx")), 7), 0);  // n limits
+  EXPECT_NE(CompareNoCaseW(W(text), W(Utf16("</scripx")), 8), 0);
+  EXPECT_EQ(CompareNoCaseW(W(text), W(Utf16("</s")), 100), 0);  // pattern ends
+  EXPECT_EQ(CompareNoCaseW(W(text), W(Utf16("zzz")), 0), 0);
+  // '[' and '{' are 32 apart but are no letters; text shorter than pattern.
+  EXPECT_NE(CompareNoCaseW(W(Utf16("[")), W(Utf16("{")), 1), 0);
+  EXPECT_LT(CompareNoCaseW(W(Utf16("ab")), W(Utf16("abc")), 3), 0);
+  EXPECT_EQ(CompareNoCaseA("UTF-8\"", "utf-8", 5), 0);
+  EXPECT_NE(CompareNoCaseA("@", "`", 1), 0);
+  EXPECT_GT(CompareNoCaseA("b", "a", 1), 0);
+}
+
+TEST(CompareNoCase, NarrowDoubleByteTrailComparedExactly) {
+  // 0x83 0x61 and 0x83 0x41 are different katakana: their trail bytes must
+  // not be folded like the letters 'a' and 'A'.
+  EXPECT_NE(CompareNoCaseA("\x83\x61", "\x83\x41", 2), 0);
+  EXPECT_EQ(CompareNoCaseA("\x83\x61", "\x83\x61", 2), 0);
+  // Both bytes count against n.
+  EXPECT_EQ(CompareNoCaseA("\x95\x5Cx", "\x95\x5Cy", 2), 0);
+  EXPECT_NE(CompareNoCaseA("\x95\x5Cx", "\x95\x5Cy", 3), 0);
+  EXPECT_EQ(CompareNoCaseA("\x95\x5CX", "\x95\x5Cx", 3), 0);
+}
+
+TEST(FindNoCase, Places) {
+  WString text = Utf16("text/html; Charset=Shift_JIS");
+  const WCHAR *t = W(text);
+  EXPECT_EQ(FindNoCaseW(t, W(Utf16("charset="))), t + 11);
+  EXPECT_EQ(FindNoCaseW(t, W(Utf16("TEXT"))), t);
+  EXPECT_EQ(FindNoCaseW(t, W(Utf16("_jis"))), t + 24);
+  EXPECT_EQ(FindNoCaseW(t, W(Utf16("utf-8"))), nullptr);
+  EXPECT_EQ(FindNoCaseW(t, W(Utf16("jis!"))), nullptr);  // runs past the end
+  EXPECT_EQ(FindNoCaseW(t, W(WString())), t);
+  EXPECT_EQ(FindNoCaseW(W(WString()), W(WString())), nullptr);
+  EXPECT_EQ(FindNoCaseW(W(Utf16("{")), W(Utf16("["))), nullptr);
+}
+
+TEST(FindNoCase, OverlappingNearMatches) {
+  WString text = Utf16("aaAaAb");
+  EXPECT_EQ(FindNoCaseW(W(text), W(Utf16("AAAB"))), W(text) + 2);
+  WString abab = Utf16("abaabababc");
+  EXPECT_EQ(FindNoCaseW(W(abab), W(Utf16("ababc"))), W(abab) + 5);
+  // A pattern longer than the short table, with a long run of near matches.
+  std::string pattern(100, 'a');
+  pattern += 'b';
+  WString longText = Utf16(std::string(300, 'A') + "b");
+  EXPECT_EQ(FindNoCaseW(W(longText), W(Utf16(pattern))), W(longText) + 200);
+  EXPECT_EQ(FindNoCaseW(W(Utf16(std::string(300, 'a'))), W(Utf16(pattern))), nullptr);
+}

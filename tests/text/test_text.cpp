@@ -1,0 +1,282 @@
+// Text blocks and conversions: code-page round trips (Shift-JIS as the ANSI
+// code page, UTF-7 growth), result rings, string lists, dual-form text, the
+// flag word, and the null results of every making operation when an
+// allocation fails.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "support.h"
+#include "text/text.h"
+
+using sprig_test::Utf16;
+using sprig_test::WString;
+
+namespace {
+
+const WCHAR *W(const WString &s) { return reinterpret_cast<const WCHAR *>(s.c_str()); }
+WString Str(const WCHAR *p) { return WString(reinterpret_cast<const SG_WCHAR *>(p)); }
+
+// Runs `make` with the 1st, 2nd, ... allocation failing until it succeeds;
+// every failing run must report failure through `failed`.
+template <typename Make, typename Failed, typename Release>
+void FailEachAllocation(Make make, Failed failed, Release release) {
+  for (unsigned long n = 1; n < 16; ++n) {
+    PlatformFailAllocationAt(n);
+    auto result = make();
+    unsigned long made = PlatformAllocationCount();
+    PlatformFailAllocationAt(0);
+    if (made < n) {  // the failure was never reached: success
+      EXPECT_FALSE(failed(result)) << "allocation " << n;
+      release(result);
+      return;
+    }
+    EXPECT_TRUE(failed(result)) << "allocation " << n << " failed unnoticed";
+    release(result);
+  }
+  ADD_FAILURE() << "never succeeded";
+}
+
+}  // namespace
+
+TEST(Convert, ShiftJisRoundTrip) {
+  // U+8868 is 0x95 0x5C in code page 932: the trail byte is a backslash.
+  WString text = Utf16("a\xE8\xA1\xA8z");
+  int32_t count = -1;
+  char *narrow = ToNarrow(W(text), CP_ACP, &count);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_EQ(count, 4);
+  EXPECT_STREQ(narrow, "a\x95\x5Cz");
+  WCHAR *wide = ToWide(narrow, -1, CP_ACP);
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(Str(wide), text);
+  FreeBlock(narrow);
+  FreeBlock(wide);
+}
+
+TEST(Convert, LengthsAndEmptyResults) {
+  WCHAR *part = ToWide("abcdef", 3, CP_UTF8);
+  EXPECT_EQ(Str(part), Utf16("abc"));
+  FreeBlock(part);
+  EXPECT_EQ(ToWide(nullptr, -1, CP_ACP), nullptr);
+
+  int32_t count = -1;
+  char *empty = ToNarrow(nullptr, CP_ACP, &count);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(count, 0);
+  EXPECT_STREQ(empty, "");
+  FreeBlock(empty);
+
+  // Copies stop at the length or at the text's own terminator.
+  WString text = Utf16("hello");
+  WCHAR *copy = CopyTextW(W(text), 2);
+  EXPECT_EQ(Str(copy), Utf16("he"));
+  FreeBlock(copy);
+  copy = CopyTextW(W(text), 50);
+  EXPECT_EQ(Str(copy), text);
+  FreeBlock(copy);
+  copy = CopyTextW(W(text), 0);
+  EXPECT_EQ(Str(copy), WString());
+  FreeBlock(copy);
+  EXPECT_EQ(CopyTextW(nullptr, -1), nullptr);
+  EXPECT_EQ(TextLengthW(nullptr), 0);
+  EXPECT_EQ(TextLengthW(W(text)), 5);
+}
+
+TEST(Convert, Utf7IsNotShortened) {
+  // Three kanji take ten UTF-7 bytes, more than three bytes a unit.
+  WString text = Utf16("\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8");
+  int32_t count = 0;
+  char *narrow = ToNarrow(W(text), CP_UTF7, &count);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_GT(count, 9);
+  EXPECT_EQ(static_cast<int32_t>(std::string(narrow).size()), count);
+  WCHAR *back = ToWide(narrow, count, CP_UTF7);
+  EXPECT_EQ(Str(back), text);
+  FreeBlock(narrow);
+  FreeBlock(back);
+}
+
+TEST(Convert, RejectedCodePageGivesEmptyText) {
+  WString text = Utf16("abc");
+  char *narrow = ToNarrow(W(text), 12345, nullptr);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_STREQ(narrow, "");
+  WCHAR *wide = ToWide("abc", -1, 12345);
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(wide[0], 0);
+  FreeBlock(narrow);
+  FreeBlock(wide);
+}
+
+TEST(Ring, SeventeenthPutReplacesFirst) {
+  ResultRing ring = {};
+  void *blocks[kRingSlots + 1];
+  for (int i = 0; i <= kRingSlots; ++i) {
+    blocks[i] = AllocBlock(8);
+    PutRing(&ring, blocks[i]);
+  }
+  // The first block was freed (a leak check fails otherwise); the others stay.
+  EXPECT_EQ(ring.slots[0], blocks[kRingSlots]);
+  for (int i = 1; i < kRingSlots; ++i) EXPECT_EQ(ring.slots[i], blocks[i]);
+  EXPECT_EQ(ring.index, 1);
+  PutRing(&ring, nullptr);  // a failed result is never put
+  EXPECT_EQ(ring.index, 1);
+  EXPECT_EQ(ring.slots[1], blocks[1]);
+  for (void *slot : ring.slots) FreeBlock(slot);
+}
+
+TEST(Ring, ExportedResultsLiveForSixteenCalls) {
+  const char *first = sgToMBStr(W(Utf16("first")));
+  ASSERT_STREQ(first, "first");
+  const char *kept[kRingSlots];
+  for (int i = 0; i < kRingSlots; ++i) {
+    kept[i] = sgToMBStr(W(Utf16(std::to_string(i))));
+  }
+  // Results 2 to 17 are all readable (freed memory is caught by ASan).
+  for (int i = 0; i < kRingSlots; ++i) EXPECT_EQ(std::string(kept[i]), std::to_string(i));
+
+  const SG_WCHAR *wide = sgToWCStr("\x95\x5C");
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(WString(wide), Utf16("\xE8\xA1\xA8"));
+  // The wide ring is separate: 16 narrow results leave it alone.
+  for (int i = 0; i < kRingSlots; ++i) sgToMBStr(W(Utf16("x")));
+  EXPECT_EQ(WString(wide), Utf16("\xE8\xA1\xA8"));
+}
+
+TEST(Ring, NullAndEmptyInputs) {
+  const char *narrow = sgToMBStr(nullptr);
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_STREQ(narrow, "");
+  narrow = sgToMBStr(W(WString()));
+  ASSERT_NE(narrow, nullptr);
+  EXPECT_STREQ(narrow, "");
+  const SG_WCHAR *wide = sgToWCStr(nullptr);
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(wide[0], 0);
+}
+
+TEST(Ring, ReleaseNarrowRingFreesEverySlot) {
+  for (int i = 0; i < 3; ++i) sgToMBStr(W(Utf16("held")));
+  ReleaseNarrowRing();
+  ReleaseNarrowRing();  // empty slots: nothing freed twice
+  EXPECT_STREQ(sgToMBStr(W(Utf16("again"))), "again");
+}
+
+TEST(StringList, ToWide) {
+  const char list[] = "a\0bc\0";  // plus the literal's zero: six bytes
+  WCHAR *wide = StringListToWide(list);
+  ASSERT_NE(wide, nullptr);
+  const WCHAR expect[] = {'a', 0, 'b', 'c', 0, 0};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(wide[i], expect[i]) << i;
+  EXPECT_EQ(StringListLengthW(wide), 6);
+  FreeBlock(wide);
+
+  // A double-byte name becomes one unit; the list gets shorter, not corrupt.
+  const char kanji[] = "\x95\x5C\0x\0";
+  wide = StringListToWide(kanji);
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(Str(wide), Utf16("\xE8\xA1\xA8"));
+  EXPECT_EQ(Str(wide + 2), Utf16("x"));
+  EXPECT_EQ(StringListLengthW(wide), 5);
+  FreeBlock(wide);
+
+  wide = StringListToWide("");
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(wide[0], 0);
+  EXPECT_EQ(StringListLengthW(wide), 1);
+  FreeBlock(wide);
+  EXPECT_EQ(StringListToWide(nullptr), nullptr);
+  EXPECT_EQ(StringListLengthW(nullptr), 0);
+}
+
+TEST(DualForm, CachesTheOtherForm) {
+  WCHAR *wide = nullptr;
+  char *narrow = nullptr;
+  ASSERT_EQ(DualSetNarrow(&wide, &narrow, "\x95\x5Cz"), 1);
+  EXPECT_EQ(wide, nullptr);
+  PlatformFailAllocationAt(0);
+  const WCHAR *got = DualGetWide(&wide, &narrow);
+  EXPECT_EQ(Str(got), Utf16("\xE8\xA1\xA8z"));
+  EXPECT_EQ(DualGetWide(&wide, &narrow), got);  // converted once
+  EXPECT_EQ(PlatformAllocationCount(), 1u);
+  EXPECT_STREQ(DualGetNarrow(&wide, &narrow), "\x95\x5Cz");
+
+  // Setting UTF-16 drops the narrow form; a narrow request rebuilds it.
+  WString text = Utf16("new");
+  ASSERT_EQ(DualSetWide(&wide, &narrow, W(text)), 1);
+  EXPECT_EQ(narrow, nullptr);
+  EXPECT_STREQ(DualGetNarrow(&wide, &narrow), "new");
+
+  ASSERT_EQ(DualSetWide(&wide, &narrow, nullptr), 1);
+  EXPECT_EQ(DualGetWide(&wide, &narrow), nullptr);
+  EXPECT_EQ(DualGetNarrow(&wide, &narrow), nullptr);
+  DualFree(&wide, &narrow);
+}
+
+TEST(DualForm, SetWideFieldFromNarrow) {
+  WCHAR *field = CopyTextW(W(Utf16("old")), -1);
+  char *cache = ToNarrow(field, CP_ACP, nullptr);
+  ASSERT_EQ(SetWideFieldFromNarrow(&field, &cache, "\x95\x5C"), 1);
+  EXPECT_EQ(Str(field), Utf16("\xE8\xA1\xA8"));
+  EXPECT_EQ(cache, nullptr);
+
+  PlatformFailAllocationAt(1);
+  EXPECT_EQ(SetWideFieldFromNarrow(&field, &cache, "other"), 0);
+  PlatformFailAllocationAt(0);
+  EXPECT_EQ(Str(field), Utf16("\xE8\xA1\xA8"));  // unchanged
+
+  ASSERT_EQ(SetWideFieldFromNarrow(&field, &cache, nullptr), 1);
+  EXPECT_EQ(field, nullptr);
+}
+
+TEST(Flag, ValueUnderMask) {
+  uint32_t saved = sgSetTextConvFlag(3, 0xFFFFFFFFu);
+  EXPECT_EQ(sgSetTextConvFlag(5, 4), 3u);
+  EXPECT_EQ(sgGetTextConvFlag(), 7u);
+  EXPECT_EQ(sgSetTextConvFlag(0, 2), 7u);
+  EXPECT_EQ(sgGetTextConvFlag(), 5u);
+  EXPECT_EQ(sgSetTextConvFlag(0, 0xFFFFFFFFu), 5u);
+  EXPECT_EQ(sgGetTextConvFlag(), 0u);
+  sgSetTextConvFlag(saved, 0xFFFFFFFFu);
+}
+
+TEST(OutOfMemory, MakingOperationsGiveNull) {
+  WString text = Utf16("\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8");
+  auto isNull = [](const void *p) { return p == nullptr; };
+  auto release = [](const void *p) { FreeBlock(p); };
+  FailEachAllocation([&] { return static_cast<const void *>(ToNarrow(W(text), CP_ACP, nullptr)); },
+                     isNull, release);
+  // The UTF-7 retry allocates twice; failing either leaks nothing.
+  FailEachAllocation([&] { return static_cast<const void *>(ToNarrow(W(text), CP_UTF7, nullptr)); },
+                     isNull, release);
+  FailEachAllocation([&] { return static_cast<const void *>(ToWide("abc", -1, CP_ACP)); },
+                     isNull, release);
+  FailEachAllocation([&] { return static_cast<const void *>(CopyTextW(W(text), -1)); },
+                     isNull, release);
+  FailEachAllocation([&] { return static_cast<const void *>(StringListToWide("a\0b\0")); },
+                     isNull, release);
+  // Ring results: null, and nothing put into the ring.
+  FailEachAllocation([&] { return static_cast<const void *>(sgToMBStr(W(text))); }, isNull,
+                     [](const void *) {});
+  FailEachAllocation([&] { return static_cast<const void *>(sgToWCStr("abc")); }, isNull,
+                     [](const void *) {});
+}
+
+TEST(OutOfMemory, DualSettersEmptyBothSlots) {
+  WCHAR *wide = nullptr;
+  char *narrow = nullptr;
+  ASSERT_EQ(DualSetNarrow(&wide, &narrow, "keep"), 1);
+  ASSERT_NE(DualGetWide(&wide, &narrow), nullptr);
+  PlatformFailAllocationAt(1);
+  EXPECT_EQ(DualSetWide(&wide, &narrow, W(Utf16("x"))), 0);
+  PlatformFailAllocationAt(0);
+  EXPECT_EQ(wide, nullptr);
+  EXPECT_EQ(narrow, nullptr);
+  PlatformFailAllocationAt(1);
+  EXPECT_EQ(DualSetNarrow(&wide, &narrow, "x"), 0);
+  PlatformFailAllocationAt(0);
+  EXPECT_EQ(narrow, nullptr);
+  DualFree(&wide, &narrow);
+}
