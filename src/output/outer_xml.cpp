@@ -18,7 +18,7 @@ namespace {
 struct StringSink {
   GrowableString *string;
   void Mark(MarkCode code) {
-    WCHAR units[4];
+    WCHAR units[4] = {0, 0, 0, 0};
     const int32_t length = kMarkLength[code];
     for (int32_t i = 0; i < length; ++i) units[i] = static_cast<WCHAR>(kMarkText[code][i]);
     GrowableStringAppend(string, units, length);

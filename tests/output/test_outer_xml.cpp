@@ -1,0 +1,325 @@
+// Outer XML and the growable string: what a cursor's selection renders to,
+// agreement with the file writer, narrow conversions, capacity steps, deep
+// trees on a small stack, and allocation failure.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "output/growable_string.h"
+#include "output/outer_xml.h"
+#include "output/writer.h"
+#include "sprig.h"
+#include "output_trees.h"
+#include "platform/platform.h"
+#include "support.h"
+#include "text/text.h"
+
+using namespace output_test;
+using sprig_test::TempDir;
+
+namespace {
+
+// A cursor made by the model, closed with the object.
+class OwnedCursor {
+ public:
+  explicit OwnedCursor(Document *document) : cursor_(CursorCreate(document)) {}
+  ~OwnedCursor() { CursorClose(cursor_); }
+  OwnedCursor(const OwnedCursor &) = delete;
+  OwnedCursor &operator=(const OwnedCursor &) = delete;
+  Cursor *get() const { return cursor_; }
+  // Selects `node`, a member of the ring of list head `list`.
+  void Select(Node *list, Node *node) const {
+    cursor_->list = list;
+    cursor_->current = node;
+  }
+
+ private:
+  Cursor *cursor_;
+};
+
+// Renders and frees the caller-owned block as an application would.
+WString Render(Cursor *cursor) {
+  WCHAR *text = RenderOuterXMLW(cursor);
+  EXPECT_NE(nullptr, text);
+  if (!text) return WString();
+  WString result(reinterpret_cast<SG_WCHAR *>(text));
+  GlobalUnlock(GlobalHandle(text));
+  GlobalFree(GlobalHandle(text));
+  return result;
+}
+
+std::string RenderNarrow(Cursor *cursor, uint32_t codePage) {
+  char *text = RenderOuterXMLA(cursor, codePage);
+  EXPECT_NE(nullptr, text);
+  if (!text) return std::string();
+  std::string result(text);
+  GlobalUnlock(GlobalHandle(text));
+  GlobalFree(GlobalHandle(text));
+  return result;
+}
+
+// root: <?xml?>, a (inner "1", children b [after "2"] and c), d with after "tail".
+struct Sample {
+  Node *pi, *a, *b, *c, *d;
+};
+Sample BuildSample(Node *root) {
+  Sample s;
+  s.pi = AddNode(root, "xml", kKindPi);
+  AddAttrib(s.pi, "version", kQuoteDouble, "1.0");
+  s.a = AddNode(root, "a", kKindElement);
+  SetInner(s.a, "1");
+  s.b = AddChild(s.a, "b", kKindEmptyTag);
+  SetAfter(s.b, "2");
+  s.c = AddChild(s.a, "c", kKindPlain);
+  AddAttrib(s.c, "k", kQuoteSingle, "v");
+  s.d = AddNode(root, "d", kKindVoid);
+  SetAfter(s.d, "tail");
+  return s;
+}
+
+TEST(OuterXml, ElementComesWithSubtreeAndAfterTextOnly) {
+  OwnedDocument doc(0);
+  Sample s = BuildSample(doc.root());
+  OwnedCursor cursor(doc.get());
+  cursor.Select(doc.root(), s.a);
+  EXPECT_EQ(Utf16("<a>1<b/>2<c k='v'></a>"), Render(cursor.get()));
+  cursor.Select(doc.root(), s.d);
+  EXPECT_EQ(Utf16("<d>tail"), Render(cursor.get()));
+}
+
+TEST(OuterXml, XmlElementWithoutAfterTextEndsWithLineBreak) {
+  OwnedDocument doc(1);
+  Sample s = BuildSample(doc.root());
+  OwnedCursor cursor(doc.get());
+  cursor.Select(doc.root(), s.a);
+  EXPECT_EQ(Utf16("<a>1<b/>2\t<c k='v'/>\r\n</a>\r\n"), Render(cursor.get()));
+}
+
+// At the head of the top-level list the rendering is the saved file, in UTF-16.
+TEST(OuterXml, ListHeadRendersWhatTheWriterSaves) {
+  for (uint32_t xml = 0; xml <= 1; ++xml) {
+    TempDir dir;
+    OwnedDocument doc(xml);
+    BuildSample(doc.root());
+    Node *j = AddNode(doc.root(), "日本", kKindElement);
+    AddChain(NodeCreateChildList(j), 3);
+    OwnedCursor cursor(doc.get());
+    cursor.Select(doc.root(), doc.root());
+    const WString rendered = Render(cursor.get());
+    const std::string path = dir.File("saved.xml");
+    ASSERT_EQ(1, SaveDocumentToFileA(doc.get(), path.c_str(), SG_ENC_UTF8));
+    EXPECT_EQ(sprig_test::ReadFileBytes(path), sprig_test::Utf8(rendered)) << "XML flag " << xml;
+  }
+}
+
+TEST(OuterXml, EmptyListGivesEmptyStringNotNull) {
+  OwnedDocument doc(1);
+  OwnedCursor cursor(doc.get());
+  ASSERT_EQ(doc.root(), cursor.get()->current);
+  EXPECT_EQ(WString(), Render(cursor.get()));
+  EXPECT_EQ("", RenderNarrow(cursor.get(), SG_ENC_UTF8));
+}
+
+TEST(OuterXml, NestedElementIsRenderedFromLevelZero) {
+  OwnedDocument doc(1);
+  AddChain(doc.root(), 5);
+  Node *level4 = doc.root()->next;
+  for (int i = 0; i < 4; ++i) level4 = level4->child->next;
+  Node *e = AddChild(level4, "e", kKindElement);
+  Node *f = AddChild(e, "f", kKindElement);
+  AddChild(f, "g", kKindEmptyTag);
+  OwnedCursor cursor(doc.get());
+  cursor.Select(level4->child, e);
+  EXPECT_EQ(Utf16("<e>\r\n\t<f>\r\n\t\t<g/>\r\n\t</f>\r\n</e>\r\n"), Render(cursor.get()));
+}
+
+TEST(OuterXml, RenderingTurnsNodeWithChildLinkIntoElement) {
+  OwnedDocument doc(0);
+  Node *img = AddNode(doc.root(), "img", kKindVoid);
+  NodeCreateChildList(img);
+  OwnedCursor cursor(doc.get());
+  cursor.Select(doc.root(), img);
+  EXPECT_EQ(Utf16("<img></img>"), Render(cursor.get()));
+  EXPECT_EQ(kKindElement, img->kind);
+}
+
+TEST(OuterXml, NoElementWithoutBase) {
+  OwnedDocument doc(0);
+  BuildSample(doc.root());
+  OwnedCursor cursor(doc.get());
+  cursor.get()->base = nullptr;
+  EXPECT_EQ(WString(), Render(cursor.get()));
+}
+
+TEST(OuterXml, NarrowFormConvertsOnceToTheCodePage) {
+  OwnedDocument doc(0);
+  Node *p = AddNode(doc.root(), "p", kKindElement);
+  SetInner(p, "日本語");
+  SetAfter(p, "€");
+  OwnedCursor cursor(doc.get());
+  cursor.Select(doc.root(), p);
+  EXPECT_EQ("<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</p>\xE2\x82\xAC", RenderNarrow(cursor.get(), SG_ENC_UTF8));
+  SetAfter(p, "ア");
+  EXPECT_EQ("<p>\x93\xFA\x96\x7B\x8C\xEA</p>\x83\x41", RenderNarrow(cursor.get(), 932));
+  EXPECT_EQ(RenderNarrow(cursor.get(), 932), RenderNarrow(cursor.get(), SG_ENC_ANSI));
+  // UTF-7 needs five bytes for a lone "€": the block grows rather than cut it.
+  SetInner(p, "€");
+  SetAfter(p, "€");
+  const std::string utf7 = RenderNarrow(cursor.get(), SG_ENC_UTF7);
+  WCHAR decoded[32] = {0};
+  const int units = MultiByteToWideChar(CP_UTF7, 0, utf7.data(), static_cast<int>(utf7.size()), decoded, 31);
+  EXPECT_EQ(Utf16("<p>€</p>€"), WString(reinterpret_cast<SG_WCHAR *>(decoded), units > 0 ? units : 0));
+}
+
+TEST(GrowableString, CapacityIsNextMultipleOf4096AboveTheNeed) {
+  GrowableString s;
+  GrowableStringInit(&s);
+  EXPECT_EQ(1, GrowableStringReserve(&s, 1));
+  EXPECT_EQ(4096, s.capacity);
+  EXPECT_EQ(1, GrowableStringReserve(&s, 4095));
+  EXPECT_EQ(4096, s.capacity);
+  EXPECT_EQ(1, GrowableStringReserve(&s, 4096));
+  EXPECT_EQ(8192, s.capacity);
+  GrowableStringFree(&s);
+  // A 5000-unit text ends in 8192 units.
+  GrowableStringInit(&s);
+  const WString piece(1000, u'x');
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(1, GrowableStringAppend(&s, W(piece), 1000));
+  EXPECT_EQ(5000, s.length);
+  EXPECT_EQ(8192, s.capacity);
+  EXPECT_EQ(0, s.buffer[5000]);
+  GrowableStringFree(&s);
+  EXPECT_EQ(nullptr, s.buffer);
+}
+
+// Building a long string one unit at a time grows it a logarithmic number of
+// times (each step at least doubles) and keeps every unit.
+TEST(GrowableString, GrowthIsGeometric) {
+  GrowableString s;
+  GrowableStringInit(&s);
+  int growths = 0;
+  int32_t capacity = 0;
+  for (int i = 0; i < 1 << 20; ++i) {
+    ASSERT_EQ(1, GrowableStringAppendChar(&s, static_cast<WCHAR>('a' + i % 26)));
+    if (s.capacity != capacity) {
+      EXPECT_EQ(0, s.capacity % kGrowStep);
+      EXPECT_GE(s.capacity, 2 * capacity);
+      capacity = s.capacity;
+      ++growths;
+    }
+  }
+  EXPECT_LE(growths, 10);
+  bool intact = true;
+  for (int i = 0; i < 1 << 20; ++i) intact = intact && s.buffer[i] == static_cast<WCHAR>('a' + i % 26);
+  EXPECT_TRUE(intact);
+  EXPECT_EQ(1 << 20, s.length);
+  GrowableStringFree(&s);
+}
+
+TEST(GrowableString, FailedGrowthLeavesStringUnchanged) {
+  GrowableString s;
+  GrowableStringInit(&s);
+  ASSERT_EQ(1, GrowableStringAppend(&s, WTEXT("abc")));
+  const WString big(5000, u'z');
+  PlatformFailAllocationAt(1);
+  EXPECT_EQ(0, GrowableStringAppend(&s, W(big), 5000));
+  PlatformFailAllocationAt(0);
+  EXPECT_EQ(3, s.length);
+  EXPECT_EQ(4096, s.capacity);
+  EXPECT_EQ(Utf16("abc"), WString(reinterpret_cast<SG_WCHAR *>(s.buffer)));
+  GrowableStringFree(&s);
+}
+
+TEST(OuterXml, MillionLevelsRenderOnASmallStack) {
+  const long depth = 1000000;
+  sprig_test::RunOnSmallStack([&] {
+    OwnedDocument doc(0);
+    AddChain(doc.root(), depth);
+    OwnedCursor cursor(doc.get());
+    cursor.Select(doc.root(), doc.root()->next);
+    WCHAR *text = RenderOuterXMLW(cursor.get());
+    ASSERT_NE(nullptr, text);
+    const WString rendered(reinterpret_cast<SG_WCHAR *>(text));
+    GlobalUnlock(GlobalHandle(text));
+    GlobalFree(GlobalHandle(text));
+    ASSERT_EQ(static_cast<size_t>(depth) * 7, rendered.size());
+    EXPECT_EQ(Utf16("<a><a>"), rendered.substr(0, 6));
+    EXPECT_EQ(Utf16("<a></a>"), rendered.substr(static_cast<size_t>(depth - 1) * 3, 7));
+    EXPECT_EQ(Utf16("</a></a>"), rendered.substr(rendered.size() - 8));
+  });
+}
+
+// Each allocation of a rendering fails in turn: the result is null or a
+// string missing at most the piece that could not be appended, and nothing
+// leaks (checked by the sanitizer build).
+TEST(OuterXml, AllocationFailureGivesNullOrSkipsAPiece) {
+  OwnedDocument doc(1);
+  BuildSample(doc.root());
+  std::string big(9000, 'b');
+  SetAfter(AddNode(doc.root(), "z", kKindEmptyTag), big.c_str());
+  OwnedCursor cursor(doc.get());
+  cursor.Select(doc.root(), doc.root());
+  const WString full = Render(cursor.get());
+  PlatformFailAllocationAt(0);
+  WCHAR *probe = RenderOuterXMLW(cursor.get());
+  const unsigned long allocations = PlatformAllocationCount();
+  GlobalFree(GlobalHandle(probe));
+  ASSERT_GE(allocations, 3u);  // two growth steps and the result block
+  for (unsigned long n = 1; n <= allocations; ++n) {
+    PlatformFailAllocationAt(n);
+    WCHAR *text = RenderOuterXMLW(cursor.get());
+    char *narrow = RenderOuterXMLA(cursor.get(), SG_ENC_UTF8);
+    PlatformFailAllocationAt(0);
+    if (n == allocations) {
+      EXPECT_EQ(nullptr, text) << "the result block itself failed";
+    }
+    if (text) {
+      // At most one contiguous piece of the full text is missing.
+      const WString got(reinterpret_cast<SG_WCHAR *>(text));
+      size_t same = 0;
+      while (same < got.size() && got[same] == full[same]) ++same;
+      ASSERT_LE(got.size(), full.size());
+      EXPECT_EQ(full.substr(full.size() - (got.size() - same)), got.substr(same)) << "failing allocation " << n;
+      GlobalFree(GlobalHandle(text));
+    }
+    if (narrow) GlobalFree(GlobalHandle(narrow));
+  }
+}
+
+// The exported functions on parsed documents, freed as an application does.
+WString ApiRender(SG_CURSOR cursor) {
+  SG_WCHAR *text = sgGetOuterXMLW(cursor);
+  EXPECT_NE(nullptr, text);
+  if (!text) return WString();
+  WString result(text);
+  GlobalUnlock(GlobalHandle(text));
+  GlobalFree(GlobalHandle(text));
+  return result;
+}
+
+TEST(OuterXmlApi, ElementListHeadAndEmptyList) {
+  SG_CURSOR c = sgParseXMLA("<a><b>x</b>y</a>z<c/>", 0xFFFFFFFFu);
+  ASSERT_NE(nullptr, c);
+  EXPECT_EQ(Utf16("<a><b>x</b>y</a>z"), ApiRender(c));
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_FIRST_CHILD));
+  EXPECT_EQ(Utf16("<b>x</b>y"), ApiRender(c));
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_LIST_HEAD));
+  EXPECT_EQ(Utf16("<b>x</b>y"), ApiRender(c));
+  sgMoveTo(c, SG_MOVE_BASE);
+  EXPECT_EQ(Utf16("<a><b>x</b>y</a>z<c/>"), ApiRender(c));
+  char *narrow = sgGetOuterXMLA(c, SG_ENC_UTF8);
+  ASSERT_NE(nullptr, narrow);
+  EXPECT_STREQ("<a><b>x</b>y</a>z<c/>", narrow);
+  GlobalUnlock(GlobalHandle(narrow));
+  GlobalFree(GlobalHandle(narrow));
+  sgCloseXML(c);
+
+  SG_CURSOR empty = sgCreateXMLA(nullptr, SG_ENC_UTF8, 0);
+  ASSERT_NE(nullptr, empty);
+  EXPECT_EQ(WString(), ApiRender(empty));
+  sgCloseXML(empty);
+  EXPECT_EQ(nullptr, sgGetOuterXMLW(nullptr));
+  EXPECT_EQ(nullptr, sgGetOuterXMLA(nullptr, 0));
+}
+
+}  // namespace
