@@ -1,0 +1,384 @@
+// Attributes of the current element, driven through the public API as an
+// application does: setting and finding in any letter case, W/A rules with
+// Shift-JIS names, formatting and number parsing, deletion, enumeration by
+// index, source positions, and the bytes a saved page changes by.
+//
+// Tests marked "code page 932" rely on the system ANSI code page being
+// Shift-JIS (the library's own default natively; LC_ALL=ja_JP.UTF-8 under Wine).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sprig.h"
+#include "support.h"
+
+namespace {
+
+using sprig_test::Utf16;
+using sprig_test::Utf8;
+using sprig_test::WString;
+
+WString W(const char *utf8) { return Utf16(utf8); }
+
+// UTF-8 copy of a library string, "<null>" for null.
+std::string Str(const SG_WCHAR *text) { return text ? Utf8(text) : std::string("<null>"); }
+std::string Str(const char *text) { return text ? std::string(text) : std::string("<null>"); }
+
+SG_CURSOR Parse(const char *utf8) {
+  WString text = W(utf8);
+  return sgParseXMLW(text.c_str(), 0xFFFFFFFFu);
+}
+
+// Bytes of the whole document saved as UTF-8 into `dir`.
+std::string Saved(SG_CURSOR cursor, const sprig_test::TempDir &dir, const char *name = "out.html") {
+  std::string path = dir.File(name);
+  EXPECT_EQ(1, sgSaveAsA(cursor, path.c_str(), SG_ENC_UTF8));
+  return sprig_test::ReadFileBytes(path);
+}
+
+class Attrib : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (c_) sgCloseXML(c_);
+  }
+  // Parses `utf8` and stands on its first top-level element.
+  void Load(const char *utf8) {
+    c_ = Parse(utf8);
+    ASSERT_NE(nullptr, c_);
+    ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE_FIRST));
+  }
+  SG_CURSOR c_ = nullptr;
+};
+
+// ---- Setting ---------------------------------------------------------------
+
+TEST_F(Attrib, SetFindsExistingNameInAnyLetterCase) {
+  Load("<a Href='x' id=1></a>");
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+  EXPECT_EQ(1, sgSetAttribW(c_, W("HREF").c_str(), W("y").c_str()));
+  EXPECT_EQ(2u, sgGetAttribCount(c_));
+  EXPECT_EQ("Href", Str(sgGetAttribNameW(c_, 0)));  // name kept as written
+  EXPECT_EQ("y", Str(sgGetAttribValueW(c_, 0)));    // place kept
+  EXPECT_EQ(1u, sgGetUpdateFlag(c_));
+}
+
+TEST_F(Attrib, SetWritesEveryChangedValueDoubleQuoted) {
+  sprig_test::TempDir dir;
+  Load("<p a='1' b=2 c d=\"4\">t</p>");
+  EXPECT_EQ(1, sgSetAttribW(c_, W("a").c_str(), W("one").c_str()));
+  EXPECT_EQ(1, sgSetAttribA(c_, "B", "two"));
+  EXPECT_EQ(1, sgSetAttribW(c_, W("c").c_str(), W("three").c_str()));  // had no value
+  EXPECT_EQ("<p a=\"one\" b=\"two\" c=\"three\" d=\"4\">t</p>", Saved(c_, dir));
+}
+
+TEST_F(Attrib, SetWithNullValueKeepsValueAndMarksUpdated) {
+  sprig_test::TempDir dir;
+  Load("<p a='1'></p>");
+  EXPECT_EQ(1, sgSetAttribW(c_, W("A").c_str(), nullptr));
+  EXPECT_EQ("1", Str(sgGetAttribW(c_, W("a").c_str())));
+  EXPECT_EQ(1u, sgGetUpdateFlag(c_));
+  EXPECT_EQ("<p a='1'></p>", Saved(c_, dir));  // quoting untouched too
+  // A new attribute given no value stays valueless.
+  EXPECT_EQ(1, sgSetAttribW(c_, W("flag").c_str(), nullptr));
+  EXPECT_EQ(1, sgDoesAttribExistW(c_, W("flag").c_str()));
+  EXPECT_EQ(nullptr, sgGetAttribW(c_, W("flag").c_str()));
+}
+
+TEST_F(Attrib, NullOrEmptyNameAlwaysAppends) {
+  Load("<p></p>");
+  EXPECT_EQ(1, sgSetAttribW(c_, W("").c_str(), W("v1").c_str()));
+  EXPECT_EQ(1, sgSetAttribW(c_, W("").c_str(), W("v2").c_str()));
+  EXPECT_EQ(1, sgSetAttribA(c_, "", "v3"));
+  EXPECT_EQ(1, sgSetAttribW(c_, nullptr, W("v4").c_str()));
+  ASSERT_EQ(4u, sgGetAttribCount(c_));
+  EXPECT_EQ("", Str(sgGetAttribNameW(c_, 0)));
+  EXPECT_EQ("v2", Str(sgGetAttribValueW(c_, 1)));
+  EXPECT_EQ("v3", Str(sgGetAttribValueW(c_, 2)));
+  EXPECT_EQ(nullptr, sgGetAttribNameW(c_, 3));  // a null name stays absent
+  EXPECT_EQ("v4", Str(sgGetAttribValueW(c_, 3)));
+  // The empty name is found by an empty key: the first one.
+  EXPECT_EQ("v1", Str(sgGetAttribW(c_, W("").c_str())));
+}
+
+TEST_F(Attrib, RefusedWithoutSelectedElement) {
+  Load("<p a='1'></p>");
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_LIST_HEAD));
+  EXPECT_EQ(0, sgSetAttribW(c_, W("a").c_str(), W("2").c_str()));
+  EXPECT_EQ(0, sgSetAttribA(c_, "a", "2"));
+  EXPECT_EQ(0, sgSetAttribIntW(c_, W("a").c_str(), 5));
+  EXPECT_EQ(0, sgAttribPrintFA(c_, "a", "%d", 5));
+  EXPECT_EQ(0, sgDeleteAttribW(c_, W("a").c_str()));
+  EXPECT_EQ(0u, sgGetAttribCount(c_));
+  EXPECT_EQ(nullptr, sgGetAttribW(c_, W("a").c_str()));
+  EXPECT_EQ(nullptr, sgGetAttribNameW(c_, 0));
+  EXPECT_EQ(0, sgDoesAttribExistA(c_, "a"));
+  EXPECT_EQ(7u, sgGetAttribIntW(c_, W("a").c_str(), 7));
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_FIRST));
+  EXPECT_EQ("1", Str(sgGetAttribW(c_, W("a").c_str())));
+}
+
+TEST(AttribNull, NullCursorGivesFailureResults) {
+  const WString name = W("a");
+  EXPECT_EQ(0, sgSetAttribW(nullptr, name.c_str(), name.c_str()));
+  EXPECT_EQ(0, sgSetAttribStringA(nullptr, "a", "b"));
+  EXPECT_EQ(0, sgSetAttribDWordW(nullptr, name.c_str(), 1));
+  EXPECT_EQ(0, sgAttribPrintFW(nullptr, name.c_str(), name.c_str()));
+  EXPECT_EQ(nullptr, sgGetAttribA(nullptr, "a"));
+  EXPECT_STREQ("dflt", sgGetAttribStringA(nullptr, "a", "dflt"));
+  EXPECT_EQ(name.c_str(), sgGetAttribStringW(nullptr, name.c_str(), name.c_str()));
+  EXPECT_EQ(9u, sgGetAttribIntA(nullptr, "a", 9));
+  EXPECT_EQ(9u, sgGetAttribDWordW(nullptr, name.c_str(), 9));
+  EXPECT_EQ(0, sgDoesAttribExistW(nullptr, name.c_str()));
+  EXPECT_EQ(0, sgDeleteAttribA(nullptr, "a"));
+  EXPECT_EQ(0u, sgGetAttribCount(nullptr));
+  EXPECT_EQ(nullptr, sgGetAttribValueA(nullptr, 0));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosA(nullptr, "a", 0));
+}
+
+// ---- Formatting ------------------------------------------------------------
+
+TEST_F(Attrib, NumberSettersFormatSignedDecimalAndLowerHex) {
+  Load("<p n='x'></p>");
+  EXPECT_EQ(1, sgSetAttribIntW(c_, W("n").c_str(), 0xFFFFFFFFu));
+  EXPECT_EQ("-1", Str(sgGetAttribW(c_, W("n").c_str())));
+  EXPECT_EQ(1, sgSetAttribIntA(c_, "m", 0x80000000u));
+  EXPECT_EQ("-2147483648", Str(sgGetAttribA(c_, "m")));
+  EXPECT_EQ(1, sgSetAttribDWordW(c_, W("h").c_str(), 255));
+  EXPECT_EQ("ff", Str(sgGetAttribW(c_, W("h").c_str())));
+  EXPECT_EQ(1, sgSetAttribDWordA(c_, "H", 0xDEADBEEFu));
+  EXPECT_EQ("deadbeef", Str(sgGetAttribA(c_, "h")));
+  EXPECT_EQ(3u, sgGetAttribCount(c_));
+  // Each round-trips through the matching reader.
+  EXPECT_EQ(0xDEADBEEFu, sgGetAttribDWordW(c_, W("h").c_str(), 0));
+  EXPECT_EQ(0x80000000u, sgGetAttribIntW(c_, W("m").c_str(), 0));
+}
+
+TEST_F(Attrib, PrintFPassesTheCallersArguments) {
+  Load("<p></p>");
+  const WString word = W("w\xC3\xA9");  // U+00E9
+  EXPECT_EQ(1, sgAttribPrintFW(c_, W("s").c_str(), W("%s|%d|%04x|%c").c_str(), word.c_str(), -42,
+                               0xab, static_cast<int>('Z')));
+  EXPECT_EQ("w\xC3\xA9|-42|00ab|Z", Str(sgGetAttribW(c_, W("s").c_str())));
+  EXPECT_EQ(1, sgAttribPrintFA(c_, "t", "%s-%u-%X", "abc", 7u, 0xbeefu));
+  EXPECT_EQ("abc-7-BEEF", Str(sgGetAttribA(c_, "t")));
+  EXPECT_EQ(0, sgAttribPrintFA(c_, "t", nullptr));  // no format, nothing set
+  EXPECT_EQ("abc-7-BEEF", Str(sgGetAttribA(c_, "t")));
+}
+
+TEST_F(Attrib, PrintFCutsLongOutputInsteadOfOverrunning) {
+  Load("<p></p>");
+  const std::string longA(6000, 'q');
+  const WString longW(6000, static_cast<SG_WCHAR>('r'));
+  EXPECT_EQ(1, sgAttribPrintFA(c_, "a", "%s%s", longA.c_str(), longA.c_str()));
+  EXPECT_EQ(1, sgAttribPrintFW(c_, W("w").c_str(), W("%s").c_str(), longW.c_str()));
+  const std::string a = Str(sgGetAttribA(c_, "a"));
+  const std::string w = Str(sgGetAttribW(c_, W("w").c_str()));
+  EXPECT_GT(a.size(), 0u);
+  EXPECT_LE(a.size(), 1024u);
+  EXPECT_EQ(std::string(a.size(), 'q'), a);
+  EXPECT_GT(w.size(), 0u);
+  EXPECT_LE(w.size(), 1024u);
+  EXPECT_EQ(std::string(w.size(), 'r'), w);
+}
+
+// ---- Number parsing --------------------------------------------------------
+
+TEST_F(Attrib, IntParsingStopsAtFirstNonDigitAndWraps) {
+  Load("<p a='-12abc' b='abc' c='' d='-' e='+7' f=' 5' g='4294967297' h='-0' i='+' j></p>");
+  struct Case {
+    const char *name;
+    uint32_t expected;
+  } cases[] = {
+      {"a", static_cast<uint32_t>(-12)}, {"b", 99}, {"c", 99}, {"d", 0},  {"e", 7},
+      {"f", 99},                         {"g", 1},  {"h", 0},  {"i", 0},  {"j", 99},
+      {"missing", 99},
+  };
+  for (const Case &k : cases) {
+    EXPECT_EQ(k.expected, sgGetAttribIntW(c_, W(k.name).c_str(), 99)) << k.name;
+    EXPECT_EQ(k.expected, sgGetAttribIntA(c_, k.name, 99)) << k.name;
+  }
+}
+
+TEST_F(Attrib, HexParsingHasNoPrefixAndWraps) {
+  Load("<p a='FFffz' b='' c='0x1F' d='g1' e='123456789' f='-1'></p>");
+  struct Case {
+    const char *name;
+    uint32_t expected;
+  } cases[] = {
+      {"a", 0xFFFFu}, {"b", 5}, {"c", 0}, {"d", 5}, {"e", 0x23456789u}, {"f", 5}, {"none", 5},
+  };
+  for (const Case &k : cases) {
+    EXPECT_EQ(k.expected, sgGetAttribDWordW(c_, W(k.name).c_str(), 5)) << k.name;
+    EXPECT_EQ(k.expected, sgGetAttribDWordA(c_, k.name, 5)) << k.name;
+  }
+}
+
+// ---- Reading, deleting, enumerating ---------------------------------------
+
+TEST_F(Attrib, StringReaderFallsBackOnlyWhenThereIsNoValue) {
+  Load("<p a='' b></p>");
+  const WString dflt = W("d");
+  EXPECT_EQ("", Str(sgGetAttribStringW(c_, W("a").c_str(), dflt.c_str())));
+  EXPECT_EQ(dflt.c_str(), sgGetAttribStringW(c_, W("b").c_str(), dflt.c_str()));
+  EXPECT_STREQ("d", sgGetAttribStringA(c_, "nope", "d"));
+  EXPECT_EQ(1, sgDoesAttribExistW(c_, W("B").c_str()));  // valueless still exists
+  EXPECT_EQ(0, sgDoesAttribExistW(c_, W("c").c_str()));
+}
+
+TEST_F(Attrib, DeleteRemovesFirstMatchOnly) {
+  sprig_test::TempDir dir;
+  Load("<p x='1' y='2' X='3'></p>");
+  EXPECT_EQ(1, sgDeleteAttribW(c_, W("x").c_str()));
+  EXPECT_EQ(1u, sgGetUpdateFlag(c_));
+  EXPECT_EQ("3", Str(sgGetAttribW(c_, W("x").c_str())));
+  EXPECT_EQ(1, sgDeleteAttribA(c_, "X"));
+  EXPECT_EQ(0, sgDeleteAttribA(c_, "x"));
+  EXPECT_EQ(1u, sgGetAttribCount(c_));
+  EXPECT_EQ("<p y='2'></p>", Saved(c_, dir));
+}
+
+TEST_F(Attrib, IndexEnumerationFollowsListOrder) {
+  Load("<p one='1' two three=\"3\"></p>");
+  ASSERT_EQ(3u, sgGetAttribCount(c_));
+  EXPECT_EQ("one", Str(sgGetAttribNameW(c_, 0)));
+  EXPECT_EQ("two", Str(sgGetAttribNameA(c_, 1)));
+  EXPECT_EQ(nullptr, sgGetAttribValueW(c_, 1));  // valueless
+  EXPECT_EQ("3", Str(sgGetAttribValueA(c_, 2)));
+  EXPECT_EQ(nullptr, sgGetAttribNameW(c_, 3));
+  EXPECT_EQ(nullptr, sgGetAttribValueA(c_, -1));
+  EXPECT_EQ(nullptr, sgGetAttribNameA(c_, INT32_MIN));
+  // Narrow results are caches: the same pointer until the text changes.
+  const char *cached = sgGetAttribValueA(c_, 0);
+  EXPECT_EQ(cached, sgGetAttribValueA(c_, 0));
+  ASSERT_EQ(1, sgSetAttribA(c_, "one", "uno"));
+  EXPECT_EQ("uno", Str(sgGetAttribValueA(c_, 0)));
+}
+
+// ---- Positions -------------------------------------------------------------
+
+TEST_F(Attrib, PositionsComeFromTheParser) {
+  //    0123456789012345678
+  Load("<a href=\"x\" b></a>");
+  EXPECT_EQ(2u, sgGetAttribPosW(c_, W("href").c_str(), 0));  // just behind the tag name
+  EXPECT_EQ(8u, sgGetAttribPosW(c_, W("HREF").c_str(), 1));  // just behind the '='
+  EXPECT_EQ(8u, sgGetAttribPosA(c_, "href", 1));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosW(c_, W("b").c_str(), 1));  // no value read
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosW(c_, W("href").c_str(), 2));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosW(c_, W("zz").c_str(), 0));
+  // Setting a parsed value keeps its positions; a new attribute has none.
+  ASSERT_EQ(1, sgSetAttribW(c_, W("href").c_str(), W("longer value").c_str()));
+  EXPECT_EQ(8u, sgGetAttribPosW(c_, W("href").c_str(), 1));
+  ASSERT_EQ(1, sgSetAttribW(c_, W("new").c_str(), W("v").c_str()));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosW(c_, W("new").c_str(), 0));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosA(c_, "new", 1));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_LIST_HEAD));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosW(c_, W("href").c_str(), 0));
+}
+
+// ---- W/A rules (code page 932) ---------------------------------------------
+
+TEST_F(Attrib, ShiftJisNameSetNarrowReadsBackWide) {
+  Load("<p></p>");
+  const char *nameSjis = "\x96\xBC\x91\x4F";  // 名前
+  const char *valueSjis = "\x92\x6C";         // 値
+  ASSERT_EQ(1, sgSetAttribA(c_, nameSjis, valueSjis));
+  EXPECT_EQ(W("\xE5\x80\xA4"), WString(sgGetAttribW(c_, W("\xE5\x90\x8D\xE5\x89\x8D").c_str())));
+  EXPECT_EQ(W("\xE5\x90\x8D\xE5\x89\x8D"), WString(sgGetAttribNameW(c_, 0)));
+  EXPECT_STREQ(valueSjis, sgGetAttribA(c_, nameSjis));
+  EXPECT_STREQ(nameSjis, sgGetAttribNameA(c_, 0));
+  // The narrow setter finds the same attribute again rather than appending.
+  ASSERT_EQ(1, sgSetAttribIntA(c_, nameSjis, 12));
+  EXPECT_EQ(1u, sgGetAttribCount(c_));
+  EXPECT_EQ(12u, sgGetAttribIntW(c_, W("\xE5\x90\x8D\xE5\x89\x8D").c_str(), 0));
+  // 0x5C is a trail byte here, not a backslash: 表 is 95 5C.
+  ASSERT_EQ(1, sgSetAttribA(c_, "\x95\x5C", "t"));
+  EXPECT_EQ(W("\xE8\xA1\xA8"), WString(sgGetAttribNameW(c_, 1)));
+}
+
+TEST_F(Attrib, NarrowReadersCompareNarrowNamesSettersCompareWide) {
+  // A name with no Shift-JIS form: its narrow cache is whatever the code page
+  // substitutes, so readers find it by that text while setters and deleters,
+  // which compare in UTF-16, do not.
+  Load("<p></p>");
+  const WString hangul = W("\xED\x95\x9C");  // U+D55C
+  ASSERT_EQ(1, sgSetAttribW(c_, hangul.c_str(), W("v").c_str()));
+  const std::string narrow = Str(sgGetAttribNameA(c_, 0));
+  ASSERT_FALSE(narrow.empty());
+  ASSERT_NE(hangul, WString(sgToWCStr(narrow.c_str())));
+  EXPECT_EQ(1, sgDoesAttribExistA(c_, narrow.c_str()));
+  EXPECT_STREQ("v", sgGetAttribA(c_, narrow.c_str()));
+  EXPECT_EQ(0, sgDeleteAttribA(c_, narrow.c_str()));
+  EXPECT_EQ(1u, sgGetAttribCount(c_));
+  EXPECT_EQ(1, sgSetAttribA(c_, narrow.c_str(), "w"));
+  EXPECT_EQ(2u, sgGetAttribCount(c_));  // appended, not matched
+  EXPECT_EQ("v", Str(sgGetAttribValueW(c_, 0)));
+}
+
+TEST_F(Attrib, NarrowReadersFoldAsciiCase) {
+  Load("<p Data-Id='7'></p>");
+  EXPECT_EQ(7u, sgGetAttribIntA(c_, "DATA-ID", 0));
+  EXPECT_EQ(1, sgDoesAttribExistA(c_, "data-id"));
+  EXPECT_EQ(2u, sgGetAttribPosA(c_, "DATA-id", 0));
+}
+
+// ---- A real page -----------------------------------------------------------
+
+// Edits the first href of a corpus page and checks that the saved file differs
+// from the saved unedited page in exactly that attribute, rewritten as
+// name="value".
+void CheckOneAttributeEdit(const std::string &page) {
+  SCOPED_TRACE(page);
+  sprig_test::TempDir dir;
+  const std::string path = dir.CopyCorpusFile("html/" + page, "page.html");
+  ASSERT_FALSE(path.empty());
+  SG_CURSOR c = sgOpenXMLA(path.c_str());
+  ASSERT_NE(nullptr, c);
+  const std::string before = Saved(c, dir, "before.html");
+
+  const WString href = W("href");
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_BASE));
+  bool found = false;
+  while (sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
+    if (sgGetAttribW(c, href.c_str())) {
+      found = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(found);
+  uint32_t index = 0;
+  while (Utf8(sgGetAttribNameW(c, static_cast<int32_t>(index))) != "href" &&
+         Utf8(sgGetAttribNameW(c, static_cast<int32_t>(index))) != "HREF") {
+    ++index;
+  }
+  const std::string name = Str(sgGetAttribNameW(c, static_cast<int32_t>(index)));
+  const std::string oldValue = Str(sgGetAttribW(c, href.c_str()));
+  const std::string newValue = "https://example.invalid/sprig-edited";
+  ASSERT_EQ(1, sgSetAttribW(c, href.c_str(), W(newValue.c_str()).c_str()));
+  const std::string after = Saved(c, dir, "after.html");
+
+  const std::string written = name + "=\"" + newValue + "\"";
+  const size_t at = after.find(written);
+  ASSERT_NE(std::string::npos, at);
+  ASSERT_EQ(std::string::npos, after.find(written, at + 1));
+  EXPECT_EQ(before.substr(0, at), after.substr(0, at));
+  size_t oldLength = std::string::npos;
+  for (const char *quote : {"\"", "'", ""}) {
+    const std::string old = name + "=" + quote + oldValue + quote;
+    if (before.compare(at, old.size(), old) == 0) {
+      oldLength = old.size();
+      break;
+    }
+  }
+  ASSERT_NE(std::string::npos, oldLength) << "old attribute not at the edited place";
+  EXPECT_EQ(before.substr(at + oldLength), after.substr(at + written.size()));
+  sgDeleteXML(c);  // no write-back to the copy
+}
+
+TEST(AttribPage, EditingOneHrefChangesOnlyThatAttributeInTheSavedFile) {
+  for (const char *page : {"001.html", "002.html", "aclu.html", "ars-1.html"}) {
+    CheckOneAttributeEdit(page);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,282 @@
+// Insertion of new elements through the public API: the place each function
+// links to, the child-list flag, kinds, nameless elements, refusals that
+// change nothing, and the find-or-create walk along a path of names.
+//
+// Tests marked "code page 932" rely on the system ANSI code page being
+// Shift-JIS (the library's own default natively; LC_ALL=ja_JP.UTF-8 under Wine).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sprig.h"
+#include "support.h"
+
+namespace {
+
+using sprig_test::Utf16;
+using sprig_test::Utf8;
+using sprig_test::WString;
+
+WString W(const char *utf8) { return Utf16(utf8); }
+std::string Str(const SG_WCHAR *text) { return text ? Utf8(text) : std::string("<null>"); }
+
+// A string list: each name ended by a zero, then one more zero.
+WString PathW(std::initializer_list<const char *> names) {
+  WString list;
+  for (const char *name : names) {
+    list += W(name);
+    list.push_back(0);
+  }
+  list.push_back(0);
+  return list;
+}
+
+// Names of the elements of the cursor's list, in order; the cursor is put
+// back on the element it stood on (by id).
+std::vector<std::string> ListNames(SG_CURSOR c) {
+  uint32_t id = 0;
+  sgGetNodeID(c, &id);
+  const bool selected = !sgIsEmptyList(c);
+  std::vector<std::string> names;
+  if (sgMoveTo(c, SG_MOVE_FIRST)) {
+    do {
+      names.push_back(Str(sgGetNameW(c)));
+    } while (sgMoveTo(c, SG_MOVE_NEXT));
+  }
+  if (selected) {
+    sgMoveTo(c, SG_MOVE_FIRST);
+    uint32_t here = 0;
+    while (sgGetNodeID(c, &here) && here != id && sgMoveTo(c, SG_MOVE_NEXT)) {
+    }
+  } else {
+    sgMoveTo(c, SG_MOVE_LIST_HEAD);
+  }
+  return names;
+}
+
+std::string Saved(SG_CURSOR cursor, const sprig_test::TempDir &dir) {
+  std::string path = dir.File("out.xml");
+  EXPECT_EQ(1, sgSaveAsA(cursor, path.c_str(), SG_ENC_UTF8));
+  return sprig_test::ReadFileBytes(path);
+}
+
+class Insert : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c_ = sgCreateXMLW(nullptr, SG_ENC_UTF8, 0);
+    ASSERT_NE(nullptr, c_);
+  }
+  void TearDown() override { sgCloseXML(c_); }
+  SG_CURSOR c_ = nullptr;
+};
+
+// ---- Single insertion ------------------------------------------------------
+
+TEST_F(Insert, AddNodeMakesTheFirstElementOfAnEmptyDocument) {
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+  ASSERT_EQ(1, sgAddNodeW(c_, W("root").c_str(), 0));
+  EXPECT_EQ("root", Str(sgGetNameW(c_)));
+  EXPECT_EQ(1u, sgGetUpdateFlag(c_));
+  EXPECT_EQ(0xFFFFFFFFu, sgGetTagCount(c_));
+  for (uint32_t selector = 0; selector < 3; ++selector) EXPECT_EQ(0u, sgGetTagPos(c_, selector));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE_FIRST));
+  EXPECT_EQ("root", Str(sgGetNameW(c_)));
+  EXPECT_EQ(0u, sgGetAttribCount(c_));
+  EXPECT_EQ(nullptr, sgGetInnerStrW(c_));
+}
+
+TEST_F(Insert, EachNewElementGetsANewId) {
+  ASSERT_EQ(1, sgAddNodeW(c_, W("a").c_str(), 0));
+  uint32_t first = 0, second = 0;
+  sgGetNodeID(c_, &first);
+  ASSERT_EQ(1, sgAddNodeW(c_, W("a").c_str(), 1));  // consumes one more for its list head
+  sgGetNodeID(c_, &second);
+  EXPECT_NE(first, second);
+  ASSERT_EQ(1, sgAddNodeW(c_, W("a").c_str(), 0));
+  uint32_t third = 0;
+  sgGetNodeID(c_, &third);
+  EXPECT_NE(second, third);
+  EXPECT_NE(first, third);
+}
+
+TEST_F(Insert, AddNodeAppendsWhereverTheCursorStands) {
+  ASSERT_EQ(1, sgAddNodeW(c_, W("a").c_str(), 0));
+  ASSERT_EQ(1, sgAddNodeA(c_, "b", 0));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_FIRST));
+  ASSERT_EQ(1, sgAddNode2W(c_, W("c").c_str(), 0, SG_KIND_ELEMENT));
+  EXPECT_EQ("c", Str(sgGetNameW(c_)));
+  EXPECT_EQ(2u, sgGetIndex(c_));
+  EXPECT_EQ((std::vector<std::string>{"a", "b", "c"}), ListNames(c_));
+}
+
+TEST_F(Insert, BeforeAndAfterTheCurrentElementOrAtTheListHead) {
+  ASSERT_EQ(1, sgAddNodeW(c_, W("m").c_str(), 0));
+  ASSERT_EQ(1, sgInsertNodeBeforeW(c_, W("b").c_str(), 0));
+  EXPECT_EQ(0u, sgGetIndex(c_));
+  ASSERT_EQ(1, sgInsertNodeAfterA(c_, "c", 0));  // after b, before m
+  EXPECT_EQ(1u, sgGetIndex(c_));
+  EXPECT_EQ((std::vector<std::string>{"b", "c", "m"}), ListNames(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_LIST_HEAD));
+  ASSERT_EQ(1, sgInsertNodeBeforeA(c_, "last", 0));  // at a head: the end
+  EXPECT_EQ(3u, sgGetIndex(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_LIST_HEAD));
+  ASSERT_EQ(1, sgInsertNodeAfterW(c_, W("first").c_str(), 0));  // at a head: the start
+  EXPECT_EQ(0u, sgGetIndex(c_));
+  EXPECT_EQ((std::vector<std::string>{"first", "b", "c", "m", "last"}), ListNames(c_));
+}
+
+TEST_F(Insert, ChildListFlagAndKindShowInTheSavedFile) {
+  sprig_test::TempDir dir;
+  ASSERT_EQ(1, sgAddNodeW(c_, W("div").c_str(), 1));
+  EXPECT_EQ(0u, sgGetChildCount(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_INTO));  // it has a (still empty) child list
+  EXPECT_EQ(1, sgIsEmptyList(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  ASSERT_EQ(1, sgAddNodeW(c_, W("br").c_str(), 0));
+  EXPECT_EQ(0, sgMoveTo(c_, SG_MOVE_INTO));  // no child list
+  ASSERT_EQ(1, sgAddNode2A(c_, "php", 0, SG_KIND_PI));
+  EXPECT_EQ("<div></div><br><?php?>", Saved(c_, dir));
+}
+
+TEST_F(Insert, NullNameMakesANamelessElementThatWritesOnlyItsContent) {
+  sprig_test::TempDir dir;
+  ASSERT_EQ(1, sgAddNodeW(c_, nullptr, 0));
+  EXPECT_EQ(nullptr, sgGetNameW(c_));
+  ASSERT_EQ(1, sgAddChildNodeA(c_, "b", 0));
+  ASSERT_EQ(1, sgSetAfterStrW(c_, W("x").c_str(), -1));
+  EXPECT_EQ("<b>x", Saved(c_, dir));
+}
+
+TEST_F(Insert, AddChildNodeGoesOneLevelDeeper) {
+  ASSERT_EQ(1, sgAddNodeW(c_, W("html").c_str(), 0));
+  ASSERT_EQ(0u, sgGetLevel(c_));
+  ASSERT_EQ(1, sgAddChildNodeW(c_, W("head").c_str(), 0));
+  EXPECT_EQ(1u, sgGetLevel(c_));
+  EXPECT_EQ("head", Str(sgGetNameW(c_)));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_PARENT));
+  ASSERT_EQ(1, sgAddChildNodeA(c_, "body", 1));
+  EXPECT_EQ(1u, sgGetIndex(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_PARENT));
+  EXPECT_EQ(2u, sgGetChildCount(c_));
+  EXPECT_EQ("html", Str(sgGetNameW(c_)));
+}
+
+TEST_F(Insert, RefusalsChangeNothing) {
+  sprig_test::TempDir dir;
+  EXPECT_EQ(0, sgAddChildNodeW(c_, W("x").c_str(), 0));  // empty document
+  ASSERT_EQ(1, sgAddNodeW(c_, W("a").c_str(), 0));
+  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_LIST_HEAD));
+  EXPECT_EQ(0, sgAddChildNodeW(c_, W("x").c_str(), 1));
+  EXPECT_EQ(0, sgAddChildNodeA(c_, "x", 0));
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+  EXPECT_EQ(1, sgIsEmptyList(c_));
+  EXPECT_EQ(0, sgAddNodeW(nullptr, W("x").c_str(), 0));
+  EXPECT_EQ(0, sgAddNodePathA(nullptr, "x\0", 0));
+  EXPECT_EQ("<a>", Saved(c_, dir));
+}
+
+TEST_F(Insert, NarrowNamesAreShiftJis) {  // code page 932
+  ASSERT_EQ(1, sgAddNodeA(c_, "\x96\xBC\x91\x4F", 0));  // 名前
+  EXPECT_EQ(W("\xE5\x90\x8D\xE5\x89\x8D"), WString(sgGetNameW(c_)));
+  EXPECT_STREQ("\x96\xBC\x91\x4F", sgGetNameA(c_));
+}
+
+// ---- Path insertion --------------------------------------------------------
+
+TEST_F(Insert, PathCreatesEachLevelOnceAndReusesIt) {
+  const WString path = PathW({"a", "b", "c"});
+  ASSERT_EQ(1, sgAddNodePathW(c_, path.c_str(), 0));
+  EXPECT_EQ("c", Str(sgGetNameW(c_)));
+  EXPECT_EQ(2u, sgGetLevel(c_));
+  EXPECT_EQ(1u, sgGetUpdateFlag(c_));
+  uint32_t first = 0;
+  sgGetNodeID(c_, &first);
+
+  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  ASSERT_EQ(1, sgAddNodePathW(c_, path.c_str(), 0));
+  uint32_t second = 0;
+  sgGetNodeID(c_, &second);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  EXPECT_EQ((std::vector<std::string>{"a"}), ListNames(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE_FIRST));
+  EXPECT_EQ(1u, sgGetChildCount(c_));  // a holds only b
+}
+
+TEST_F(Insert, PathWithEnterLeavesTheCursorInsideTheLastElement) {
+  const WString path = PathW({"a", "b", "c"});
+  ASSERT_EQ(1, sgAddNodePathW(c_, path.c_str(), 1));
+  EXPECT_EQ(1, sgIsEmptyList(c_));
+  ASSERT_EQ(1, sgAddNodeW(c_, W("d").c_str(), 0));
+  EXPECT_EQ(3u, sgGetLevel(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_PARENT));
+  EXPECT_EQ("c", Str(sgGetNameW(c_)));
+  // An existing last element with no child list gets an empty one without
+  // counting as a change.
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
+  ASSERT_EQ(1, sgAddNodePathW(c_, PathW({"a", "b", "c", "d"}).c_str(), 1));
+  EXPECT_EQ(1, sgIsEmptyList(c_));
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+  EXPECT_EQ(4u, sgGetLevel(c_));
+}
+
+TEST_F(Insert, PathMatchesNamesInAnyLetterCase) {
+  ASSERT_EQ(1, sgAddNodeW(c_, W("Body").c_str(), 0));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
+  ASSERT_EQ(1, sgAddNodePathA(c_, "BODY\0P\0", 0));
+  EXPECT_EQ("P", Str(sgGetNameW(c_)));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_PARENT));
+  EXPECT_EQ("Body", Str(sgGetNameW(c_)));
+  EXPECT_EQ(1u, sgGetUpdateFlag(c_));  // P was created
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  EXPECT_EQ((std::vector<std::string>{"Body"}), ListNames(c_));
+}
+
+TEST_F(Insert, PathIsRelativeToTheCursorsList) {
+  ASSERT_EQ(1, sgAddNodePathW(c_, PathW({"root"}).c_str(), 1));
+  ASSERT_EQ(1, sgAddNodePathW(c_, PathW({"root", "x"}).c_str(), 0));
+  EXPECT_EQ(2u, sgGetLevel(c_));  // root/root/x, not root/x
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE));
+  EXPECT_EQ((std::vector<std::string>{"root"}), ListNames(c_));
+}
+
+TEST_F(Insert, EmptyPathDoesNothing) {
+  ASSERT_EQ(1, sgAddNodeW(c_, W("a").c_str(), 0));
+  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
+  const WString empty(2, 0);
+  EXPECT_EQ(1, sgAddNodePathW(c_, empty.c_str(), 1));
+  EXPECT_EQ(1, sgAddNodePathA(c_, "\0", 0));
+  EXPECT_EQ("a", Str(sgGetNameW(c_)));
+  EXPECT_EQ(0u, sgGetUpdateFlag(c_));
+}
+
+TEST_F(Insert, NarrowPathIsShiftJis) {  // code page 932
+  ASSERT_EQ(1, sgAddNodePathA(c_, "\x96\xBC\x91\x4F\0\x95\x5C\0", 0));  // 名前 / 表
+  EXPECT_EQ(W("\xE8\xA1\xA8"), WString(sgGetNameW(c_)));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_PARENT));
+  EXPECT_EQ(W("\xE5\x90\x8D\xE5\x89\x8D"), WString(sgGetNameW(c_)));
+}
+
+TEST(InsertParsed, NewElementsJoinAParsedTreeAndItsSavedFile) {
+  sprig_test::TempDir dir;
+  const WString text = W("<ul><li>one</li><li>two</li></ul>");
+  SG_CURSOR c = sgParseXMLW(text.c_str(), 0xFFFFFFFFu);
+  ASSERT_NE(nullptr, c);
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_BASE_FIRST));
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_LAST_CHILD));
+  ASSERT_EQ(1, sgInsertNodeAfterW(c, W("li").c_str(), 0));
+  ASSERT_EQ(1, sgSetInnerStrW(c, W("three").c_str(), -1));
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_FIRST));
+  ASSERT_EQ(1, sgInsertNodeBeforeA(c, "li", 1));
+  EXPECT_EQ("<ul><li></li><li>one</li><li>two</li><li>three</li></ul>", Saved(c, dir));
+  sgCloseXML(c);
+}
+
+}  // namespace
