@@ -1,0 +1,57 @@
+// Internal to the platform layer outside Windows: the codecs behind
+// MultiByteToWideChar and WideCharToMultiByte, and the bounded output they
+// write through.
+//
+// A codec converts the whole input in one pass, never stops at invalid input
+// (it substitutes what Windows substitutes) and counts every unit it
+// produces. It stores a unit only while the sink has room, so the same pass
+// answers a size query (capacity 0) and detects output that does not fit.
+#ifndef SPRIG_PLATFORM_CODEC_H
+#define SPRIG_PLATFORM_CODEC_H
+
+#ifndef _WIN32
+
+#include "platform/platform.h"
+
+// Bounded output of `Unit`s: `count` is what the conversion needs, whether or
+// not it fitted into `capacity`.
+template <typename Unit>
+struct Sink {
+  Unit *out;
+  size_t capacity;
+  size_t count;
+
+  void Put(Unit unit) {
+    if (count < capacity) out[count] = unit;
+    ++count;
+  }
+};
+
+typedef Sink<WCHAR> WideSink;
+typedef Sink<char> ByteSink;
+
+// UTF-8 (utf_codecs.cpp). Decoding replaces each invalid or truncated
+// sequence by U+FFFD; encoding writes a lone surrogate as U+FFFD.
+void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink);
+void EncodeUtf8(const WCHAR *text, size_t units, ByteSink *sink);
+
+// UTF-7 (utf_codecs.cpp), every UTF-16 unit representable, including lone
+// surrogates.
+void DecodeUtf7(const unsigned char *text, size_t bytes, WideSink *sink);
+void EncodeUtf7(const WCHAR *text, size_t units, ByteSink *sink);
+
+// Every other code page, through iconv (iconv_codecs.cpp). Returns false,
+// converting nothing, when the code page is unknown or cannot be opened.
+bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
+                    WideSink *sink);
+bool EncodeCodePage(UINT codePage, const WCHAR *text, size_t units,
+                    ByteSink *sink);
+
+// True for a first byte of a two-byte character of code page 932.
+inline bool IsShiftJisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+#endif  // !_WIN32
+
+#endif  // SPRIG_PLATFORM_CODEC_H

@@ -1,0 +1,311 @@
+// Every code page other than UTF-8 and UTF-7, outside Windows: a table from
+// Windows code-page numbers to glibc iconv names, a per-thread cache of open
+// iconv descriptors, and the substitutions that make the results match
+// Windows. ASCII runs are copied directly; only the bytes or units between
+// them reach iconv. Descriptors live until their thread ends.
+//
+// Substitutions: a character the code page cannot encode becomes '?', one per
+// UTF-16 unit (so a surrogate pair gives "??"). An undecodable byte of a
+// double-byte code page gives U+30FB (code page 932) or '?' (the others),
+// swallowing the byte after a lead byte unless it is the terminating zero; one
+// of a single-byte code page gives the unit of the same value. Code page 932
+// also gets the Windows-only mappings listed with Windows932Byte and
+// Windows932Unit below.
+#ifndef _WIN32
+
+#include "platform/codec.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+namespace {
+
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+const char kUtf16[] = "UTF-16LE";
+#else
+const char kUtf16[] = "UTF-16BE";
+#endif
+
+// How a code page frames its characters, which decides where a run of
+// non-ASCII input may be cut.
+enum Framing {
+  kSingleByte,  // every byte stands alone
+  kDoubleByte,  // a lead byte (0x81..0xFE) may take an ASCII byte behind it
+  kEuc,         // multi-byte, but every byte of a sequence is 0x80 or above
+  kShiftJis,    // double-byte with the lead bytes of code page 932
+};
+
+struct CodePageInfo {
+  UINT codePage;
+  const char *iconvName;
+  Framing framing;
+};
+
+// Code pages that Windows converts with MultiByteToWideChar and whose ASCII
+// range is ASCII. 51932 is absent on purpose: Windows rejects it there too.
+const CodePageInfo kCodePages[] = {
+    {437, "IBM437", kSingleByte},     {737, "CP737", kSingleByte},
+    {775, "IBM775", kSingleByte},     {850, "IBM850", kSingleByte},
+    {852, "IBM852", kSingleByte},     {855, "IBM855", kSingleByte},
+    {857, "IBM857", kSingleByte},     {858, "IBM858", kSingleByte},
+    {860, "IBM860", kSingleByte},     {861, "IBM861", kSingleByte},
+    {862, "IBM862", kSingleByte},     {863, "IBM863", kSingleByte},
+    {865, "IBM865", kSingleByte},     {866, "IBM866", kSingleByte},
+    {869, "IBM869", kSingleByte},     {874, "CP874", kSingleByte},
+    {932, "CP932", kShiftJis},        {936, "CP936", kDoubleByte},
+    {949, "CP949", kDoubleByte},      {950, "CP950", kDoubleByte},
+    {1250, "CP1250", kSingleByte},    {1251, "CP1251", kSingleByte},
+    {1252, "CP1252", kSingleByte},    {1253, "CP1253", kSingleByte},
+    {1254, "CP1254", kSingleByte},    {1255, "CP1255", kSingleByte},
+    {1256, "CP1256", kSingleByte},    {1257, "CP1257", kSingleByte},
+    {1258, "CP1258", kSingleByte},    {1361, "CP1361", kDoubleByte},
+    {10000, "MACINTOSH", kSingleByte}, {10007, "MAC-CYRILLIC", kSingleByte},
+    {20866, "KOI8-R", kSingleByte},   {20932, "EUC-JP", kEuc},
+    {21866, "KOI8-U", kSingleByte},   {28591, "ISO-8859-1", kSingleByte},
+    {28592, "ISO-8859-2", kSingleByte}, {28593, "ISO-8859-3", kSingleByte},
+    {28594, "ISO-8859-4", kSingleByte}, {28595, "ISO-8859-5", kSingleByte},
+    {28596, "ISO-8859-6", kSingleByte}, {28597, "ISO-8859-7", kSingleByte},
+    {28598, "ISO-8859-8", kSingleByte}, {28599, "ISO-8859-9", kSingleByte},
+    {28603, "ISO-8859-13", kSingleByte}, {28605, "ISO-8859-15", kSingleByte},
+};
+
+const CodePageInfo *FindCodePage(UINT codePage) {
+  for (const CodePageInfo &info : kCodePages)
+    if (info.codePage == codePage) return &info;
+  return nullptr;
+}
+
+bool IsLeadByte(Framing framing, unsigned char byte) {
+  switch (framing) {
+    case kShiftJis: return IsShiftJisLeadByte(byte);
+    case kDoubleByte: return byte >= 0x81 && byte <= 0xFE;
+    default: return false;
+  }
+}
+
+// Open descriptors of the calling thread, a few code pages at a time; the
+// oldest entry makes room for a new code page.
+class DescriptorCache {
+ public:
+  ~DescriptorCache() {
+    for (Entry &entry : entries_) Close(&entry);
+  }
+
+  // The descriptor converting `info` to UTF-16 (decode) or back, or null.
+  iconv_t Get(const CodePageInfo *info, bool decode) {
+    Entry *entry = nullptr;
+    for (Entry &candidate : entries_)
+      if (candidate.info == info) entry = &candidate;
+    if (!entry) {
+      entry = &entries_[next_];
+      next_ = (next_ + 1) % kEntries;
+      Close(entry);
+      entry->info = info;
+    }
+    iconv_t *slot = decode ? &entry->decoder : &entry->encoder;
+    if (*slot == Closed()) {
+      *slot = decode ? iconv_open(kUtf16, info->iconvName)
+                     : iconv_open(info->iconvName, kUtf16);
+      if (*slot == Closed()) return nullptr;
+    }
+    iconv(*slot, nullptr, nullptr, nullptr, nullptr);  // initial shift state
+    return *slot;
+  }
+
+ private:
+  struct Entry {
+    const CodePageInfo *info = nullptr;
+    iconv_t decoder = Closed();
+    iconv_t encoder = Closed();
+  };
+  enum { kEntries = 4 };
+
+  static iconv_t Closed() { return reinterpret_cast<iconv_t>(-1); }
+  static void Close(Entry *entry) {
+    if (entry->decoder != Closed()) iconv_close(entry->decoder);
+    if (entry->encoder != Closed()) iconv_close(entry->encoder);
+    *entry = Entry();
+  }
+
+  Entry entries_[kEntries];
+  int next_ = 0;
+};
+
+thread_local DescriptorCache tCache;
+
+// Code-page 932 bytes that Windows decodes and glibc's CP932 does not: 0x80,
+// 0xA0 and 0xFD..0xFF stand alone for U+0080 and U+F8F0..U+F8F3. Returns 0
+// for any other byte.
+WCHAR Windows932Byte(unsigned char byte) {
+  switch (byte) {
+    case 0x80: return 0x0080;
+    case 0xA0: return 0xF8F0;
+    case 0xFD: return 0xF8F1;
+    case 0xFE: return 0xF8F2;
+    case 0xFF: return 0xF8F3;
+    default: return 0;
+  }
+}
+
+// Windows' code-page 932 output for U+0080..U+00FF: its own mappings and its
+// best-fit replacements (accents dropped, 'A' for U+00C0), high byte first
+// for two-byte characters; 0x3F is the default character '?'.
+const uint16_t kWindows932Latin1[128] = {
+    0x0080, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F,
+    0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F,
+    0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F,
+    // U+00A0
+    0x3F, 0x21, 0x8191, 0x8192, 0x3F, 0x5C, 0x7C, 0x8198, 0x814E, 0x63, 0x61,
+    0x81E1, 0x81CA, 0x2D, 0x52, 0x8150,
+    // U+00B0
+    0x818B, 0x817D, 0x32, 0x33, 0x814C, 0x83CA, 0x81F7, 0x8145, 0x8143, 0x31,
+    0x6F, 0x81E2, 0x3F, 0x3F, 0x3F, 0x3F,
+    // U+00C0
+    0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x41, 0x43, 0x45, 0x45, 0x45, 0x45,
+    0x49, 0x49, 0x49, 0x49,
+    // U+00D0
+    0x44, 0x4E, 0x4F, 0x4F, 0x4F, 0x4F, 0x4F, 0x817E, 0x4F, 0x55, 0x55, 0x55,
+    0x55, 0x59, 0x54, 0x73,
+    // U+00E0
+    0x61, 0x61, 0x61, 0x61, 0x61, 0x61, 0x61, 0x63, 0x65, 0x65, 0x65, 0x65,
+    0x69, 0x69, 0x69, 0x69,
+    // U+00F0
+    0x64, 0x6E, 0x6F, 0x6F, 0x6F, 0x6F, 0x6F, 0x8180, 0x6F, 0x75, 0x75, 0x75,
+    0x75, 0x79, 0x74, 0x79,
+};
+
+// Where Windows' code page 932 encodes a unit differently from glibc's CP932,
+// Latin-1 included: the private-use units that decode from single bytes, the
+// JIS forms of dashes and tildes that Windows does not map (glibc does), and
+// U+3094, which only Windows maps. Returns -1 when `unit` is not one.
+int Windows932Unit(WCHAR unit) {
+  if (unit >= 0x80 && unit <= 0xFF) return kWindows932Latin1[unit - 0x80];
+  switch (unit) {
+    case 0x2014: case 0x2016: case 0x203E: case 0x2212: case 0x301C:
+      return '?';
+    case 0x3094: return 0x8394;
+    case 0xF8F0: return 0xA0;
+    case 0xF8F1: return 0xFD;
+    case 0xF8F2: return 0xFE;
+    case 0xF8F3: return 0xFF;
+    default: return -1;
+  }
+}
+
+void PutEncoded(int code, ByteSink *sink) {
+  if (code > 0xFF) sink->Put(static_cast<char>(code >> 8));
+  sink->Put(static_cast<char>(code & 0xFF));
+}
+
+// Decodes one run of non-ASCII input with `cd`, substituting as described at
+// the top of this file.
+void DecodeRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
+               size_t length, WideSink *sink) {
+  const bool shiftJis = info->framing == kShiftJis;
+  char *in = const_cast<char *>(reinterpret_cast<const char *>(run));
+  size_t inLeft = length;
+  while (inLeft > 0) {
+    WCHAR buffer[256];
+    char *out = reinterpret_cast<char *>(buffer);
+    size_t outLeft = sizeof buffer;
+    size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+    int error = errno;
+    for (WCHAR *unit = buffer; unit < reinterpret_cast<WCHAR *>(out); ++unit)
+      sink->Put(*unit);
+    if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
+    // An invalid or incomplete sequence starts at `in`.
+    unsigned char byte = static_cast<unsigned char>(*in);
+    size_t skip = 1;
+    WCHAR unit;
+    if (shiftJis && Windows932Byte(byte)) {
+      unit = Windows932Byte(byte);
+    } else if (IsLeadByte(info->framing, byte)) {
+      unit = shiftJis ? 0x30FB : '?';
+      if (inLeft > 1 && in[1] != 0) skip = 2;
+    } else {
+      unit = info->framing == kSingleByte ? byte : '?';
+    }
+    sink->Put(unit);
+    in += skip;
+    inLeft -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+// Encodes one run of units of 0x80 and above with `cd`; each unit iconv
+// cannot take becomes '?'.
+void EncodeRun(iconv_t cd, const WCHAR *run, size_t length, ByteSink *sink) {
+  char *in = const_cast<char *>(reinterpret_cast<const char *>(run));
+  size_t inLeft = length * sizeof(WCHAR);
+  while (inLeft > 0) {
+    char buffer[512];
+    char *out = buffer;
+    size_t outLeft = sizeof buffer;
+    size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+    int error = errno;
+    for (char *byte = buffer; byte < out; ++byte) sink->Put(*byte);
+    if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
+    sink->Put('?');
+    in += sizeof(WCHAR);
+    inLeft -= sizeof(WCHAR);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+}
+
+}  // namespace
+
+bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
+                    WideSink *sink) {
+  const CodePageInfo *info = FindCodePage(codePage);
+  if (!info) return false;
+  iconv_t cd = tCache.Get(info, true);
+  if (!cd) return false;
+  size_t i = 0;
+  while (i < bytes) {
+    if (text[i] < 0x80) {
+      sink->Put(text[i++]);
+      continue;
+    }
+    // The run ends before the next ASCII byte that no lead byte claims.
+    size_t end = i;
+    while (end < bytes && text[end] >= 0x80)
+      end += IsLeadByte(info->framing, text[end]) ? 2 : 1;
+    if (end > bytes) end = bytes;
+    DecodeRun(cd, info, text + i, end - i, sink);
+    i = end;
+  }
+  return true;
+}
+
+bool EncodeCodePage(UINT codePage, const WCHAR *text, size_t units,
+                    ByteSink *sink) {
+  const CodePageInfo *info = FindCodePage(codePage);
+  if (!info) return false;
+  iconv_t cd = tCache.Get(info, false);
+  if (!cd) return false;
+  const bool shiftJis = info->framing == kShiftJis;
+  size_t i = 0;
+  while (i < units) {
+    if (text[i] < 0x80) {
+      sink->Put(static_cast<char>(text[i++]));
+      continue;
+    }
+    if (shiftJis) {
+      int code = Windows932Unit(text[i]);
+      if (code >= 0) {
+        PutEncoded(code, sink);
+        ++i;
+        continue;
+      }
+    }
+    size_t end = i;
+    while (end < units && text[end] >= 0x80 &&
+           !(shiftJis && Windows932Unit(text[end]) >= 0))
+      ++end;
+    EncodeRun(cd, text + i, end - i, sink);
+    i = end;
+  }
+  return true;
+}
+
+#endif  // !_WIN32

@@ -1,0 +1,144 @@
+// The one neutral header through which the library reaches its operating
+// system: global memory, code-page conversion, string helpers, wsprintf-style
+// formatting and files, always under their Windows names and signatures.
+//
+// On Windows this is <windows.h> and nothing else of substance. Elsewhere it
+// declares exactly the subset the library calls, with Windows-sized types
+// (WCHAR is a 16-bit char16_t, LONG and DWORD are 32 bits), implemented by the
+// other files of this folder. C++ only. Nothing else in the library includes a
+// system header of its own for these services.
+#ifndef SPRIG_PLATFORM_PLATFORM_H
+#define SPRIG_PLATFORM_PLATFORM_H
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// Every GlobalAlloc of the library goes through PlatformGlobalAlloc, which
+// honours the allocation-failure hook below and then calls the system's
+// GlobalAlloc (global_memory_win.cpp). Redirecting the name here keeps the
+// code above this folder identical on both builds.
+HGLOBAL WINAPI PlatformGlobalAlloc(UINT flags, SIZE_T bytes);
+#define GlobalAlloc PlatformGlobalAlloc
+
+#else  // POSIX
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef char CHAR;
+typedef char16_t WCHAR;  // UTF-16 code unit; never wchar_t (32 bits here)
+typedef CHAR *LPSTR;
+typedef const CHAR *LPCSTR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
+typedef uint32_t DWORD;
+typedef uint32_t UINT;
+typedef int32_t LONG;
+typedef size_t SIZE_T;
+typedef void *LPVOID;
+typedef const void *LPCVOID;
+typedef void *HANDLE;
+typedef void *HGLOBAL;
+typedef DWORD *LPDWORD;
+typedef BOOL *LPBOOL;
+typedef struct _OVERLAPPED *LPOVERLAPPED;                    // always null
+typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;  // always null
+
+#define WINAPI
+#define TRUE 1
+#define FALSE 0
+
+#define GMEM_FIXED 0x0000u
+#define GMEM_MOVEABLE 0x0002u
+#define GMEM_ZEROINIT 0x0040u
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+
+#define CP_ACP 0u  // the ANSI code page: 932 (Shift-JIS, Windows variant)
+#define CP_UTF7 65000u
+#define CP_UTF8 65001u
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define CREATE_ALWAYS 2u
+#define OPEN_EXISTING 3u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFFu)
+#define MAX_PATH 260
+
+// Global memory (global_memory.cpp). Every block is fixed: its handle is its
+// pointer, so GlobalLock and GlobalHandle return their argument and
+// GlobalUnlock reports TRUE. GlobalFree accepts null and returns null.
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID GlobalLock(HGLOBAL block);
+HGLOBAL GlobalHandle(LPCVOID pointer);
+BOOL GlobalUnlock(HGLOBAL block);
+HGLOBAL GlobalFree(HGLOBAL block);
+
+// Code pages (code_page.cpp). Flags must be 0; no default character.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes,
+                        LPWSTR out, int outUnits);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int units,
+                        LPSTR out, int outBytes, LPCSTR defaultChar,
+                        LPBOOL usedDefaultChar);
+BOOL IsDBCSLeadByte(BYTE byte);
+
+// Strings (strings.cpp).
+int lstrlenA(LPCSTR text);
+int lstrlenW(LPCWSTR text);
+LPSTR lstrcpyA(LPSTR out, LPCSTR text);
+LPWSTR lstrcpyW(LPWSTR out, LPCWSTR text);
+LPWSTR lstrcpynW(LPWSTR out, LPCWSTR text, int outUnits);
+int lstrcmpiA(LPCSTR a, LPCSTR b);
+int lstrcmpiW(LPCWSTR a, LPCWSTR b);
+
+// wsprintf-style formatting (format.cpp), at most 1024 characters with the
+// terminator.
+int wvsprintfA(LPSTR out, LPCSTR format, va_list args);
+int wvsprintfW(LPWSTR out, LPCWSTR format, va_list args);
+
+// Files (files.cpp).
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share,
+                   LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD attributes, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share,
+                   LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD attributes, HANDLE templateFile);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL ReadFile(HANDLE file, LPVOID out, DWORD bytes, LPDWORD bytesRead,
+              LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD bytesWritten,
+               LPOVERLAPPED overlapped);
+BOOL CloseHandle(HANDLE file);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // POSIX
+
+// Allocation-failure hook, for tests only (both builds). Arms a count of
+// GlobalAlloc calls: the n-th call from now fails and returns null (only that
+// one; n = 0 disarms the failure but keeps counting).
+void PlatformFailAllocationAt(unsigned long n);
+// GlobalAlloc calls made since the last PlatformFailAllocationAt, including
+// the failed one; 0 before the first call of PlatformFailAllocationAt.
+unsigned long PlatformAllocationCount(void);
+
+#endif  // SPRIG_PLATFORM_PLATFORM_H
