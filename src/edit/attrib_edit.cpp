@@ -112,21 +112,23 @@ int EditSetAttribW(Cursor *cursor, const WCHAR *name, const WCHAR *value) {
 }
 
 int EditSetAttribA(Cursor *cursor, const char *name, const char *value) {
-  Node *element = SelectedElement(cursor);
-  if (!element) return 0;
-  Attrib *attrib = IsEmptyName(name) ? nullptr : AttribFindA(&element->attribs, name);
-  if (attrib) {
-    if (value && !AttribSetValueA(attrib, value)) return 0;
-  } else {
-    attrib = AttribAppendA(&element->attribs, &element->attribCount, name);
-    if (!attrib) return 0;
-    if ((name && !attrib->name) || (value && !AttribSetValueA(attrib, value))) {
-      DropAppended(element, attrib);
-      return 0;
-    }
+  if (!SelectedElement(cursor)) return 0;
+  // The key is converted once, through the wide result ring as every narrow
+  // lookup by name is; a conversion that runs out of memory fails the call
+  // instead of turning a find into an append.
+  static const WCHAR kEmpty[] = {0};
+  const WCHAR *wideName = nullptr;
+  if (!IsEmptyName(name)) {
+    wideName = ToWideRing(name);
+    if (!wideName) return 0;
+  } else if (name) {
+    wideName = kEmpty;
   }
-  MarkUpdated(cursor);
-  return 1;
+  WCHAR *wideValue = nullptr;
+  if (value && !(wideValue = ToWide(value, -1, CP_ACP))) return 0;
+  int result = EditSetAttribW(cursor, wideName, wideValue);
+  FreeBlock(wideValue);
+  return result;
 }
 
 int EditSetAttribFormatW(Cursor *cursor, const WCHAR *name, const WCHAR *format, va_list args) {
