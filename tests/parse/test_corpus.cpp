@@ -1,0 +1,98 @@
+// Real documents: every corpus file parses from its file (narrow and UTF-16
+// path) and from memory (narrow bytes and UTF-16 text) into a sound tree,
+// plus facts checked by hand in particular files.
+#include <gtest/gtest.h>
+
+#include "parse_test_util.h"
+
+using namespace parse_test;
+
+namespace {
+
+std::vector<std::string> AllCorpusFiles() {
+  std::vector<std::string> files = sprig_test::CorpusFiles("html");
+  for (const std::string &encoding : sprig_test::CorpusFeedEncodings()) {
+    for (const std::string &f : sprig_test::CorpusFiles("feeds/" + encoding)) files.push_back(f);
+  }
+  return files;
+}
+
+// First element named `name` in document order, or null.
+Node *FindFirst(const ParsedDocument &d, const char *name) {
+  for (Node *n = d.top(); n; n = NextInOrder(n)) {
+    if (n->name && NameOf(n) == name) return n;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(Corpus, EveryFileParsesFromFileAndFromMemory) {
+  std::vector<std::string> files = AllCorpusFiles();
+  ASSERT_GT(files.size(), 150u);
+  for (const std::string &path : files) {
+    SCOPED_TRACE(path);
+    ParsedDocument fromFile;
+    ASSERT_EQ(1, ParseDocumentFromFileA(fromFile.doc(), path.c_str()));
+    long nodes = CheckTree(fromFile);
+    EXPECT_GE(nodes, 0);
+
+    ParsedDocument fromWidePath;
+    sprig_test::WString wpath = sprig_test::Utf16(path);
+    ASSERT_EQ(1, ParseDocumentFromFileW(fromWidePath.doc(), W(wpath)));
+    EXPECT_EQ(nodes, CheckTree(fromWidePath));
+    EXPECT_EQ(fromFile.doc()->encoding, fromWidePath.doc()->encoding);
+
+    std::string bytes = sprig_test::ReadFileBytes(path);
+    ParsedDocument narrow;
+    ASSERT_EQ(1, ParseA(narrow, bytes));
+    EXPECT_GE(CheckTree(narrow), 0);
+
+    ParsedDocument wide;
+    sprig_test::WString text = sprig_test::Utf16(bytes);
+    ASSERT_EQ(1, ParseDocumentFromTextW(wide.doc(), W(text), -1));
+    EXPECT_GE(CheckTree(wide), 0);
+  }
+}
+
+TEST(Corpus, ShiftJisFeedTitleIsDecoded) {
+  // The file names its encoding "Shift_JIS", which selects nothing: the
+  // bytes are read in code page 0, the library's Shift-JIS.
+  ParsedDocument d;
+  std::string path = sprig_test::CorpusPath("feeds/SHIFT_JIS/perth-on.net.xml");
+  ASSERT_EQ(1, ParseDocumentFromFileA(d.doc(), path.c_str()));
+  EXPECT_EQ(0u, d.doc()->encoding);
+  EXPECT_EQ(1u, d.doc()->xmlFlag);
+  Node *title = FindFirst(d, "title");
+  ASSERT_NE(nullptr, title);
+  const char16_t expected[] = u"\u30d1\u30fc\u30b9\u30aa\u30f3\u30cd\u30c3\u30c8";
+  EXPECT_EQ(sprig_test::Utf8(reinterpret_cast<const SG_WCHAR *>(expected)), InnerOf(title));
+  EXPECT_EQ("feed", NameOf(title->parent->child));
+}
+
+TEST(Corpus, Utf8PageWithMetaCharsetRestarts) {
+  ParsedDocument d;
+  std::string path = sprig_test::CorpusPath("html/hukumusume.html");
+  ASSERT_EQ(1, ParseDocumentFromFileA(d.doc(), path.c_str()));
+  EXPECT_EQ(65001u, d.doc()->encoding);
+  EXPECT_EQ(65001u, d.source()->codePage);
+  Node *title = FindFirst(d, "title");
+  ASSERT_NE(nullptr, title);
+  const char16_t words[] = u"\u6b32\u5f35\u308a\u306a\u30a4\u30cc";
+  EXPECT_NE(std::string::npos,
+            InnerOf(title).find(sprig_test::Utf8(reinterpret_cast<const SG_WCHAR *>(words))));
+  EXPECT_EQ(0u, d.doc()->xmlFlag);
+}
+
+TEST(Corpus, AnchorElementsOfAPage) {
+  // 33 "<a " start tags, counted in the file by hand; none stands in a
+  // script or comment, so each is one element.
+  ParsedDocument d;
+  std::string path = sprig_test::CorpusPath("html/hukumusume.html");
+  ASSERT_EQ(1, ParseDocumentFromFileA(d.doc(), path.c_str()));
+  int anchors = 0;
+  for (Node *n = d.top(); n; n = NextInOrder(n)) {
+    if (n->name && (NameOf(n) == "a" || NameOf(n) == "A")) ++anchors;
+  }
+  EXPECT_EQ(33, anchors);
+}
