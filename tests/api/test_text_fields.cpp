@@ -1,0 +1,223 @@
+// Element names and text fields through the public API: getters in both
+// forms, setters with lengths, null and embedded zeros, the kind change that
+// gives a void element an end tag, the assembled inner text (nested children,
+// comments, narrow form) and the lifetimes of the cursor's result buffers.
+// Narrow texts are Shift-JIS (code page 932) on every build these tests run on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sprig.h"
+#include "support.h"
+
+namespace {
+
+using sprig_test::Utf16;
+using sprig_test::Utf8;
+using sprig_test::WString;
+
+const uint32_t kNone = 0xFFFFFFFFu;
+
+class Doc {
+ public:
+  explicit Doc(const std::string &text) : cursor_(sgParseXMLA(text.c_str(), kNone)) {}
+  ~Doc() {
+    if (cursor_) sgCloseXML(cursor_);
+  }
+  Doc(const Doc &) = delete;
+  Doc &operator=(const Doc &) = delete;
+  operator SG_CURSOR() const { return cursor_; }
+
+ private:
+  SG_CURSOR cursor_;
+};
+
+// UTF-8 of a UTF-16 result, "<null>" for null.
+std::string U(const SG_WCHAR *text) { return text ? Utf8(text) : "<null>"; }
+std::string A(const char *text) { return text ? std::string(text) : "<null>"; }
+
+// "日本" in UTF-8 and in Shift-JIS.
+const char kNihonUtf8[] = "\xE6\x97\xA5\xE6\x9C\xAC";
+const char kNihonSjis[] = "\x93\xFA\x96\x7B";
+
+TEST(TextFields, GettersReadNameInnerAndAfterText) {
+  Doc c("<r>in<Item>A-in</Item>a-after<b>B</b>tail</r>");
+  EXPECT_EQ(U(sgGetNameW(c)), "r");
+  EXPECT_EQ(U(sgGetInnerStrW(c)), "in");
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST_CHILD), 1);
+  EXPECT_EQ(U(sgGetNameW(c)), "Item");
+  EXPECT_EQ(A(sgGetNameA(c)), "Item");
+  EXPECT_EQ(U(sgGetInnerStrW(c)), "A-in");
+  EXPECT_EQ(A(sgGetInnerStrA(c)), "A-in");
+  EXPECT_EQ(U(sgGetAfterStrW(c)), "a-after");
+  EXPECT_EQ(A(sgGetAfterStrA(c)), "a-after");
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_NEXT), 1);
+  EXPECT_EQ(U(sgGetAfterStrW(c)), "tail");
+}
+
+TEST(TextFields, NothingSelectedGivesNullAndZero) {
+  Doc c("<r>in</r>after");
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_LIST_HEAD), 1);
+  EXPECT_EQ(sgGetNameW(c), nullptr);
+  EXPECT_EQ(sgGetNameA(c), nullptr);
+  EXPECT_EQ(sgGetInnerStrW(c), nullptr);
+  EXPECT_EQ(sgGetInnerStrA(c), nullptr);
+  EXPECT_EQ(sgGetAfterStrW(c), nullptr);
+  EXPECT_EQ(sgGetAfterStrA(c), nullptr);
+  EXPECT_EQ(sgSetInnerStrA(c, "x", -1), 0);
+  EXPECT_EQ(sgSetAfterStrW(c, Utf16("x").c_str(), -1), 0);
+  EXPECT_EQ(sgGetInnerTextW(c), nullptr);
+  EXPECT_EQ(sgGetInnerTextA(c), nullptr);
+  // Nothing was changed behind the head.
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST), 1);
+  EXPECT_EQ(U(sgGetInnerStrW(c)), "in");
+  EXPECT_EQ(U(sgGetAfterStrW(c)), "after");
+  EXPECT_EQ(sgGetNameW(nullptr), nullptr);
+  EXPECT_EQ(sgSetInnerStrW(nullptr, nullptr, -1), 0);
+  EXPECT_EQ(sgGetInnerTextA(nullptr), nullptr);
+}
+
+TEST(TextFields, SettersCopyTheGivenLength) {
+  Doc c("<r>old</r>");
+  const uint32_t update = sgGetUpdateFlag(c);
+  const WString abc = Utf16("abc");
+  EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), 2), 1);
+  EXPECT_EQ(U(sgGetInnerStrW(c)), "ab");
+  EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), -1), 1);
+  EXPECT_EQ(U(sgGetInnerStrW(c)), "abc");
+  // Length 0 is an empty text, not an absent one.
+  EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), 0), 1);
+  ASSERT_NE(sgGetInnerStrW(c), nullptr);
+  EXPECT_EQ(U(sgGetInnerStrW(c)), "");
+  EXPECT_EQ(A(sgGetInnerStrA(c)), "");
+  EXPECT_EQ(sgSetInnerStrW(c, nullptr, 5), 1);
+  EXPECT_EQ(sgGetInnerStrW(c), nullptr);
+  EXPECT_EQ(sgGetInnerStrA(c), nullptr);
+  // The UTF-16 form stops at an earlier zero; the narrow form takes bytes.
+  const SG_WCHAR embedded[] = {u'x', u'y', 0, u'z', 0};
+  EXPECT_EQ(sgSetAfterStrW(c, embedded, 4), 1);
+  EXPECT_EQ(U(sgGetAfterStrW(c)), "xy");
+  EXPECT_EQ(sgSetAfterStrA(c, "abc", 2), 1);
+  EXPECT_EQ(U(sgGetAfterStrW(c)), "ab");
+  EXPECT_EQ(sgSetAfterStrA(c, "abc", -1), 1);
+  EXPECT_EQ(A(sgGetAfterStrA(c)), "abc");
+  EXPECT_EQ(sgSetAfterStrA(c, nullptr, -1), 1);
+  EXPECT_EQ(sgGetAfterStrW(c), nullptr);
+  // Text setters leave the update flag alone.
+  EXPECT_EQ(sgGetUpdateFlag(c), update);
+}
+
+TEST(TextFields, NarrowFormsUseTheSystemCodePage) {
+  Doc c("<r></r>");
+  const WString nihon = Utf16(kNihonUtf8);
+  ASSERT_EQ(sgSetInnerStrW(c, nihon.c_str(), -1), 1);
+  EXPECT_EQ(A(sgGetInnerStrA(c)), kNihonSjis);
+  // Setting the UTF-16 field ends the old narrow cache.
+  ASSERT_EQ(sgSetInnerStrW(c, Utf16("q").c_str(), -1), 1);
+  EXPECT_EQ(A(sgGetInnerStrA(c)), "q");
+  ASSERT_EQ(sgSetAfterStrA(c, kNihonSjis, -1), 1);
+  EXPECT_EQ(U(sgGetAfterStrW(c)), kNihonUtf8);
+  // Two bytes of Shift-JIS are exactly one character.
+  ASSERT_EQ(sgSetAfterStrA(c, kNihonSjis, 2), 1);
+  EXPECT_EQ(U(sgGetAfterStrW(c)), "\xE6\x97\xA5");
+}
+
+TEST(TextFields, SettingInnerTextGivesAVoidElementAnEndTag) {
+  sprig_test::TempDir dir;
+  Doc c("<p><br>tail</p>");
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST_CHILD), 1);
+  ASSERT_EQ(U(sgGetNameW(c)), "br");
+  const std::string before = dir.File("before.html"), after = dir.File("after.html");
+  ASSERT_EQ(sgSaveAsA(c, before.c_str(), SG_ENC_UTF8), 1);
+  EXPECT_EQ(sprig_test::ReadFileBytes(before).find("</br>"), std::string::npos);
+  // Even an absent inner text turns it into a full element.
+  ASSERT_EQ(sgSetInnerStrW(c, nullptr, -1), 1);
+  EXPECT_EQ(sgGetInnerStrW(c), nullptr);
+  ASSERT_EQ(sgSaveAsA(c, after.c_str(), SG_ENC_UTF8), 1);
+  EXPECT_NE(sprig_test::ReadFileBytes(after).find("</br>"), std::string::npos);
+}
+
+// ---- Assembled inner text ------------------------------------------------------
+
+TEST(InnerText, JoinsDescendantsInDocumentOrder) {
+  Doc c("<e>1<c1>2</c1>3<c2>4<g>6</g>7</c2>5</e>own-after");
+  EXPECT_EQ(U(sgGetInnerTextW(c)), "1234675");
+  EXPECT_EQ(A(sgGetInnerTextA(c)), "1234675");
+  ASSERT_EQ(sgSearchA(c, "c2", SG_SEARCH_FIRST), 1);
+  EXPECT_EQ(U(sgGetInnerTextW(c)), "467");
+  ASSERT_EQ(sgSearchA(c, "g", SG_SEARCH_FIRST), 1);
+  EXPECT_EQ(U(sgGetInnerTextW(c)), "6");
+}
+
+TEST(InnerText, CommentsGiveOnlyTheirAfterText) {
+  Doc c("<e>a<!-- hidden --> b<i>c</i></e>");
+  EXPECT_EQ(U(sgGetInnerTextW(c)), "a bc");
+}
+
+TEST(InnerText, ElementsWithoutTextGiveAnEmptyText) {
+  SG_CURSOR c = sgCreateXMLW(nullptr, 0, 0);
+  ASSERT_NE(c, nullptr);
+  ASSERT_EQ(sgAddNodeA(c, "box", 1), 1);  // empty child list
+  const SG_WCHAR *text = sgGetInnerTextW(c);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text[0], 0);
+  ASSERT_EQ(sgAddChildNodeA(c, "leaf", 0), 1);
+  ASSERT_EQ(sgSetAfterStrA(c, "after", -1), 1);
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_PARENT), 1);
+  EXPECT_EQ(U(sgGetInnerTextW(c)), "after");
+  sgCloseXML(c);
+}
+
+TEST(InnerText, NarrowResultIsInTheSystemCodePage) {
+  Doc c("<e></e>");
+  ASSERT_EQ(sgSetInnerStrW(c, Utf16(kNihonUtf8).c_str(), -1), 1);
+  EXPECT_EQ(A(sgGetInnerTextA(c)), kNihonSjis);
+}
+
+TEST(InnerText, ResultsBelongToTheirCursor) {
+  Doc c("<e>one<f>two</f></e><g>three</g>");
+  SG_CURSOR other = sgDupXML(c);
+  ASSERT_NE(other, nullptr);
+  const SG_WCHAR *first = sgGetInnerTextW(c);
+  ASSERT_EQ(sgMoveTo(other, SG_MOVE_NEXT), 1);
+  const SG_WCHAR *second = sgGetInnerTextW(other);
+  // A call on another cursor leaves this cursor's result alive.
+  EXPECT_EQ(U(first), "onetwo");
+  EXPECT_EQ(U(second), "three");
+  // A new call replaces the result; a failed one gives null.
+  EXPECT_EQ(U(sgGetInnerTextW(c)), "onetwo");
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_LIST_HEAD), 1);
+  EXPECT_EQ(sgGetInnerTextW(c), nullptr);
+  // A failed narrow call keeps the previous narrow result alive.
+  const char *narrow = sgGetInnerTextA(other);
+  ASSERT_EQ(A(narrow), "three");
+  ASSERT_EQ(sgMoveTo(other, SG_MOVE_LIST_HEAD), 1);
+  EXPECT_EQ(sgGetInnerTextA(other), nullptr);
+  EXPECT_EQ(A(narrow), "three");
+  // The wide and narrow buffers are separate.
+  ASSERT_EQ(sgMoveTo(other, SG_MOVE_FIRST), 1);
+  EXPECT_EQ(U(sgGetInnerTextW(other)), "onetwo");
+  EXPECT_EQ(A(narrow), "three");
+  sgCloseXML(other);
+}
+
+TEST(DeepTree, InnerTextOfAMillionLevels) {
+  const int deep = 1000000;
+  std::string text;
+  text.reserve(4 * deep);
+  for (int i = 0; i < deep; ++i) text += "<a>x";
+  sprig_test::RunOnSmallStack([&] {
+    Doc c(text);
+    ASSERT_NE(static_cast<SG_CURSOR>(c), nullptr);
+    const SG_WCHAR *wide = sgGetInnerTextW(c);
+    ASSERT_NE(wide, nullptr);
+    const WString all(wide);
+    EXPECT_EQ(all.size(), static_cast<size_t>(deep));
+    EXPECT_EQ(all.find_first_not_of(u'x'), WString::npos);
+    const char *narrow = sgGetInnerTextA(c);
+    ASSERT_NE(narrow, nullptr);
+    EXPECT_EQ(std::string(narrow), std::string(deep, 'x'));
+  });
+}
+
+}  // namespace
