@@ -61,8 +61,8 @@ inline bool KeptControl(unsigned c) {
   return (GetTextConvFlag() & kKeepControls) && (c == 9 || c == 10 || c == 13);
 }
 
-// Naive search from `start`: the pattern at each place until one matches.
-// Used only when the failure table cannot be allocated.
+// Plain search: tries the pattern at each place in turn. Used only when a
+// long pattern's failure table cannot be allocated.
 const WCHAR *FindNoCaseNaive(const WCHAR *text, const WCHAR *pattern) {
   for (const WCHAR *start = text; *start; ++start) {
     int32_t i = 0;
