@@ -17,11 +17,14 @@ using sprig_test::WString;
 
 inline const WCHAR *W(const WString &text) { return reinterpret_cast<const WCHAR *>(text.c_str()); }
 
-// A Document made with DocumentCreate, destroyed with the object (never
-// written back: it has no file name).
+// A Document made with DocumentCreate, holding one reference count of its
+// own (so cursors may come and go), destroyed with the object (never written
+// back: it has no file name).
 class OwnedDocument {
  public:
-  explicit OwnedDocument(uint32_t xmlFlag) : document_(DocumentCreate(xmlFlag)) {}
+  explicit OwnedDocument(uint32_t xmlFlag) : document_(DocumentCreate(xmlFlag)) {
+    ++document_->refCount;
+  }
   ~OwnedDocument() { DocumentRelease(document_); }
   OwnedDocument(const OwnedDocument &) = delete;
   OwnedDocument &operator=(const OwnedDocument &) = delete;

@@ -178,7 +178,13 @@ TEST(GrowableString, CapacityIsNextMultipleOf4096AboveTheNeed) {
   EXPECT_EQ(4096, s.capacity);
   EXPECT_EQ(1, GrowableStringReserve(&s, 4095));
   EXPECT_EQ(4096, s.capacity);
-  EXPECT_EQ(1, GrowableStringReserve(&s, 4096));
+  EXPECT_EQ(1, GrowableStringReserve(&s, 4096));  // fits already
+  EXPECT_EQ(4096, s.capacity);
+  EXPECT_EQ(1, GrowableStringReserve(&s, 4097));
+  EXPECT_EQ(8192, s.capacity);
+  GrowableStringFree(&s);
+  GrowableStringInit(&s);
+  EXPECT_EQ(1, GrowableStringReserve(&s, 4096));  // room beyond n: the next step
   EXPECT_EQ(8192, s.capacity);
   GrowableStringFree(&s);
   // A 5000-unit text ends in 8192 units.
