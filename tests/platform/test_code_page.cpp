@@ -1,0 +1,171 @@
+// Code-page conversions: Shift-JIS (code page 932, the ANSI code page of
+// these tests: always outside Windows, and under Wine with LC_ALL=ja_JP.UTF-8),
+// UTF-8 and UTF-7, with Windows' treatment of invalid input, size queries,
+// -1 lengths and short output buffers.
+#include <gtest/gtest.h>
+
+#include "platform_test.h"
+
+using namespace platform_test;
+
+namespace {
+
+const UINT kShiftJis = 932;
+
+}  // namespace
+
+TEST(CodePage, AnsiCodePageIsShiftJis) {
+  EXPECT_EQ(Decode(CP_ACP, "\x82\xA0\xB1"), (Units{0x3042, 0xFF71}));
+  EXPECT_EQ(Encode(CP_ACP, Wide(u"\u3042\uFF71")), "\x82\xA0\xB1");
+}
+
+TEST(CodePage, ShiftJisRoundTripsKanaKanjiAndHalfWidthKatakana) {
+  // あ ア 漢 ｱ ﾟ, backslash and tilde (not yen and overline), ideographic space.
+  const Units units = {0x3042, 0x30A2, 0x6F22, 0xFF71, 0xFF9F, 0x5C, 0x7E, 0x3000};
+  const std::string bytes = "\x82\xA0\x83\x41\x8A\xBF\xB1\xDF\x5C\x7E\x81\x40";
+  EXPECT_EQ(Encode(kShiftJis, Wide(units)), bytes);
+  EXPECT_EQ(Decode(kShiftJis, bytes), units);
+}
+
+TEST(CodePage, ShiftJisTrailByte5CIsNotABackslash) {
+  // 表 and ソ end in 0x5C; a following real backslash stays one.
+  EXPECT_EQ(Decode(kShiftJis, "\x95\x5C\x83\x5C\x5C"), (Units{0x8868, 0x30BD, 0x5C}));
+  EXPECT_EQ(Encode(kShiftJis, Wide(u"\u8868\u30BD\\")), "\x95\x5C\x83\x5C\x5C");
+}
+
+TEST(CodePage, ShiftJisExtensionCharactersFollowWindows) {
+  // NEC specials (①, ∵), IBM extensions (髙, ⅰ), and the Windows forms of
+  // the wave dash, double bar, minus and not sign.
+  EXPECT_EQ(Decode(kShiftJis, "\x87\x40\x87\x9A\xFB\xFC\xFA\x40\x81\x60\x81\x61\x81\x7C\x81\xCA"),
+            (Units{0x2460, 0x2235, 0x9AD9, 0x2170, 0xFF5E, 0x2225, 0xFF0D, 0xFFE2}));
+  EXPECT_EQ(Encode(kShiftJis, Wide(u"\u2460\u9AD9\u2170\uFF5E\u2225\uFF0D\uFFE2")),
+            "\x87\x40\xFB\xFC\xFA\x40\x81\x60\x81\x61\x81\x7C\x81\xCA");
+  // 纊 has an NEC-selected and an IBM code; both decode, the IBM one is written.
+  EXPECT_EQ(Decode(kShiftJis, "\xED\x40\xFA\x5C"), (Units{0x7E8A, 0x7E8A}));
+  EXPECT_EQ(Encode(kShiftJis, Wide(u"\u7E8A")), "\xFA\x5C");
+  // The user-defined area maps to the private use area.
+  EXPECT_EQ(Decode(kShiftJis, "\xF0\x40"), (Units{0xE000}));
+}
+
+TEST(CodePage, ShiftJisInvalidBytesBecomeWhatWindowsGives) {
+  // A lead byte at the end, a lead byte before an impossible trail byte (the
+  // pair is swallowed) and an unassigned pair all give U+30FB.
+  EXPECT_EQ(Decode(kShiftJis, "a\x82"), (Units{'a', 0x30FB}));
+  EXPECT_EQ(Decode(kShiftJis, "\x82\x20z"), (Units{0x30FB, 'z'}));
+  EXPECT_EQ(Decode(kShiftJis, "\x85\x40z"), (Units{0x30FB, 'z'}));
+  // A terminating zero behind a lead byte is not swallowed.
+  EXPECT_EQ(Decode(kShiftJis, std::string("\x81\0z", 3)), (Units{0x30FB, 0, 'z'}));
+  // Single bytes that are no character in standard Shift-JIS.
+  EXPECT_EQ(Decode(kShiftJis, "\x80\xA0\xFD\xFE\xFF"),
+            (Units{0x80, 0xF8F0, 0xF8F1, 0xF8F2, 0xF8F3}));
+}
+
+TEST(CodePage, ShiftJisUnmappableCharactersBecomeQuestionMarks) {
+  // Ā, €, and an emoji (one '?' per surrogate).
+  EXPECT_EQ(Encode(kShiftJis, Wide(Units{0x0100, 0x20AC, 0xD83D, 0xDE00, 'x'})), "????x");
+  // Lone surrogates too.
+  EXPECT_EQ(Encode(kShiftJis, Wide(Units{'a', 0xD800, 'b', 0xDC00})), "a?b?");
+}
+
+TEST(CodePage, ShiftJisLatin1UsesWindowsBestFit) {
+  // é → e, ¥ → backslash, ¦ → '|', while ¢ £ ¬ have real Shift-JIS codes.
+  EXPECT_EQ(Encode(kShiftJis, Wide(u"caf\u00E9\u00A5\u00A6\u00A2\u00A3\u00AC")),
+            "cafe\x5C|\x81\x91\x81\x92\x81\xCA");
+}
+
+TEST(CodePage, Utf8RoundTripsEveryPlane) {
+  const Units units = {'a', 0xE9, 0x3042, 0xFFFF, 0xD83D, 0xDE00, 0};
+  const std::string bytes("a\xC3\xA9\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80\0", 14);
+  EXPECT_EQ(Encode(CP_UTF8, Wide(units)), bytes);
+  EXPECT_EQ(Decode(CP_UTF8, bytes), units);
+}
+
+TEST(CodePage, Utf8InvalidSequencesBecomeReplacementCharacters) {
+  const int R = 0xFFFD;
+  EXPECT_EQ(Decode(CP_UTF8, "\xC0\x80z"), (Units{R, R, 'z'}));  // C0 never leads
+  EXPECT_EQ(Decode(CP_UTF8, "\x80\xBFz"), (Units{R, R, 'z'}));  // stray continuations
+  EXPECT_EQ(Decode(CP_UTF8, "\xF5\x80z"), (Units{R, R, 'z'}));  // beyond U+10FFFF
+  EXPECT_EQ(Decode(CP_UTF8, "\xFE\xFF"), (Units{R, R}));
+  // A sequence cut short is one replacement, and the next character survives.
+  EXPECT_EQ(Decode(CP_UTF8, "\xE3\x81z"), (Units{R, 'z'}));
+  EXPECT_EQ(Decode(CP_UTF8, "\xF0\x9F\x98\x41"), (Units{R, 'A'}));
+  EXPECT_EQ(Decode(CP_UTF8, "\xE3\x81\xC2\xA9"), (Units{R, 0xA9}));
+  EXPECT_EQ(Decode(CP_UTF8, "a\xE3\x81"), (Units{'a', R}));  // at the very end
+}
+
+TEST(CodePage, Utf8EncodesLoneSurrogatesAsReplacement) {
+  EXPECT_EQ(Encode(CP_UTF8, Wide(Units{'a', 0xD800, 'b', 0xDC00, 0xD800})),
+            "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(CodePage, Utf7RoundTrips) {
+  EXPECT_EQ(Decode(CP_UTF7, "+MEIwRA-x"), (Units{0x3042, 0x3044, 'x'}));
+  EXPECT_EQ(Decode(CP_UTF7, "a+-b"), (Units{'a', '+', 'b'}));
+  // '+' is "+-" even next to a base64 run, which is always closed by '-'.
+  const WideText text = Wide(u"a+~\\!\u3042 z\u3042+");
+  const std::string bytes = "a+-+AH4AXAAhMEI- z+MEI-+-";
+  EXPECT_EQ(Encode(CP_UTF7, text), bytes);
+  EXPECT_EQ(Decode(CP_UTF7, bytes), UnitsOf(text));
+}
+
+TEST(CodePage, Utf7CarriesLoneSurrogatesBothWays) {
+  const Units units = {'a', 0xD800, 'b', 0xDC00, 'c', 0xD83D, 0xDE00};
+  EXPECT_EQ(Encode(CP_UTF7, Wide(units)), "a+2AA-b+3AA-c+2D3eAA-");
+  EXPECT_EQ(Decode(CP_UTF7, "a+2AA-b+3AA-c+2D3eAA-"), units);
+}
+
+TEST(CodePage, Utf7ToleratesUnfinishedInput) {
+  EXPECT_EQ(Decode(CP_UTF7, "+AGE"), (Units{'a'}));  // no closing '-', spare bits
+  EXPECT_EQ(Decode(CP_UTF7, "+!x"), (Units{'!', 'x'}));
+  EXPECT_EQ(Decode(CP_UTF7, "\x80" "A"), (Units{0x80, 'A'}));
+}
+
+TEST(CodePage, MinusOneLengthConvertsAndCountsTheTerminator) {
+  WCHAR wide[8];
+  EXPECT_EQ(MultiByteToWideChar(kShiftJis, 0, "a\x82\xA0", -1, nullptr, 0), 3);
+  ASSERT_EQ(MultiByteToWideChar(kShiftJis, 0, "a\x82\xA0", -1, wide, 8), 3);
+  EXPECT_EQ(UnitsOf(wide, 3), (Units{'a', 0x3042, 0}));
+  char narrow[8];
+  const WideText text = Wide(u"\u3042b");
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), 5);
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow, 8, nullptr, nullptr), 5);
+  EXPECT_EQ(std::string(narrow, 5), std::string("\xE3\x81\x82" "b", 5));
+}
+
+TEST(CodePage, OutputTooSmallFailsWithoutOverrun) {
+  WCHAR wide[4] = {0x7777, 0x7777, 0x7777, 0x7777};
+  EXPECT_EQ(MultiByteToWideChar(kShiftJis, 0, "abc", 3, wide, 2), 0);
+  EXPECT_EQ(wide[2], 0x7777);
+  char narrow[4] = {'#', '#', '#', '#'};
+  const WideText text = Wide(u"a\u3042");
+  EXPECT_EQ(WideCharToMultiByte(kShiftJis, 0, text.data(), 2, narrow, 2, nullptr, nullptr), 0);
+  EXPECT_EQ(narrow[2], '#');
+  // UTF-7 may need more than three bytes per unit: "+MEI-" is five.
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF7, 0, text.data() + 1, 1, narrow, 4, nullptr, nullptr), 0);
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF7, 0, text.data() + 1, 1, nullptr, 0, nullptr, nullptr), 5);
+}
+
+TEST(CodePage, UnknownCodePageAndEmptyInputFail) {
+  WCHAR wide[4];
+  char narrow[4];
+  const WideText text = Wide(u"ab");
+  EXPECT_EQ(MultiByteToWideChar(12345, 0, "ab", 2, wide, 4), 0);
+  EXPECT_EQ(WideCharToMultiByte(12345, 0, text.data(), 2, narrow, 4, nullptr, nullptr), 0);
+  EXPECT_EQ(MultiByteToWideChar(1200, 0, "ab", 2, wide, 4), 0);  // UTF-16 is no code page here
+  EXPECT_EQ(MultiByteToWideChar(kShiftJis, 0, "ab", 0, wide, 4), 0);
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.data(), 0, narrow, 4, nullptr, nullptr), 0);
+}
+
+TEST(CodePage, OtherCodePagesGoThroughTheirOwnTables) {
+  EXPECT_EQ(Decode(1252, "\x80\xE9\x9F"), (Units{0x20AC, 0xE9, 0x178}));
+  EXPECT_EQ(Encode(1252, Wide(u"\u20AC\u00E9\u3042")), "\x80\xE9?");
+  EXPECT_EQ(Decode(1251, "\xC0\xFF"), (Units{0x410, 0x44F}));
+  EXPECT_EQ(Decode(28595, "\xB0"), (Units{0x410}));
+  EXPECT_EQ(Decode(20932, "\xA4\xA2\x8E\xB1"), (Units{0x3042, 0xFF71}));
+}
+
+TEST(CodePage, IsDBCSLeadByteFollowsShiftJis) {
+  for (int byte : {0x81, 0x9F, 0xE0, 0xEF, 0xFC}) EXPECT_TRUE(IsDBCSLeadByte(byte)) << byte;
+  for (int byte : {0x00, 0x40, 0x5C, 0x80, 0xA0, 0xB1, 0xDF, 0xFD, 0xFF})
+    EXPECT_FALSE(IsDBCSLeadByte(byte)) << byte;
+}
