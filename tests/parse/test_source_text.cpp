@@ -94,18 +94,6 @@ TEST(SourceText, EmptyAndNullTexts) {
   EXPECT_EQ(nullptr, n.source());
 }
 
-TEST(SourceText, ChangeCodePageNeedsRawBytesAndANewCode) {
-  ParsedDocument d;
-  ASSERT_EQ(1, ParseW(d, "<a/>"));
-  EXPECT_EQ(0, ChangeCodePage(d.source(), 65001));
-  ParsedDocument n;
-  ASSERT_EQ(1, ParseA(n, std::string("<a>") + kEAcute + "</a>"));
-  EXPECT_EQ(0, ChangeCodePage(n.source(), 0));
-  ASSERT_EQ(1, ChangeCodePage(n.source(), 65001));
-  EXPECT_EQ(0, n.source()->pos);
-  EXPECT_EQ(std::string("<a>") + kEAcute + "</a>", U8(n.source()->text));
-}
-
 TEST(SourceText, ByteOrderMarkIsSkippedButSelectsNothing) {
   sprig_test::TempDir dir;
   ParsedDocument d;
