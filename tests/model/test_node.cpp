@@ -1,0 +1,337 @@
+// Node and attribute records: ids, text fields and kinds, ring linking,
+// copies, and the iterative destroy and clone on deep trees.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/document.h"
+#include "model/node.h"
+#include "support.h"
+#include "text/text.h"
+
+using sprig_test::Utf16;
+using sprig_test::Utf8;
+
+namespace {
+
+Node *Named(const char *name) {
+  Node *node = NodeCreate();
+  EXPECT_NE(node, nullptr);
+  NodeSetName(node, Utf16(name).c_str(), -1);
+  return node;
+}
+
+// Names of a ring's members in order, joined with ','.
+std::string RingNames(const Node *head) {
+  std::string names;
+  for (const Node *n = head->next; n != head; n = n->next) {
+    if (!names.empty()) names += ',';
+    names += n->name ? Utf8(n->name) : "?";
+    EXPECT_EQ(n->parent, head);
+    EXPECT_EQ(n->next->prev, n);
+  }
+  return names;
+}
+
+// Pre-order names of a subtree, children in brackets: a[b,c[d]].
+std::string Shape(const Node *node) {
+  std::string out = node->name ? Utf8(node->name) : "";
+  if (node->child) {
+    out += '[';
+    const Node *head = node->child;
+    EXPECT_EQ(head->parent, head);
+    EXPECT_EQ(NodeOwner(head), node);
+    for (const Node *n = head->next; n != head; n = n->next) {
+      if (n != head->next) out += ',';
+      out += Shape(n);  // test trees are shallow
+    }
+    out += ']';
+  }
+  return out;
+}
+
+void AddChild(Node *parent, Node *child) {
+  Node *head = parent->child ? parent->child : NodeCreateChildList(parent);
+  ASSERT_NE(head, nullptr);
+  NodeInsertBefore(head, child);
+}
+
+TEST(NodeRecord, ConstructionTakesConsecutiveIds) {
+  Node *a = NodeCreate();
+  Node *b = NodeCreate();
+  EXPECT_EQ(b->id, a->id + 1);
+  EXPECT_EQ(a->tagNumber, -1);
+  EXPECT_EQ(a->kind, kKindPlain);
+  EXPECT_EQ(a->parent, nullptr);
+  EXPECT_EQ(a->next, a);
+  EXPECT_EQ(a->attribs.next, &a->attribs);
+  EXPECT_EQ(a->refs.next, &a->refs);
+  // A child-list head and a document root consume ids too.
+  Node *head = NodeCreateChildList(b);
+  EXPECT_EQ(head->id, b->id + 1);
+  Document *doc = DocumentCreate(0);
+  EXPECT_EQ(doc->root.id, head->id + 1);
+  EXPECT_EQ(PeekNextNodeId(), doc->root.id + 1);
+  DocumentRelease(doc);
+  NodeDestroy(a);
+  NodeDestroy(b);
+}
+
+TEST(NodeRecord, InnerTextRaisesPlainVoidAndEmptyKinds) {
+  for (uint32_t kind : {uint32_t{kKindPlain}, uint32_t{kKindVoid}, uint32_t{kKindEmptyTag}}) {
+    Node *node = NodeCreate();
+    node->kind = kind;
+    ASSERT_EQ(NodeSetInner(node, nullptr, -1), 1);
+    EXPECT_EQ(node->kind, kKindElement) << kind;
+    EXPECT_EQ(node->inner, nullptr);
+    NodeDestroy(node);
+  }
+  for (uint32_t kind : {uint32_t{kKindPi}, uint32_t{kKindDecl}, uint32_t{kKindComment}, 9u}) {
+    Node *node = NodeCreate();
+    node->kind = kind;
+    NodeSetInner(node, WTEXT("x"), -1);
+    EXPECT_EQ(node->kind, kind);
+    NodeDestroy(node);
+  }
+}
+
+TEST(NodeRecord, SettersCopyLengthAndDropNarrowCache) {
+  Node *node = NodeCreate();
+  ASSERT_EQ(NodeSetAfter(node, WTEXT("abc"), 2), 1);
+  EXPECT_EQ(Utf8(node->after), "ab");
+  ASSERT_EQ(NodeSetInner(node, WTEXT("abc"), 0), 1);
+  ASSERT_NE(node->inner, nullptr);  // empty, not absent
+  EXPECT_EQ(node->inner[0], 0);
+  ASSERT_EQ(NodeSetName(node, WTEXT("ab\0cd"), 5), 1);  // stops at the zero
+  EXPECT_EQ(Utf8(node->name), "ab");
+  const char *cache = NodeNameNarrow(node);
+  ASSERT_NE(cache, nullptr);
+  EXPECT_STREQ(cache, "ab");
+  EXPECT_EQ(NodeNameNarrow(node), cache);  // made once
+  NodeSetName(node, WTEXT("xyz"), -1);
+  EXPECT_EQ(node->nameNarrow, nullptr);
+  EXPECT_STREQ(NodeNameNarrow(node), "xyz");
+  NodeSetName(node, nullptr, -1);
+  EXPECT_EQ(node->name, nullptr);
+  EXPECT_EQ(NodeNameNarrow(node), nullptr);
+  NodeDestroy(node);
+}
+
+TEST(NodeRecord, NarrowSettersConvertFromShiftJis) {
+  Node *node = NodeCreate();
+  // "表示" in Shift-JIS; the first character's second byte is '\'.
+  const char sjis[] = "\x95\x5c\x8e\xa6";
+  ASSERT_EQ(NodeSetNameA(node, sjis), 1);
+  EXPECT_EQ(Utf8(node->name), "\u8868\u793a");
+  ASSERT_EQ(NodeSetInnerA(node, sjis, 2), 1);  // bytes, not characters
+  EXPECT_EQ(Utf8(node->inner), "\u8868");
+  EXPECT_STREQ(NodeInnerNarrow(node), "\x95\x5c");
+  NodeDestroy(node);
+}
+
+TEST(NodeRing, InsertBeforeAndAfterJoinTheRing) {
+  Node head;
+  NodeInit(&head);
+  head.parent = &head;
+  Node *a = Named("a"), *b = Named("b"), *c = Named("c"), *d = Named("d");
+  EXPECT_EQ(NodeInsertBefore(&head, a), a);  // before a head: append
+  EXPECT_EQ(NodeInsertBefore(&head, b), b);
+  EXPECT_EQ(NodeInsertAfter(&head, c), c);   // after a head: prepend
+  EXPECT_EQ(NodeInsertAfter(a, d), d);       // beside an element
+  EXPECT_EQ(RingNames(&head), "c,a,d,b");
+  NodeUnlink(d);
+  EXPECT_EQ(d->parent, nullptr);
+  EXPECT_EQ(d->next, d);
+  EXPECT_EQ(RingNames(&head), "c,a,b");
+  NodeUnlink(d);  // detached: nothing but the parent link changes
+  EXPECT_EQ(d->next, d);
+  NodeDestroy(d);
+  NodeDestroyRing(&head);
+  EXPECT_EQ(head.next, &head);
+  EXPECT_EQ(head.prev, &head);
+  NodeReleaseEmbedded(&head);
+}
+
+TEST(NodeRing, InsertingAListHeadMovesItsContents) {
+  Node target;
+  NodeInit(&target);
+  target.parent = &target;
+  NodeInsertBefore(&target, Named("x"));
+
+  Node *moved = NodeCreate();
+  moved->parent = moved;  // ownerless head, as a clone's
+  for (const char *n : {"a", "b", "c"}) NodeInsertBefore(moved, Named(n));
+  Node *last = NodeInsertBefore(&target, moved);  // `moved` is destroyed
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(Utf8(last->name), "a");  // insert-before returns the first
+  EXPECT_EQ(RingNames(&target), "x,a,b,c");
+
+  Node *more = NodeCreate();
+  more->parent = more;
+  NodeInsertBefore(more, Named("p"));
+  NodeInsertBefore(more, Named("q"));
+  Node *x = target.next;
+  Node *q = NodeInsertAfter(x, more);
+  EXPECT_EQ(Utf8(q->name), "q");  // insert-after returns the last
+  EXPECT_EQ(RingNames(&target), "x,p,q,a,b,c");
+
+  Node *empty = NodeCreate();
+  empty->parent = empty;
+  EXPECT_EQ(NodeInsertBefore(&target, empty), nullptr);  // destroyed, nothing added
+  EXPECT_EQ(RingNames(&target), "x,p,q,a,b,c");
+  NodeDestroyRing(&target);
+  NodeReleaseEmbedded(&target);
+}
+
+TEST(NodeCopy, ShallowCopyTakesTextsAndAttributesNotLinks) {
+  Node *src = Named("br");
+  src->kind = kKindVoid;
+  src->tagNumber = 7;
+  src->srcStart = 3;
+  NodeSetAfter(src, WTEXT("tail"), -1);
+  Attrib *bare = NodeAppendAttrib(src, WTEXT("checked"), -1, nullptr);
+  bare->quote = kQuoteNone;
+  Attrib *quoted = NodeAppendAttrib(src, WTEXT("id"), -1, nullptr);
+  int32_t pos = 12;
+  AttribSetValue(quoted, kQuoteSingle, WTEXT("x"), -1, &pos);
+  AddChild(src, Named("kid"));
+
+  Node *copy = NodeShallowCopy(src);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy->id, src->id);
+  EXPECT_EQ(copy->kind, kKindElement);  // a copied void element has content
+  EXPECT_EQ(copy->inner, nullptr);
+  EXPECT_EQ(copy->tagNumber, -1);
+  EXPECT_EQ(copy->srcStart, 0);
+  EXPECT_EQ(copy->child, nullptr);
+  EXPECT_EQ(Utf8(copy->after), "tail");
+  ASSERT_EQ(copy->attribCount, 2u);
+  Attrib *a1 = copy->attribs.next, *a2 = a1->next;
+  EXPECT_EQ(a1->value, nullptr);
+  EXPECT_EQ(Utf8(a2->value), "x");
+  EXPECT_EQ(a2->quote, kQuoteSingle);
+  EXPECT_EQ(a2->valuePos, -1);
+  EXPECT_NE(a2->value, quoted->value);  // a copy, not shared
+  NodeDestroy(copy);
+  NodeDestroy(src);
+}
+
+TEST(NodeCopy, DeepCloneKeepsShapeAndChildListPresence) {
+  Node *root = Named("a");
+  Node *b = Named("b");
+  AddChild(root, b);
+  Node *c = Named("c");
+  AddChild(root, c);
+  AddChild(c, Named("d"));
+  AddChild(c, Named("e"));
+  ASSERT_NE(NodeCreateChildList(b), nullptr);  // empty child list
+  Node *f = Named("f");
+  AddChild(root, f);  // f has no child list
+
+  Node *clone = NodeDeepClone(root);
+  ASSERT_NE(clone, nullptr);
+  EXPECT_EQ(Shape(clone), "a[b[],c[d,e],f]");
+  EXPECT_EQ(clone->parent, nullptr);
+  Node *cb = clone->child->next;
+  ASSERT_NE(cb->child, nullptr);
+  EXPECT_EQ(cb->child->next, cb->child);  // empty, but present
+  EXPECT_EQ(clone->child->prev->child, nullptr);
+  // Every clone is a new node.
+  EXPECT_NE(cb->id, b->id);
+  EXPECT_GT(cb->id, root->id);
+  NodeDestroy(clone);
+  EXPECT_EQ(Shape(root), "a[b[],c[d,e],f]");  // source untouched
+  NodeDestroy(root);
+}
+
+TEST(NodeCopy, DeepCloneOfListHeadIsDetachedOwnerlessHead) {
+  Node *owner = Named("ul");
+  for (const char *n : {"li1", "li2", "li3"}) AddChild(owner, Named(n));
+  Node *clone = NodeDeepClone(owner->child);
+  ASSERT_NE(clone, nullptr);
+  EXPECT_TRUE(NodeIsListHead(clone));
+  EXPECT_EQ(NodeOwner(clone), nullptr);
+  EXPECT_EQ(RingNames(clone), "li1,li2,li3");
+  NodeDestroy(clone);
+  NodeDestroy(owner);
+}
+
+TEST(NodeRefs, DestroyDetachesReferencesOfTheWholeSubtree) {
+  Node *top = Named("top");
+  Node *inner = Named("inner");
+  AddChild(top, inner);
+  NoteRef refTop{}, refInner{};
+  for (auto [ref, node] : {std::pair{&refTop, top}, std::pair{&refInner, inner}}) {
+    ref->element = node;
+    ref->prev = node->refs.prev;
+    ref->next = &node->refs;
+    node->refs.prev->next = ref;
+    node->refs.prev = ref;
+  }
+  NodeDestroy(top);
+  EXPECT_EQ(refTop.element, nullptr);
+  EXPECT_EQ(refInner.element, nullptr);
+  EXPECT_EQ(refTop.next, &refTop);  // out of the destroyed node's ring
+  EXPECT_EQ(refInner.prev, &refInner);
+}
+
+TEST(AttribRing, FindSkipsNamelessAndMatchesAnyCase) {
+  Node *node = NodeCreate();
+  NodeAppendAttrib(node, nullptr, -1, nullptr);  // no name
+  Attrib *empty = NodeAppendAttrib(node, WTEXT(""), -1, nullptr);
+  Attrib *href = NodeAppendAttrib(node, WTEXT("HRef"), -1, nullptr);
+  Attrib *second = NodeAppendAttrib(node, WTEXT("href"), -1, nullptr);
+  EXPECT_EQ(node->attribCount, 4u);
+  EXPECT_EQ(NodeFindAttrib(node, WTEXT("hREF")), href);
+  EXPECT_EQ(NodeFindAttrib(node, WTEXT("")), empty);
+  EXPECT_EQ(NodeFindAttrib(node, WTEXT("src")), nullptr);
+  EXPECT_EQ(AttribFindA(&node->attribs, "HREF"), href);
+  AttribRemove(&node->attribCount, href);
+  EXPECT_EQ(node->attribCount, 3u);
+  EXPECT_EQ(NodeFindAttrib(node, WTEXT("href")), second);
+  NodeDestroy(node);
+}
+
+TEST(AttribRing, NarrowValueSetterQuotesAndCaches) {
+  Node *node = NodeCreate();
+  Attrib *a = AttribAppendA(&node->attribs, &node->attribCount, "\x96\xbc");  // 名
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(Utf8(a->name), "\u540d");
+  ASSERT_EQ(AttribSetValueA(a, "v"), 1);
+  EXPECT_EQ(a->quote, kQuoteDouble);
+  EXPECT_STREQ(AttribValueNarrow(a), "v");
+  EXPECT_STREQ(AttribNameNarrow(a), "\x96\xbc");
+  AttribSetValue(a, kQuoteBare, nullptr, -1, nullptr);
+  EXPECT_EQ(a->valueNarrow, nullptr);
+  EXPECT_EQ(AttribValueNarrow(a), nullptr);
+  NodeDestroy(node);
+}
+
+// A chain of `depth` elements, each the only child of the one above.
+Node *DeepChain(int depth) {
+  Node *top = NodeCreate();
+  Node *cur = top;
+  for (int i = 1; i < depth; ++i) {
+    Node *kid = NodeCreate();
+    NodeInsertBefore(NodeCreateChildList(cur), kid);
+    cur = kid;
+  }
+  return top;
+}
+
+TEST(NodeDeep, MillionLevelChainClonesAndDestroysOnSmallStack) {
+  const int kDepth = 1000000;
+  Node *top = DeepChain(kDepth);
+  sprig_test::RunOnSmallStack([&] {
+    Node *clone = NodeDeepClone(top);
+    ASSERT_NE(clone, nullptr);
+    int depth = 1;
+    for (Node *n = clone; n->child; n = n->child->next) ++depth;
+    EXPECT_EQ(depth, kDepth);
+    NodeDestroy(clone);
+    NodeDestroy(top);
+  });
+}
+
+}  // namespace
