@@ -10,10 +10,10 @@
 // includes the minus sign. Integers are 32 bits unless prefixed I64 (64 bits)
 // or I (pointer size); h and l change only characters and strings: %s is
 // narrow in the A form and wide in the W form, %S the other, %hs/%hS always
-// narrow, %ls/%lS/%ws always wide (%c and %C likewise, but %wc is narrow in
-// the A form), and a string of the other width is
-// converted in the ANSI code page before width and precision apply. A null
-// string prints "(null)". After an unknown type letter, what was parsed is
+// narrow, %ls/%lS/%ws always wide (%c and %C alike, but %wc is narrow in the
+// A form). Text of the other width is converted in the ANSI code page before
+// width and precision apply, so they count output characters. A null string
+// prints "(null)". After an unknown type letter, what was parsed is
 // dropped and the letter itself is read again as ordinary text.
 //
 // Output stops at 1023 characters plus the terminator, never beyond; the
@@ -245,8 +245,7 @@ int Format(Char *out, const Char *format, va_list args, bool wideForm) {
     int zeros = 0;        // leading zeros of a number
     bool minus = false;   // a number's sign, written before its zeros
     bool prefix = false;  // "0x" of a number
-    StringArg<Char> *stringArg = nullptr;
-    StringArg<Char> storage;
+    StringArg<Char> string;
     char digits[24];
     Char number[24];
     switch (spec.type) {
@@ -278,13 +277,12 @@ int Format(Char *out, const Char *format, va_list args, bool wideForm) {
       }
       case kNarrowString:
       case kWideString: {
-        stringArg = &storage;
         if (spec.type == kNarrowString)
-          LoadStringArg(va_arg(args, const char *), stringArg);
+          LoadStringArg(va_arg(args, const char *), &string);
         else
-          LoadStringArg(va_arg(args, const WCHAR *), stringArg);
-        body = stringArg->text;
-        bodyLength = stringArg->length;
+          LoadStringArg(va_arg(args, const WCHAR *), &string);
+        body = string.text;
+        bodyLength = string.length;
         if (spec.precision > 0 && bodyLength > spec.precision) bodyLength = spec.precision;
         break;
       }
