@@ -4,9 +4,7 @@
 // one found, any other lowers it by one.
 //
 // Path walks keep no stack: they descend through child links, come back
-// through owner links, and step the path pointer one name down or up with
-// each level (a path is a string list, so the previous name is found by
-// scanning back to the zero before it).
+// through owner links, and step one name down or up the string list per level.
 #include "navigate/search.h"
 
 #include "navigate/navigate.h"
