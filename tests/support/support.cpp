@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -19,8 +21,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <pthread.h>
 #include <limits.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #ifndef SPRIG_CORPUS_DIR
@@ -265,6 +269,7 @@ namespace {
 struct ThreadTask {
   const std::function<void()>* fn;
   std::exception_ptr error;
+  bool finished;
 };
 
 void RunTask(ThreadTask* task) {
@@ -273,9 +278,28 @@ void RunTask(ThreadTask* task) {
   } catch (...) {
     task->error = std::current_exception();
   }
+  task->finished = true;
 }
 
 #ifdef _WIN32
+// Wine ends only the thread whose stack overflows, silently, where Windows
+// ends the process; a test would then pass with a recursive walk. This
+// handler makes every stack overflow end the process with a message.
+LONG CALLBACK StackOverflowHandler(EXCEPTION_POINTERS* info) {
+  if (info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+    static const char kMessage[] = "\n*** stack overflow: an operation recursed beyond the 1 MiB stack\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kMessage, sizeof kMessage - 1, &written, nullptr);
+    TerminateProcess(GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+struct StackOverflowGuard {
+  StackOverflowGuard() { AddVectoredExceptionHandler(1, StackOverflowHandler); }
+};
+const StackOverflowGuard kStackOverflowGuard;
+
 DWORD WINAPI ThreadEntry(LPVOID arg) {
   RunTask(static_cast<ThreadTask*>(arg));
   return 0;
@@ -290,7 +314,7 @@ void* ThreadEntry(void* arg) {
 }  // namespace
 
 void RunOnSmallStack(std::size_t stackBytes, const std::function<void()>& fn) {
-  ThreadTask task{&fn, nullptr};
+  ThreadTask task{&fn, nullptr, false};
 #ifdef _WIN32
   HANDLE thread = CreateThread(nullptr, stackBytes, ThreadEntry, &task,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -301,19 +325,40 @@ void RunOnSmallStack(std::size_t stackBytes, const std::function<void()>& fn) {
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
 #else
+  // The stack is mapped here rather than left to glibc, which may hand a new
+  // thread a cached stack up to four times larger than asked for. A guard
+  // page below it turns an overflow into a crash.
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  if (stackBytes < static_cast<std::size_t>(PTHREAD_STACK_MIN)) stackBytes = PTHREAD_STACK_MIN;
+  stackBytes = (stackBytes + page - 1) / page * page;
+  void* mapping = mmap(nullptr, stackBytes + page, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (mapping == MAP_FAILED) {
+    ADD_FAILURE() << "cannot map a " << stackBytes << "-byte stack";
+    return;
+  }
+  mprotect(mapping, page, PROT_NONE);
   pthread_attr_t attr;
   pthread_attr_init(&attr);
-  if (stackBytes < static_cast<std::size_t>(PTHREAD_STACK_MIN)) stackBytes = PTHREAD_STACK_MIN;
-  int rc = pthread_attr_setstacksize(&attr, stackBytes);
+  int rc = pthread_attr_setstack(&attr, static_cast<char*>(mapping) + page, stackBytes);
   pthread_t thread;
   if (rc == 0) rc = pthread_create(&thread, &attr, ThreadEntry, &task);
   pthread_attr_destroy(&attr);
   if (rc != 0) {
+    munmap(mapping, stackBytes + page);
     ADD_FAILURE() << "pthread_create with a " << stackBytes << "-byte stack failed: " << rc;
     return;
   }
   pthread_join(thread, nullptr);
+  munmap(mapping, stackBytes + page);
 #endif
+  if (!task.finished) {
+    // The thread was ended from outside (it cannot return otherwise); the
+    // process state is unknown, so stop here rather than run more tests.
+    std::fprintf(stderr, "\n*** RunOnSmallStack: the thread ended before its task finished\n");
+    std::fflush(stderr);
+    std::_Exit(3);
+  }
   if (task.error) std::rethrow_exception(task.error);
 }
 

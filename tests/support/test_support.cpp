@@ -91,6 +91,9 @@ TEST(Support, Utf16ReplacesInvalidInput) {
 }
 
 TEST(Support, RunOnSmallStackUsesAThreadWithThatStack) {
+  // A finished thread with a large stack first: its stack must not be reused.
+  RunOnSmallStack(2 * kSmallStack, [] {});
+  std::thread([] {}).join();
   std::thread::id inner;
   std::size_t size = 0;
   RunOnSmallStack(256 * 1024, [&] {
@@ -107,6 +110,32 @@ TEST(Support, RunOnSmallStackUsesAThreadWithThatStack) {
   RunOnSmallStack([&] { size = CurrentStackSize(); });
   EXPECT_GE(size, kSmallStack - 64 * 1024);
   EXPECT_LE(size, kSmallStack + 64 * 1024);
+}
+
+namespace {
+// One frame of at least 256 bytes per level; the buffer chain keeps the
+// compiler from turning the recursion into a loop.
+__attribute__((noinline)) int Recurse(int depth, volatile char* outer) {
+  volatile char frame[256];
+  frame[0] = static_cast<char>(depth & 1);
+  frame[1] = outer ? outer[0] : 0;
+  if (depth == 0) return frame[0];
+  const int below = Recurse(depth - 1, frame);
+  return below + frame[1] + 1;
+}
+}  // namespace
+
+TEST(Support, RunOnSmallStackFitsShallowRecursion) {
+  int result = 0;
+  RunOnSmallStack([&] { result = Recurse(1000, nullptr); });  // about 300 KiB
+  EXPECT_EQ(result, 1499);
+}
+
+TEST(SupportDeathTest, RecursionBeyondTheSmallStackEndsTheProcess) {
+  // What a walk that recursed once per level of a deep tree would do: it must
+  // fail the test on every build, Wine included, never pass quietly.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(RunOnSmallStack([] { Recurse(100000, nullptr); }), "");
 }
 
 TEST(Support, RunOnSmallStackRethrows) {
