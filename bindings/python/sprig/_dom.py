@@ -382,11 +382,16 @@ class Cursor:
             walker.close()
 
     def find(self, name_or_path):
-        """Iterator over cursors on the matching elements in document order,
-        below this cursor's base. A name ("a", any letter case) matches
-        elements of that name anywhere; a path ("ul/li/a") matches elements
-        whose names from the top level down are those names. This cursor does
-        not move; each yielded cursor is new."""
+        """Iterator over cursors on the matching elements in document order.
+
+        The search covers the whole tree below this cursor's base (the whole
+        document unless set_base narrowed it), whichever element the cursor
+        stands on; to search inside an element, narrow a duplicate first:
+        ``inside = element.dup(); inside.set_base()``. A name ("a", any
+        letter case) matches elements of that name at any depth; a path
+        ("ul/li/a", or a list of names) matches elements whose names from the
+        top level of the base down are those names. This cursor does not
+        move; each yielded cursor is new."""
         names, path = _split_path(name_or_path)
         walker = _Walker(self, resumable=not path)
         try:
