@@ -1,0 +1,88 @@
+# Installation and packages of Sprig, included once from the top-level file
+# after every target exists.
+#
+#   cmake --install <build> --prefix <dir>   header, libsprig.so / Sprig.dll,
+#       libsprig.a, the sprig tool, lib/cmake/Sprig (find_package(Sprig) gives
+#       Sprig::sprig and Sprig::sprig_static) and lib/pkgconfig/sprig.pc
+#   cmake --build <build> --target package   CPack: a ZIP on Windows (bin/Sprig.dll,
+#       bin/sprig.exe, include/sprig.h, lib/libSprig.dll.a, lib/Sprig.lib), a .tar.gz
+#       elsewhere
+# On Windows Sprig.dll also gets a version resource, and lib/Sprig.lib, an import
+# library MSVC can link, is made from src/api/Sprig.def with dlltool.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+# The same target name inside this tree as for an installed package.
+add_library(Sprig::sprig ALIAS sprig)
+add_library(Sprig::sprig_static ALIAS sprig_static)
+
+# Exported include paths: the source tree while building, include/ once installed.
+set_property(TARGET sprig PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+set_property(TARGET sprig_static PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+
+# ---------------------------------------------------------------------------
+# Windows: version resource and MSVC import library
+# ---------------------------------------------------------------------------
+if(WIN32)
+  enable_language(RC)
+  set(SPRIG_RC ${CMAKE_BINARY_DIR}/generated/sprig.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/src/api/sprig.rc.in ${SPRIG_RC} @ONLY)
+  target_sources(sprig PRIVATE ${SPRIG_RC})
+
+  find_program(SPRIG_DLLTOOL NAMES ${SPRIG_MINGW_TRIPLE}-dlltool x86_64-w64-mingw32-dlltool dlltool
+               REQUIRED)
+  set(SPRIG_MSVC_IMPLIB ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/Sprig.lib)
+  add_custom_command(OUTPUT ${SPRIG_MSVC_IMPLIB}
+    COMMAND ${SPRIG_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/src/api/Sprig.def
+            -D Sprig.dll -l ${SPRIG_MSVC_IMPLIB}
+    DEPENDS ${PROJECT_SOURCE_DIR}/src/api/Sprig.def
+    COMMENT "Import library for MSVC: Sprig.lib"
+    VERBATIM)
+  add_custom_target(sprig_msvc_implib ALL DEPENDS ${SPRIG_MSVC_IMPLIB})
+  install(FILES ${SPRIG_MSVC_IMPLIB} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
+
+# ---------------------------------------------------------------------------
+# Install rules
+# ---------------------------------------------------------------------------
+install(TARGETS sprig sprig_static EXPORT SprigTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS sprig_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/sprig.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+set(SPRIG_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Sprig)
+install(EXPORT SprigTargets NAMESPACE Sprig:: DESTINATION ${SPRIG_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/SprigConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/generated/SprigConfig.cmake INSTALL_DESTINATION ${SPRIG_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/generated/SprigConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/generated/SprigConfig.cmake
+              ${CMAKE_BINARY_DIR}/generated/SprigConfigVersion.cmake
+        DESTINATION ${SPRIG_CMAKE_DIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/sprig.pc.in ${CMAKE_BINARY_DIR}/generated/sprig.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/generated/sprig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# ---------------------------------------------------------------------------
+# CPack
+# ---------------------------------------------------------------------------
+set(CPACK_PACKAGE_NAME Sprig)
+set(CPACK_PACKAGE_VENDOR "Sprig")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Forgiving document-object model for XML and loose HTML")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win64)
+else()
+  set(CPACK_GENERATOR TGZ)
+endif()
+include(CPack)
