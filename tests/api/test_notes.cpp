@@ -59,9 +59,16 @@ class NoteTest : public ::testing::Test {
   SG_CURSOR cursor_ = nullptr;
 };
 
+using NoteList = NoteTest;
+using NoteStr = NoteTest;
+using NoteStrList = NoteTest;
+using NoteDualForm = NoteTest;
+using NotePrintF = NoteTest;
+using NoteAttrib = NoteTest;
+
 // ---- The note list of a cursor ----------------------------------------------
 
-TEST_F(NoteTest, NoteListCountIndexAndName) {
+TEST_F(NoteList, CountIndexAndName) {
   SG_NOTE a1 = sgCreateNoteW(cursor_, W("a").c_str());
   SG_NOTE b = sgCreateNoteA(cursor_, "b");
   SG_NOTE a2 = sgCreateNoteA(cursor_, "a");
@@ -76,7 +83,7 @@ TEST_F(NoteTest, NoteListCountIndexAndName) {
   EXPECT_EQ(sgNoteGetByNameA(cursor_, "c"), nullptr);
 }
 
-TEST_F(NoteTest, NoteListNamelessAndNonAsciiNames) {
+TEST_F(NoteList, NamelessAndNonAsciiNames) {
   SG_NOTE nameless = sgCreateNoteW(cursor_, nullptr);
   ASSERT_NE(nameless, nullptr);
   EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), nameless);
@@ -87,7 +94,7 @@ TEST_F(NoteTest, NoteListNamelessAndNonAsciiNames) {
   EXPECT_EQ(sgNoteGetByNameW(cursor_, W("\xE3\x81\x82").c_str()), kana);
 }
 
-TEST_F(NoteTest, NoteListDeleteRenumbers) {
+TEST_F(NoteList, DeleteRenumbers) {
   SG_NOTE first = NewNote("x");
   SG_NOTE middle = NewNote("y");
   SG_NOTE last = NewNote("z");
@@ -103,7 +110,7 @@ TEST_F(NoteTest, NoteListDeleteRenumbers) {
   EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), nullptr);
 }
 
-TEST_F(NoteTest, NoteListBelongsToItsCursor) {
+TEST_F(NoteList, BelongsToItsCursor) {
   SG_NOTE note = NewNote("kept");
   sgNoteAddStrA(note, "k", "text");
   sgNoteSetAttribA(note, "a", "1");
@@ -140,20 +147,20 @@ TEST(NoteApi, NullHandlesGiveFailureResults) {
 
 // ---- Joined results ---------------------------------------------------------
 
-TEST_F(NoteTest, NoteStrWideJoinsWithLineFeed) {
+TEST_F(NoteStr, WideJoinsWithLineFeed) {
   SG_NOTE note = ThreePieces(false);
   EXPECT_EQ(Starts(note), (std::vector<uint32_t>{kNone, kNone, kNone}));
   EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("abcd\nef"));
   EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
 }
 
-TEST_F(NoteTest, NoteStrNarrowJoinsWithCrLfInBytes) {
+TEST_F(NoteStr, NarrowJoinsWithCrLfInBytes) {
   SG_NOTE note = ThreePieces(true);
   EXPECT_STREQ(sgNoteGetStrA(note), "abcd\r\nef");
   EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 6}));
 }
 
-TEST_F(NoteTest, NoteStrPositionsInUnitsOfLastBuild) {
+TEST_F(NoteStr, PositionsInUnitsOfLastBuild) {
   SG_NOTE note = NewNote();
   sgNoteAddStrW(note, W("kana").c_str(), W("\xE3\x81\x82\xE3\x81\x84").c_str());  // two units, four bytes
   sgNoteAddStrA(note, "tail", "z");
@@ -165,7 +172,7 @@ TEST_F(NoteTest, NoteStrPositionsInUnitsOfLastBuild) {
   EXPECT_EQ(sgNoteGetPosW(note, W("TAIL").c_str()), 2u);
 }
 
-TEST_F(NoteTest, NoteStrEmptyAndTextlessPieces) {
+TEST_F(NoteStr, EmptyAndTextlessPieces) {
   SG_NOTE note = NewNote();
   EXPECT_EQ(Ws(sgNoteGetStrW(note)), W(""));
   EXPECT_STREQ(sgNoteGetStrA(note), "");
@@ -180,7 +187,7 @@ TEST_F(NoteTest, NoteStrEmptyAndTextlessPieces) {
 
 // ---- Listed results ---------------------------------------------------------
 
-TEST_F(NoteTest, NoteStrListLinesCloseStrings) {
+TEST_F(NoteStrList, LinesCloseStrings) {
   SG_NOTE note = ThreePieces(false);
   const SG_WCHAR *list = sgNoteGetStrListW(note);
   ASSERT_NE(list, nullptr);
@@ -194,7 +201,7 @@ TEST_F(NoteTest, NoteStrListLinesCloseStrings) {
   EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
 }
 
-TEST_F(NoteTest, NoteStrListEmptyLineClosesNothing) {
+TEST_F(NoteStrList, EmptyLineClosesNothing) {
   SG_NOTE note = NewNote();
   sgNoteAddStrLnA(note, "a", "a");
   sgNoteAddStrLnA(note, "empty", "");
@@ -208,7 +215,7 @@ TEST_F(NoteTest, NoteStrListEmptyLineClosesNothing) {
   EXPECT_EQ(sgNoteGetPosA(note, "c"), 4u);
 }
 
-TEST_F(NoteTest, NoteStrListOfEmptyNote) {
+TEST_F(NoteStrList, EmptyNoteIsEmptyList) {
   SG_NOTE note = NewNote();
   const SG_WCHAR *list = sgNoteGetStrListW(note);
   ASSERT_NE(list, nullptr);
@@ -221,7 +228,7 @@ TEST_F(NoteTest, NoteStrListOfEmptyNote) {
 
 // ---- Text forms -------------------------------------------------------------
 
-TEST_F(NoteTest, NoteDualFormNarrowBytesKeptExactly) {
+TEST_F(NoteDualForm, NarrowBytesKeptExactly) {
   // Bytes that are not valid Shift-JIS survive a wide build untouched.
   const std::string odd = "\x81\xFF\x80 \xA0\xFD";
   SG_NOTE note = NewNote();
@@ -231,7 +238,7 @@ TEST_F(NoteTest, NoteDualFormNarrowBytesKeptExactly) {
   EXPECT_EQ(std::string(sgNoteGetStrListA(note)), odd);
 }
 
-TEST_F(NoteTest, NoteDualFormConvertsOnDemand) {
+TEST_F(NoteDualForm, ConvertsOnDemand) {
   SG_NOTE note = NewNote();
   sgNoteAddStrA(note, nullptr, "\x82\xA0");                       // Shift-JIS a-kana
   sgNoteAddStrW(note, nullptr, W("\xE3\x81\x84").c_str());        // UTF-16 i-kana
@@ -239,7 +246,7 @@ TEST_F(NoteTest, NoteDualFormConvertsOnDemand) {
   EXPECT_STREQ(sgNoteGetStrA(note), "\x82\xA0\x82\xA2");
 }
 
-TEST_F(NoteTest, NoteDualFormResultsReplacedPerBuild) {
+TEST_F(NoteDualForm, ResultsReplacedPerBuild) {
   SG_NOTE note = NewNote();
   sgNoteAddStrA(note, nullptr, "one");
   std::string first = sgNoteGetStrA(note);
@@ -249,7 +256,7 @@ TEST_F(NoteTest, NoteDualFormResultsReplacedPerBuild) {
   EXPECT_EQ(first, "one");
 }
 
-TEST_F(NoteTest, NotePrintFFormatsArguments) {
+TEST_F(NotePrintF, FormatsArguments) {
   SG_NOTE note = NewNote();
   EXPECT_EQ(sgNotePrintFW(note, W("w").c_str(), W("%d-%s|%04X").c_str(), -42, W("wide").c_str(), 0xBEEFu), 1);
   EXPECT_EQ(sgNotePrintFA(note, "a", "[%u:%s:%c]", 7u, "narrow", 'q'), 1);
@@ -258,7 +265,7 @@ TEST_F(NoteTest, NotePrintFFormatsArguments) {
   EXPECT_EQ(sgNotePrintFA(note, nullptr, nullptr), 0);
 }
 
-TEST_F(NoteTest, NotePrintFLongOutputIsCutNotOverrun) {
+TEST_F(NotePrintF, LongOutputIsCutNotOverrun) {
   SG_NOTE note = NewNote();
   std::string longText(10000, 'x');
   WString longWide(10000, 'y');
@@ -275,7 +282,7 @@ TEST_F(NoteTest, NotePrintFLongOutputIsCutNotOverrun) {
 
 // ---- Attributes -------------------------------------------------------------
 
-TEST_F(NoteTest, NoteAttribSetGetDelete) {
+TEST_F(NoteAttrib, SetGetDelete) {
   SG_NOTE note = NewNote();
   EXPECT_EQ(sgNoteGetAttribW(note, W("color").c_str()), nullptr);
   EXPECT_EQ(sgNoteSetAttribW(note, W("Color").c_str(), W("red").c_str()), 1);
@@ -299,7 +306,7 @@ TEST_F(NoteTest, NoteAttribSetGetDelete) {
   EXPECT_EQ(sgNoteGetAttribA(note, "flag"), nullptr);
 }
 
-TEST_F(NoteTest, NoteAttribAcrossForms) {
+TEST_F(NoteAttrib, AcrossForms) {
   SG_NOTE note = NewNote();
   // Narrow names and values are Shift-JIS; the wide forms see their UTF-16.
   EXPECT_EQ(sgNoteSetAttribA(note, "\x96\xBC", "\x92\x6C"), 1);  // 名 = 値
@@ -312,7 +319,7 @@ TEST_F(NoteTest, NoteAttribAcrossForms) {
   EXPECT_EQ(sgNoteDoesAttribExistA(note, "k"), 1);
 }
 
-TEST_F(NoteTest, NoteAttribFirstOfManyAndOrderKept) {
+TEST_F(NoteAttrib, FirstOfManyAndOrderKept) {
   SG_NOTE note = NewNote();
   for (int i = 0; i < 50; ++i) {
     std::string name = "a" + std::to_string(i);

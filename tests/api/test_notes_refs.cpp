@@ -63,9 +63,13 @@ class NoteRefTest : public ::testing::Test {
   SG_NOTE note_ = nullptr;
 };
 
+using NoteRef = NoteRefTest;
+using NoteRefMode = NoteRefTest;
+using NoteRefEdit = NoteRefTest;
+
 // ---- Spans ------------------------------------------------------------------
 
-TEST_F(NoteRefTest, NoteRefSpanRunsFromOwnerToLastPiece) {
+TEST_F(NoteRef, SpanRunsFromOwnerToLastPiece) {
   Piece("aa", 0);
   Piece("xx", -1);
   Piece("bb", 1);
@@ -86,7 +90,7 @@ TEST_F(NoteRefTest, NoteRefSpanRunsFromOwnerToLastPiece) {
   EXPECT_EQ(Found(note_, 1, 0x100), "a");
 }
 
-TEST_F(NoteRefTest, NoteRefSpansFollowTheUnitsOfEachBuild) {
+TEST_F(NoteRef, SpansFollowTheUnitsOfEachBuild) {
   ASSERT_EQ(sgNoteAddStrW(note_, nullptr, Utf16("\xE3\x81\x82\xE3\x81\x82").c_str()), 1);
   Piece("b", 1);
   sgNoteGetStrW(note_);
@@ -100,7 +104,7 @@ TEST_F(NoteRefTest, NoteRefSpansFollowTheUnitsOfEachBuild) {
   EXPECT_EQ(sgNoteSearchReferenceNode(note_, at_[1]), 4u);
 }
 
-TEST_F(NoteRefTest, NoteRefOneRecordPerElement) {
+TEST_F(NoteRef, OneRecordPerElement) {
   Piece("aa", 0);
   ASSERT_EQ(sgNoteSetReferenceNode(note_, at_[0]), 1);
   ASSERT_EQ(sgNoteSetReferenceNode(note_, at_[1]), 1);  // the piece moves on to b
@@ -112,7 +116,7 @@ TEST_F(NoteRefTest, NoteRefOneRecordPerElement) {
   EXPECT_EQ(Found(note_, 0, 0x100), "b");
 }
 
-TEST_F(NoteRefTest, NoteRefNeedsAPieceAndTargetsListHeads) {
+TEST_F(NoteRef, NeedsAPieceAndTargetsListHeads) {
   SG_NOTE empty = sgCreateNoteA(doc_, "empty");
   EXPECT_EQ(sgNoteSetReferenceNode(empty, at_[0]), 0);
   EXPECT_EQ(sgNoteSetReferenceNode(note_, nullptr), 0);
@@ -138,7 +142,7 @@ TEST_F(NoteRefTest, NoteRefNeedsAPieceAndTargetsListHeads) {
 
 // ---- Lookup modes -----------------------------------------------------------
 
-TEST_F(NoteRefTest, NoteRefModesAroundSpanBorders) {
+TEST_F(NoteRefMode, AroundSpanBorders) {
   Piece("aa", 0);  // 0..2
   Piece("bb", 1);  // 2..4
   Piece("cc", 2);  // 4..6
@@ -169,7 +173,7 @@ TEST_F(NoteRefTest, NoteRefModesAroundSpanBorders) {
   EXPECT_EQ(Found(note_, 1, 0x10000), "a");
 }
 
-TEST_F(NoteRefTest, NoteRefModeThreeFallsBackToAnyPiece) {
+TEST_F(NoteRefMode, ThreeFallsBackToAnyPiece) {
   Piece("aa", 0);
   Piece("zz", -1);
   sgNoteGetStrA(note_);
@@ -178,7 +182,7 @@ TEST_F(NoteRefTest, NoteRefModeThreeFallsBackToAnyPiece) {
   EXPECT_EQ(Found(note_, 9, 2), "a");
 }
 
-TEST_F(NoteRefTest, NoteRefCursorStandsOnTheElement) {
+TEST_F(NoteRef, CursorStandsOnTheElement) {
   Piece("cc", 2);
   sgNoteGetStrW(note_);
   SG_CURSOR found = sgNoteGetReferenceNode(note_, 0, 0);
@@ -194,7 +198,7 @@ TEST_F(NoteRefTest, NoteRefCursorStandsOnTheElement) {
 
 // ---- Edits and deletion -----------------------------------------------------
 
-TEST_F(NoteRefTest, NoteRefSurvivesMovesAndLeadsNowhereAfterDelete) {
+TEST_F(NoteRefEdit, SurvivesMovesAndLeadsNowhereAfterDelete) {
   Piece("bb", 1);
   Piece("cc", 2);
   sgNoteGetStrW(note_);
@@ -226,7 +230,7 @@ TEST_F(NoteRefTest, NoteRefSurvivesMovesAndLeadsNowhereAfterDelete) {
   EXPECT_EQ(sgNoteSearchReferenceNode(note_, at_[2]), 2u);
 }
 
-TEST_F(NoteRefTest, NoteRefDeletedSubtreeDetachesAllItsRecords) {
+TEST_F(NoteRefEdit, DeletedSubtreeDetachesAllItsRecords) {
   SG_CURSOR tree = sgParseXMLA("<p><q><r/></q></p><s/>", kNone);
   ASSERT_NE(tree, nullptr);
   SG_CURSOR deep = sgDupXML(tree);
@@ -281,7 +285,9 @@ class NoteLifetimeTest : public ::testing::Test {
   SG_CURSOR home_ = nullptr;
 };
 
-TEST_F(NoteLifetimeTest, NoteLifetimeWriteBackWaitsForTheNote) {
+using NoteLifetime = NoteLifetimeTest;
+
+TEST_F(NoteLifetime, WriteBackWaitsForTheNote) {
   SG_CURSOR other = OpenChanged();
   ASSERT_NE(other, nullptr);
   SG_NOTE note = ReferTo(home_, other);
@@ -301,7 +307,7 @@ TEST_F(NoteLifetimeTest, NoteLifetimeWriteBackWaitsForTheNote) {
   EXPECT_NE(Bytes().find("changed"), std::string::npos);
 }
 
-TEST_F(NoteLifetimeTest, NoteLifetimeClosingTheNotesCursorWritesBack) {
+TEST_F(NoteLifetime, ClosingTheNotesCursorWritesBack) {
   SG_CURSOR other = OpenChanged();
   ASSERT_NE(other, nullptr);
   ReferTo(home_, other);
@@ -314,7 +320,7 @@ TEST_F(NoteLifetimeTest, NoteLifetimeClosingTheNotesCursorWritesBack) {
   home_ = sgCreateXMLW(nullptr, SG_ENC_UTF8, 0);
 }
 
-TEST_F(NoteLifetimeTest, NoteLifetimeOwnDocumentGoesAfterItsNotes) {
+TEST_F(NoteLifetime, OwnDocumentGoesAfterItsNotes) {
   SG_CURSOR own = OpenChanged();
   ASSERT_NE(own, nullptr);
   ReferTo(own, own);
@@ -326,7 +332,7 @@ TEST_F(NoteLifetimeTest, NoteLifetimeOwnDocumentGoesAfterItsNotes) {
   EXPECT_NE(Bytes().find("changed"), std::string::npos);
 }
 
-TEST_F(NoteLifetimeTest, NoteLifetimeDeletedCursorForbidsWriteBack) {
+TEST_F(NoteLifetime, DeletedCursorForbidsWriteBack) {
   SG_CURSOR other = OpenChanged();
   ASSERT_NE(other, nullptr);
   SG_NOTE note = ReferTo(home_, other);
@@ -335,7 +341,7 @@ TEST_F(NoteLifetimeTest, NoteLifetimeDeletedCursorForbidsWriteBack) {
   EXPECT_EQ(Bytes(), original_);
 }
 
-TEST_F(NoteLifetimeTest, NoteLifetimeUnchangedDocumentIsNotWritten) {
+TEST_F(NoteLifetime, UnchangedDocumentIsNotWritten) {
   SG_CURSOR other = sgOpenXMLA(path_.c_str());
   ASSERT_NE(other, nullptr);
   SG_NOTE note = ReferTo(home_, other);
