@@ -120,7 +120,14 @@ class Cursor:
         self._derived = weakref.WeakSet()
         if owner is not None:
             owner._derived.add(self)
-        self._group = group if group is not None else _DocGroup.of(lib, handle)
+        self._group = group
+        if group is None:
+            try:
+                self._group = _DocGroup.of(lib, handle)
+            except MemoryError:
+                self._handle = None
+                lib.sgCloseXML(handle)
+                raise
         self._group.cursors.add(self)
 
     # ---- lifetime -------------------------------------------------------
@@ -951,6 +958,8 @@ class Note:
         """Index in `text` where the span of `cursor`'s element starts, or None."""
         joined = self._built()
         lib, handle = self._lib_handle()
+        if cursor._lib is not lib:
+            raise ValueError("the cursor belongs to another library")
         units = lib.sgNoteSearchReferenceNode(handle, cursor._h())
         return None if units == _NONE else _index_of_unit(joined, units)
 
