@@ -67,6 +67,10 @@ install(FILES ${CMAKE_BINARY_DIR}/generated/SprigConfig.cmake
               ${CMAKE_BINARY_DIR}/generated/SprigConfigVersion.cmake
         DESTINATION ${SPRIG_CMAKE_DIR})
 
+# sprig.pc finds its prefix from its own place, so `cmake --install --prefix`
+# at any path gives a correct file.
+file(RELATIVE_PATH SPRIG_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" SPRIG_PC_TO_PREFIX "${SPRIG_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/sprig.pc.in ${CMAKE_BINARY_DIR}/generated/sprig.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/generated/sprig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
