@@ -116,8 +116,8 @@ class Cursor:
         self._stale = None          # why the position was lost, if it was
         self._notes = {}            # note handle -> Note
         self._ancestry = (None, frozenset())
-        self._owner = owner if owner is not None else self
-        self._derived = weakref.WeakSet()
+        self._owner_doc = owner     # None for a Document (no cycle to itself)
+        self._derived = weakref.WeakSet() if owner is None else None
         if owner is not None:
             owner._derived.add(self)
         self._group = group
@@ -159,10 +159,13 @@ class Cursor:
     def close(self):
         """Releases the cursor; the document's last holder writes a changed
         document back to its file. Closing twice does nothing."""
-        for derived in list(self._derived):
-            if derived is not self:
-                derived.close()
+        self._close_derived()
         self._release(self._lib.sgCloseXML)
+
+    def _close_derived(self):
+        if self._derived is not None:
+            for derived in list(self._derived):
+                derived.close()
 
     def __enter__(self):
         self._h()
@@ -185,6 +188,11 @@ class Cursor:
         if self._stale:
             return "<sprig.Cursor stale>"
         return "<sprig.Cursor %s>" % (repr(self.name) if self.selected else "at a list head")
+
+    @property
+    def _owner(self):
+        """The Document whose close closes this cursor."""
+        return self._owner_doc if self._owner_doc is not None else self
 
     def _derive(self, handle):
         """Wraps a new handle on the same document, owned like this cursor."""
@@ -700,9 +708,7 @@ class Document(Cursor):
     def discard(self):
         """Closes without writing back: no holder of the document will write
         it to its file any more."""
-        for derived in list(self._derived):
-            if derived is not self:
-                derived.close()
+        self._close_derived()
         self._release(self._lib.sgDeleteXML)
 
     def copy(self):
