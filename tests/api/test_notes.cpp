@@ -246,16 +246,6 @@ TEST_F(NoteDualForm, ConvertsOnDemand) {
   EXPECT_STREQ(sgNoteGetStrA(note), "\x82\xA0\x82\xA2");
 }
 
-TEST_F(NoteDualForm, ResultsReplacedPerBuild) {
-  SG_NOTE note = NewNote();
-  sgNoteAddStrA(note, nullptr, "one");
-  std::string first = sgNoteGetStrA(note);
-  sgNoteAddStrA(note, nullptr, "two");
-  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("onetwo"));
-  EXPECT_STREQ(sgNoteGetStrA(note), "onetwo");
-  EXPECT_EQ(first, "one");
-}
-
 TEST_F(NotePrintF, FormatsArguments) {
   SG_NOTE note = NewNote();
   EXPECT_EQ(sgNotePrintFW(note, W("w").c_str(), W("%d-%s|%04X").c_str(), -42, W("wide").c_str(), 0xBEEFu), 1);
@@ -317,19 +307,6 @@ TEST_F(NoteAttrib, AcrossForms) {
   EXPECT_EQ(sgNoteDeleteAttribA(note, "\x96\xBC"), 1);
   EXPECT_EQ(sgNoteDoesAttribExistA(note, "\x96\xBC"), 0);
   EXPECT_EQ(sgNoteDoesAttribExistA(note, "k"), 1);
-}
-
-TEST_F(NoteAttrib, FirstOfManyAndOrderKept) {
-  SG_NOTE note = NewNote();
-  for (int i = 0; i < 50; ++i) {
-    std::string name = "a" + std::to_string(i);
-    ASSERT_EQ(sgNoteSetAttribA(note, name.c_str(), std::to_string(i * 3).c_str()), 1);
-  }
-  EXPECT_STREQ(sgNoteGetAttribA(note, "a49"), "147");
-  EXPECT_EQ(sgNoteDeleteAttribA(note, "a0"), 1);
-  EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("a1").c_str())), W("3"));
-  EXPECT_EQ(sgNoteDoesAttribExistA(note, "a0"), 0);
-  EXPECT_EQ(sgNoteDoesAttribExistA(note, "a49"), 1);
 }
 
 }  // namespace

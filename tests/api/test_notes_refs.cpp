@@ -341,14 +341,4 @@ TEST_F(NoteLifetime, DeletedCursorForbidsWriteBack) {
   EXPECT_EQ(Bytes(), original_);
 }
 
-TEST_F(NoteLifetime, UnchangedDocumentIsNotWritten) {
-  SG_CURSOR other = sgOpenXMLA(path_.c_str());
-  ASSERT_NE(other, nullptr);
-  SG_NOTE note = ReferTo(home_, other);
-  sgCloseXML(other);
-  ASSERT_TRUE(sprig_test::WriteFileBytes(path_, "replaced meanwhile"));
-  sgDeleteNote(note);
-  EXPECT_EQ(Bytes(), "replaced meanwhile");
-}
-
 }  // namespace
