@@ -1,0 +1,676 @@
+// sprig_bench - Sprig side by side with libxml2 (HTML and XML parsers),
+// gumbo, pugixml and tinyxml2, in one run on the same inputs held in memory.
+//
+// Reported per input: parse throughput (MB/s = 10^6 input bytes per second of
+// the bench thread's CPU time, best of --reps), peak heap bytes per input byte
+// (heap_count.h; libxml2's own allocations also through xmlMemSetup), the
+// Sprig/peer ratios, and for Sprig the save, render, pre-order walk and name
+// search on the parsed document, with pugixml's save beside it. Then the
+// aggregates, the scaling of the generated shapes and a verdict per target.
+// Uses Sprig only through sprig.h and libsprig.so, as an application does.
+#include <errno.h>
+#include <gumbo.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlmemory.h>
+#include <malloc.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <pugixml.hpp>
+#include <string>
+#include <tinyxml2.h>
+#include <vector>
+
+#include "bench_inputs.h"
+#include "heap_count.h"
+#include "sprig.h"
+
+namespace {
+
+// ---- Options ---------------------------------------------------------------
+
+struct Options {
+  int reps = 3;               // best of this many timed repetitions
+  double minSeconds = 0.010;  // each repetition loops until it measured this much
+  size_t shapeBytes = 4u << 20;
+  std::string corpusDir = SPRIG_BENCH_CORPUS_DIR;
+  std::string tmpBase = "/tmp";
+  std::vector<std::string> filters;
+  bool listOnly = false;
+};
+
+void Usage(FILE *out) {
+  fprintf(out,
+          "usage: sprig_bench [--reps N] [--min-ms N] [--filter A,B,...] [--shape-mb N]\n"
+          "                   [--corpus DIR] [--tmp DIR] [--list]\n"
+          "  --reps N       timed repetitions per measurement, best kept (default 3)\n"
+          "  --min-ms N     a repetition loops until N ms were measured (default 10)\n"
+          "  --filter LIST  only inputs whose name contains one of the comma-separated\n"
+          "                 parts (names: html/<page>, html-all, feeds/<enc>/<file>,\n"
+          "                 shape/<deep|wide|attrs|text|flood>-<1x|2x>)\n"
+          "  --shape-mb N   size of a generated shape at 1x, in MiB (default 4)\n"
+          "  --corpus DIR   corpus with html/ and feeds/ (default %s)\n"
+          "  --tmp DIR      where generated inputs and saved outputs go (default /tmp)\n"
+          "  --list         list the selected inputs and exit\n",
+          SPRIG_BENCH_CORPUS_DIR);
+}
+
+bool ParseOptions(int argc, char **argv, Options *o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](const char **out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    const char *v = nullptr;
+    if (arg == "--reps" && value(&v)) {
+      o->reps = std::max(1, atoi(v));
+    } else if (arg == "--min-ms" && value(&v)) {
+      o->minSeconds = std::max(0.0, atof(v) / 1000.0);
+    } else if (arg == "--shape-mb" && value(&v)) {
+      o->shapeBytes = static_cast<size_t>(std::max(0.01, atof(v)) * (1u << 20));
+    } else if (arg == "--filter" && value(&v)) {
+      std::string list = v;
+      size_t at = 0;
+      while (at <= list.size()) {
+        size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        if (comma > at) o->filters.push_back(list.substr(at, comma - at));
+        at = comma + 1;
+      }
+    } else if (arg == "--corpus" && value(&v)) {
+      o->corpusDir = v;
+    } else if (arg == "--tmp" && value(&v)) {
+      o->tmpBase = v;
+    } else if (arg == "--list") {
+      o->listOnly = true;
+    } else if (arg == "--help" || arg == "-h") {
+      Usage(stdout);
+      exit(0);
+    } else {
+      Usage(stderr);
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- Clock and repetition ----------------------------------------------------
+
+// CPU time of this thread: the machine is shared, so wall time would mostly
+// measure the other processes.
+double Now() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Best per-iteration seconds over `reps` repetitions; `body` runs one
+// iteration and returns the seconds it measured (setup and freeing excluded).
+template <class Body>
+double BestSeconds(const Options &o, Body body) {
+  double best = 1e300;
+  for (int r = 0; r < o.reps; ++r) {
+    double total = 0;
+    int n = 0;
+    do {
+      total += body();
+      ++n;
+    } while (total < o.minSeconds && n < 100000);
+    best = std::min(best, total / n);
+  }
+  return best;
+}
+
+// ---- libxml2's allocations through xmlMemSetup -------------------------------
+
+size_t gXmlLive = 0;
+size_t gXmlPeak = 0;
+
+void XmlCount(void *block) {
+  if (!block) return;
+  gXmlLive += HeapBlockCost(malloc_usable_size(block));
+  gXmlPeak = std::max(gXmlPeak, gXmlLive);
+}
+
+void XmlFree(void *block) {
+  if (block) gXmlLive -= HeapBlockCost(malloc_usable_size(block));
+  free(block);
+}
+
+void *XmlMalloc(size_t size) {
+  void *block = malloc(size);
+  XmlCount(block);
+  return block;
+}
+
+void *XmlRealloc(void *block, size_t size) {
+  size_t old = block ? HeapBlockCost(malloc_usable_size(block)) : 0;
+  void *moved = realloc(block, size);
+  if (!moved && size != 0) return nullptr;
+  gXmlLive -= old;
+  XmlCount(moved);
+  return moved;
+}
+
+char *XmlStrdup(const char *text) {
+  size_t n = strlen(text) + 1;
+  char *copy = static_cast<char *>(XmlMalloc(n));
+  if (copy) memcpy(copy, text, n);
+  return copy;
+}
+
+void XmlSilence(void *, const char *, ...) {}
+
+// ---- Parsers -------------------------------------------------------------------
+
+enum Parser { kSprig, kSprigFile, kLxHtml, kGumbo, kLxXml, kPugi, kTiny, kParserCount };
+const char *const kParserNames[kParserCount] = {"sprig", "sprig-file", "lx-html", "gumbo",
+                                                "lx-xml", "pugixml", "tinyxml2"};
+
+const int kHtmlOptions = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                         HTML_PARSE_NOWARNING;
+const int kXmlOptions = XML_PARSE_RECOVER | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                        XML_PARSE_NONET;
+
+bool Applies(Parser p, const BenchInput &in) {
+  switch (p) {
+    case kSprig:
+    case kSprigFile: return true;
+    case kLxHtml:
+    case kGumbo: return !in.xml;
+    default: return in.xml;
+  }
+}
+
+// One parse and free. Returns the seconds the parse took (freeing excluded);
+// *complete is false when the parser stopped at an error before the end.
+double ParseOnce(Parser p, const BenchInput &in, bool *complete) {
+  const char *bytes = in.bytes.data();
+  const size_t n = in.bytes.size();
+  double t0 = Now(), t1 = t0;
+  bool ok = false;
+  switch (p) {
+    case kSprig: {
+      SG_CURSOR c = sgParseXMLA(bytes, static_cast<uint32_t>(n));
+      t1 = Now();
+      ok = c != nullptr;
+      if (c) sgCloseXML(c);
+      break;
+    }
+    case kSprigFile: {
+      SG_CURSOR c = sgOpenXMLA(in.path.c_str());
+      t1 = Now();
+      ok = c != nullptr;
+      if (c) sgDeleteXML(c);
+      break;
+    }
+    case kLxHtml: {
+      htmlDocPtr doc = htmlReadMemory(bytes, static_cast<int>(n), nullptr, nullptr, kHtmlOptions);
+      t1 = Now();
+      ok = doc != nullptr;
+      if (doc) xmlFreeDoc(doc);
+      break;
+    }
+    case kGumbo: {
+      GumboOutput *out = gumbo_parse_with_options(&kGumboDefaultOptions, bytes, n);
+      t1 = Now();
+      ok = out != nullptr;
+      if (out) gumbo_destroy_output(&kGumboDefaultOptions, out);
+      break;
+    }
+    case kLxXml: {
+      xmlResetLastError();
+      xmlDocPtr doc = xmlReadMemory(bytes, static_cast<int>(n), nullptr, nullptr, kXmlOptions);
+      t1 = Now();
+      xmlErrorPtr error = xmlGetLastError();
+      ok = doc != nullptr && !(error && error->level >= XML_ERR_ERROR);
+      if (doc) xmlFreeDoc(doc);
+      break;
+    }
+    case kPugi: {
+      pugi::xml_document doc;
+      pugi::xml_parse_result result = doc.load_buffer(bytes, n);
+      t1 = Now();
+      ok = static_cast<bool>(result);
+      break;
+    }
+    case kTiny: {
+      tinyxml2::XMLDocument doc;
+      doc.Parse(bytes, n);
+      t1 = Now();
+      ok = !doc.Error();
+      break;
+    }
+    default: break;
+  }
+  *complete = ok;
+  return t1 - t0;
+}
+
+// ---- Results ---------------------------------------------------------------------
+
+struct ParseResult {
+  bool ran = false;
+  bool complete = false;
+  double seconds = 0;
+  double heapPerByte = 0;   // peak heap bytes / input bytes
+  double xmlMemPerByte = 0; // libxml2 only: the same through xmlMemSetup
+};
+
+struct OutputResult {
+  bool ran = false;
+  double save = 0, render = 0, walk = 0, search = 0, pugiSave = -1;
+  uint64_t saveBytes = 0, renderUnits = 0, nodes = 0, hitsA = 0, hitsDiv = 0;
+};
+
+struct InputResult {
+  ParseResult parse[kParserCount];
+  OutputResult out;
+};
+
+double Mbps(double bytes, double seconds) { return seconds > 0 ? bytes / seconds / 1e6 : 0; }
+
+uint64_t FileSize(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+void MeasureParse(const Options &o, Parser p, const BenchInput &in, ParseResult *r) {
+  r->ran = true;
+  // The memory run comes first and doubles as the warm-up.
+  const size_t base = HeapLiveBytes();
+  const size_t xmlBase = gXmlLive;
+  HeapResetPeak();
+  gXmlPeak = gXmlLive;
+  bool complete = false;
+  ParseOnce(p, in, &complete);
+  const double n = static_cast<double>(std::max<size_t>(in.bytes.size(), 1));
+  r->heapPerByte = static_cast<double>(HeapPeakBytes() - base) / n;
+  r->xmlMemPerByte = static_cast<double>(gXmlPeak - xmlBase) / n;
+  r->complete = complete;
+  r->seconds = BestSeconds(o, [&] { return ParseOnce(p, in, &complete); });
+}
+
+// Save, render, walk and search on one Sprig document; pugixml's save when
+// pugixml reads the input completely.
+void MeasureOutput(const Options &o, const BenchInput &in, const std::string &tmpDir,
+                   InputResult *r) {
+  OutputResult &out = r->out;
+  SG_CURSOR c = sgParseXMLA(in.bytes.data(), static_cast<uint32_t>(in.bytes.size()));
+  if (!c) return;
+  out.ran = true;
+  const std::string savePath = tmpDir + "/sprig-save.out";
+  const uint32_t encoding = sgGetEncoding(c);
+  out.save = BestSeconds(o, [&] {
+    double t0 = Now();
+    sgSaveAsA(c, savePath.c_str(), encoding);
+    return Now() - t0;
+  });
+  out.saveBytes = FileSize(savePath);
+  unlink(savePath.c_str());
+
+  out.render = BestSeconds(o, [&] {
+    double t0 = Now();
+    sgMoveTo(c, SG_MOVE_LIST_HEAD);
+    SG_WCHAR *text = sgGetOuterXMLW(c);
+    double t = Now() - t0;
+    if (text) {
+      uint64_t units = 0;
+      while (text[units]) ++units;
+      out.renderUnits = units;
+      GlobalUnlock(GlobalHandle(text));
+      GlobalFree(GlobalHandle(text));
+    }
+    return t;
+  });
+
+  out.walk = BestSeconds(o, [&] {
+    double t0 = Now();
+    uint64_t nodes = 0;
+    if (sgMoveTo(c, SG_MOVE_BASE_FIRST)) {
+      nodes = 1;
+      while (sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) ++nodes;
+    }
+    out.nodes = nodes;
+    return Now() - t0;
+  });
+
+  static const SG_WCHAR kA[] = {'a', 0};
+  static const SG_WCHAR kDiv[] = {'d', 'i', 'v', 0};
+  out.search = BestSeconds(o, [&] {
+    double t0 = Now();
+    uint64_t hits[2] = {0, 0};
+    const SG_WCHAR *names[2] = {kA, kDiv};
+    for (int k = 0; k < 2; ++k) {
+      if (!sgSearchW(c, names[k], SG_SEARCH_FIRST)) continue;
+      hits[k] = 1;
+      while (sgSearchW(c, names[k], SG_SEARCH_NEXT)) ++hits[k];
+    }
+    out.hitsA = hits[0];
+    out.hitsDiv = hits[1];
+    return Now() - t0;
+  });
+  sgCloseXML(c);
+
+  if (in.xml && r->parse[kPugi].complete) {
+    pugi::xml_document doc;
+    doc.load_buffer(in.bytes.data(), in.bytes.size());
+    const std::string pugiPath = tmpDir + "/pugixml-save.out";
+    out.pugiSave = BestSeconds(o, [&] {
+      double t0 = Now();
+      doc.save_file(pugiPath.c_str());
+      return Now() - t0;
+    });
+    unlink(pugiPath.c_str());
+  }
+}
+
+// ---- Report ----------------------------------------------------------------------
+
+std::string Short(const std::string &name, size_t width) {
+  if (name.size() <= width) return name;
+  return name.substr(0, width - 3) + "...";
+}
+
+// A throughput cell: MB/s, '!' when the parser stopped early, '-' when not run.
+std::string Cell(const ParseResult &r, size_t bytes) {
+  char buf[32];
+  if (!r.ran) return "-";
+  snprintf(buf, sizeof buf, "%.1f%s", Mbps(static_cast<double>(bytes), r.seconds),
+           r.complete ? "" : "!");
+  return buf;
+}
+
+std::string Ratio(double value) {
+  char buf[32];
+  if (value <= 0) return "-";
+  snprintf(buf, sizeof buf, "%.2f", value);
+  return buf;
+}
+
+// Sprig's speed over the peer's on one input, when both read it whole.
+double SpeedRatio(const InputResult &r, Parser peer) {
+  const ParseResult &s = r.parse[kSprig], &p = r.parse[peer];
+  if (!s.ran || !p.ran || !s.complete || !p.complete || s.seconds <= 0) return 0;
+  return p.seconds / s.seconds;
+}
+
+void PrintParseTable(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results) {
+  printf("\n## Parse throughput, MB/s ('!' = the parser stopped at an error; ratios = Sprig speed / peer speed)\n\n");
+  printf("%-34s %9s", "input", "KB");
+  for (int p = 0; p < kParserCount; ++p) printf(" %10s", kParserNames[p]);
+  printf(" | %7s %7s %7s %7s %7s\n", "/lxhtml", "/gumbo", "/lxxml", "/pugi", "/tiny");
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const BenchInput &in = inputs[i];
+    const InputResult &r = results[i];
+    printf("%-34s %9.1f", Short(in.name, 34).c_str(), static_cast<double>(in.bytes.size()) / 1024);
+    for (int p = 0; p < kParserCount; ++p) printf(" %10s", Cell(r.parse[p], in.bytes.size()).c_str());
+    printf(" | %7s %7s %7s %7s %7s\n", Ratio(SpeedRatio(r, kLxHtml)).c_str(),
+           Ratio(SpeedRatio(r, kGumbo)).c_str(), Ratio(SpeedRatio(r, kLxXml)).c_str(),
+           Ratio(SpeedRatio(r, kPugi)).c_str(), Ratio(SpeedRatio(r, kTiny)).c_str());
+  }
+}
+
+void PrintMemoryTable(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results) {
+  printf("\n## Peak heap bytes per input byte (ratios = Sprig / peer; xmlMem = libxml2's own count through xmlMemSetup)\n\n");
+  printf("%-34s", "input");
+  for (int p = 0; p < kParserCount; ++p) printf(" %10s", kParserNames[p]);
+  printf(" | %7s %7s %7s %7s %7s | %s\n", "/lxhtml", "/gumbo", "/lxxml", "/pugi", "/tiny", "xmlMem");
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const InputResult &r = results[i];
+    printf("%-34s", Short(inputs[i].name, 34).c_str());
+    for (int p = 0; p < kParserCount; ++p) {
+      char buf[32] = "-";
+      if (r.parse[p].ran) snprintf(buf, sizeof buf, "%.2f", r.parse[p].heapPerByte);
+      printf(" %10s", buf);
+    }
+    const double s = r.parse[kSprig].heapPerByte;
+    auto mem = [&](Parser p) {
+      return r.parse[p].ran && r.parse[p].heapPerByte > 0 ? s / r.parse[p].heapPerByte : 0.0;
+    };
+    const Parser lx = r.parse[kLxHtml].ran ? kLxHtml : kLxXml;
+    printf(" | %7s %7s %7s %7s %7s | %.2f\n", Ratio(mem(kLxHtml)).c_str(), Ratio(mem(kGumbo)).c_str(),
+           Ratio(mem(kLxXml)).c_str(), Ratio(mem(kPugi)).c_str(), Ratio(mem(kTiny)).c_str(),
+           r.parse[lx].xmlMemPerByte);
+  }
+}
+
+void PrintOutputTable(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results) {
+  printf("\n## Sprig output and traversal (MB/s of input bytes; save/parse = save time / parse time)\n\n");
+  printf("%-34s %9s %9s %9s %9s %9s %10s %9s %8s %8s %9s\n", "input", "save", "save/prs", "render",
+         "pugisave", "walk", "nodes", "Mnodes/s", "a", "div", "search");
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const OutputResult &o = results[i].out;
+    if (!o.ran) continue;
+    const double bytes = static_cast<double>(inputs[i].bytes.size());
+    char pugi[32] = "-";
+    if (o.pugiSave > 0) snprintf(pugi, sizeof pugi, "%.1f", Mbps(bytes, o.pugiSave));
+    printf("%-34s %9.1f %9.2f %9.1f %9s %9.1f %10llu %9.1f %8llu %8llu %8.2fms\n",
+           Short(inputs[i].name, 34).c_str(), Mbps(bytes, o.save),
+           o.save / results[i].parse[kSprig].seconds, Mbps(bytes, o.render), pugi,
+           Mbps(bytes, o.walk), static_cast<unsigned long long>(o.nodes),
+           o.walk > 0 ? static_cast<double>(o.nodes) / o.walk / 1e6 : 0.0,
+           static_cast<unsigned long long>(o.hitsA), static_cast<unsigned long long>(o.hitsDiv),
+           o.search * 1e3);
+  }
+}
+
+// Throughput of Sprig and of `peer` over the inputs of `group` that both read
+// completely; *count receives how many that were.
+struct Aggregate {
+  int count = 0;
+  double bytes = 0, sprig = 0, peer = 0;  // seconds summed
+  double SprigMbps() const { return Mbps(bytes, sprig); }
+  double PeerMbps() const { return Mbps(bytes, peer); }
+  double Ratio() const { return sprig > 0 ? peer / sprig : 0; }
+};
+
+Aggregate Aggregated(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results,
+                     InputGroup group, Parser peer) {
+  Aggregate a;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i].group != group || SpeedRatio(results[i], peer) <= 0) continue;
+    ++a.count;
+    a.bytes += static_cast<double>(inputs[i].bytes.size());
+    a.sprig += results[i].parse[kSprig].seconds;
+    a.peer += results[i].parse[peer].seconds;
+  }
+  return a;
+}
+
+const char *GroupName(InputGroup g) {
+  switch (g) {
+    case InputGroup::kHtmlPage: return "html pages";
+    case InputGroup::kHtmlConcat: return "html-all";
+    case InputGroup::kFeedXml: return "feeds .xml";
+    case InputGroup::kFeedOther: return "feeds other";
+    default: return "shapes";
+  }
+}
+
+void PrintAggregates(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results) {
+  printf("\n## Aggregates: total bytes / total time over the inputs both parsers read completely\n\n");
+  printf("%-12s %-9s %6s %10s %10s %10s %8s\n", "group", "peer", "inputs", "MB", "sprig", "peer",
+         "ratio");
+  const InputGroup groups[] = {InputGroup::kHtmlPage, InputGroup::kHtmlConcat, InputGroup::kFeedXml,
+                               InputGroup::kFeedOther};
+  for (InputGroup g : groups) {
+    for (int p = kSprigFile; p < kParserCount; ++p) {
+      Aggregate a = Aggregated(inputs, results, g, static_cast<Parser>(p));
+      if (a.count == 0) continue;
+      printf("%-12s %-9s %6d %10.1f %10.1f %10.1f %8.2f\n", GroupName(g), kParserNames[p], a.count,
+             a.bytes / 1e6, a.SprigMbps(), a.PeerMbps(), a.Ratio());
+    }
+  }
+}
+
+// Time at 2x over time at 1x for each shape and operation; the worst in *worst.
+void PrintScaling(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results,
+                  double *worst, bool *any) {
+  *worst = 0;
+  *any = false;
+  std::map<std::string, const InputResult *> at[3];
+  for (size_t i = 0; i < inputs.size(); ++i)
+    if (inputs[i].group == InputGroup::kShape) at[inputs[i].scale][inputs[i].shape] = &results[i];
+  bool header = false;
+  for (const std::string &shape : ShapeNames()) {
+    if (!at[1].count(shape) || !at[2].count(shape)) continue;
+    if (!header) {
+      printf("\n## Scaling: time at 2x / time at 1x (target <= 2.20)\n\n");
+      printf("%-8s %8s %8s %8s %8s %8s %8s\n", "shape", "parse", "file", "save", "render", "walk",
+             "search");
+      header = true;
+    }
+    const InputResult &a = *at[1][shape], &b = *at[2][shape];
+    const double r[6] = {b.parse[kSprig].seconds / a.parse[kSprig].seconds,
+                         b.parse[kSprigFile].seconds / a.parse[kSprigFile].seconds,
+                         b.out.save / a.out.save,
+                         b.out.render / a.out.render,
+                         b.out.walk / a.out.walk,
+                         b.out.search / a.out.search};
+    printf("%-8s", shape.c_str());
+    for (double v : r) {
+      printf(" %8.2f", v);
+      *worst = std::max(*worst, v);
+    }
+    printf("\n");
+    *any = true;
+  }
+}
+
+void Verdict(const char *what, bool measured, bool met, const std::string &detail) {
+  printf("%-58s %-11s %s\n", what, !measured ? "not run" : met ? "MET" : "NOT MET", detail.c_str());
+}
+
+void PrintTargets(const std::vector<BenchInput> &inputs, const std::vector<InputResult> &results,
+                  double worst, bool any) {
+  printf("\n## Targets\n\n");
+  char buf[256];
+  Aggregate lx = Aggregated(inputs, results, InputGroup::kHtmlPage, kLxHtml);
+  Aggregate gu = Aggregated(inputs, results, InputGroup::kHtmlPage, kGumbo);
+  snprintf(buf, sizeof buf, "%.2fx libxml2-html over %d pages", lx.Ratio(), lx.count);
+  Verdict("parse the HTML corpus >= 4x libxml2's HTML parser", lx.count > 0, lx.Ratio() >= 4, buf);
+  snprintf(buf, sizeof buf, "%.2fx gumbo over %d pages", gu.Ratio(), gu.count);
+  Verdict("parse the HTML corpus >= 10x gumbo", gu.count > 0, gu.Ratio() >= 10, buf);
+  Aggregate ti = Aggregated(inputs, results, InputGroup::kFeedXml, kTiny);
+  snprintf(buf, sizeof buf, "%.2fx tinyxml2 over %d feeds", ti.Ratio(), ti.count);
+  Verdict("parse the XML feeds >= tinyxml2's throughput", ti.count > 0, ti.Ratio() >= 1, buf);
+  const InputResult *all = nullptr;
+  for (size_t i = 0; i < inputs.size(); ++i)
+    if (inputs[i].group == InputGroup::kHtmlConcat) all = &results[i];
+  if (all) {
+    const double s = all->parse[kSprig].heapPerByte, l = all->parse[kLxHtml].heapPerByte;
+    snprintf(buf, sizeof buf, "sprig %.2f, libxml2-html %.2f bytes per input byte (%.2fx)", s, l,
+             l > 0 ? s / l : 0);
+    Verdict("peak memory on html-all <= libxml2's HTML parser", true, s <= l, buf);
+    const double save = all->out.save, parse = all->parse[kSprig].seconds;
+    snprintf(buf, sizeof buf, "save %.3fs, parse %.3fs (save/parse %.2f)", save, parse,
+             parse > 0 ? save / parse : 0);
+    Verdict("save the parsed html-all no slower than parsing it", all->out.ran, save <= parse, buf);
+  } else {
+    Verdict("peak memory on html-all <= libxml2's HTML parser", false, false, "");
+    Verdict("save the parsed html-all no slower than parsing it", false, false, "");
+  }
+  snprintf(buf, sizeof buf, "worst time ratio %.2f", worst);
+  Verdict("doubling a generated input at most 2.2x the time", any, worst <= 2.2, buf);
+}
+
+void PrintMachine(const Options &o) {
+  utsname u;
+  uname(&u);
+  char cpu[256] = "?";
+  if (FILE *f = fopen("/proc/cpuinfo", "r")) {
+    char line[512];
+    while (fgets(line, sizeof line, f)) {
+      if (strncmp(line, "model name", 10) == 0) {
+        const char *colon = strchr(line, ':');
+        if (colon) snprintf(cpu, sizeof cpu, "%s", colon + 2);
+        cpu[strcspn(cpu, "\n")] = 0;
+        break;
+      }
+    }
+    fclose(f);
+  }
+  time_t now = time(nullptr);
+  char date[64];
+  strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", gmtime(&now));
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  printf("# sprig_bench, %s\n", date);
+  printf("machine: %s, %ld cores, %s %s, load %.1f\n", cpu, sysconf(_SC_NPROCESSORS_ONLN),
+         u.sysname, u.release, load[0]);
+  printf("peers: libxml2 %s, gumbo, pugixml %d, tinyxml2 %d.%d.%d\n", xmlParserVersion,
+         PUGIXML_VERSION, TIXML2_MAJOR_VERSION, TIXML2_MINOR_VERSION, TIXML2_PATCH_VERSION);
+  printf("timing: thread CPU time, best of %d, each repetition >= %.0f ms; MB = 10^6 bytes\n",
+         o.reps, o.minSeconds * 1e3);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, &o)) return 2;
+
+  // libxml2 counts through our functions from its first allocation on.
+  xmlMemSetup(XmlFree, XmlMalloc, XmlRealloc, XmlStrdup);
+  xmlInitParser();
+  xmlSetGenericErrorFunc(nullptr, XmlSilence);
+
+  std::string tmpDir = o.tmpBase + "/sprig-bench-XXXXXX";
+  if (!mkdtemp(&tmpDir[0])) {
+    fprintf(stderr, "sprig_bench: cannot create a folder in %s: %s\n", o.tmpBase.c_str(),
+            strerror(errno));
+    return 1;
+  }
+  std::vector<BenchInput> inputs;
+  bool ok = CollectInputs(o.corpusDir, tmpDir, o.filters, o.shapeBytes, &inputs);
+  if (ok && o.listOnly) {
+    for (const BenchInput &in : inputs) printf("%-44s %10zu\n", in.name.c_str(), in.bytes.size());
+  }
+  if (ok && !o.listOnly) {
+    if (inputs.empty()) fprintf(stderr, "sprig_bench: no input matches the filter\n");
+    // One parse of a small text by each parser sets up their global state, so
+    // that no first measurement pays for it.
+    BenchInput warm;
+    warm.bytes = "<?xml version=\"1.0\"?><a><b c=\"d\">e</b></a>";
+    warm.path = "/nonexistent";
+    for (int p = 0; p < kParserCount; ++p) {
+      bool complete;
+      ParseOnce(static_cast<Parser>(p), warm, &complete);
+    }
+    std::vector<InputResult> results(inputs.size());
+    for (size_t i = 0; i < inputs.size(); ++i) {
+      fprintf(stderr, "[%zu/%zu] %s\n", i + 1, inputs.size(), inputs[i].name.c_str());
+      for (int p = 0; p < kParserCount; ++p) {
+        if (Applies(static_cast<Parser>(p), inputs[i]))
+          MeasureParse(o, static_cast<Parser>(p), inputs[i], &results[i].parse[p]);
+      }
+      MeasureOutput(o, inputs[i], tmpDir, &results[i]);
+    }
+    PrintMachine(o);
+    PrintParseTable(inputs, results);
+    PrintMemoryTable(inputs, results);
+    PrintOutputTable(inputs, results);
+    PrintAggregates(inputs, results);
+    double worst;
+    bool any;
+    PrintScaling(inputs, results, &worst, &any);
+    PrintTargets(inputs, results, worst, any);
+  }
+  for (const BenchInput &in : inputs)
+    if (in.path.compare(0, tmpDir.size(), tmpDir) == 0) unlink(in.path.c_str());
+  rmdir(tmpDir.c_str());
+  xmlCleanupParser();
+  return ok ? 0 : 1;
+}
