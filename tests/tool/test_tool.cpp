@@ -90,6 +90,21 @@ TEST_F(Tool, TreeOutlinesSampleWithKindsQuotesAndPositions) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_F(Tool, TreeShowsEachAttributeFormAndTagKind) {
+  std::string page = dir_.WriteFile(
+      "forms.xml", "<?xml version='1.0'?>\n<r>\r\n <p b c='1' d=2 e=\"\" F='x\"y'/><br><Img src=a.png/>\n"
+                   "\t<q title=\"line\nbreak\"/></r>");
+  Result r = Run({"tree", page});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "pi xml version='1.0' @1:1\n"
+            "element r @2:1\n"
+            "  empty p b c='1' d=2 e=\"\" F='x\"y' @3:2\n"
+            "  void br @3:31\n"
+            "  empty Img src=a.png @3:35\n"
+            "  empty q title=\"line\\nbreak\" @4:2\n");
+}
+
 TEST_F(Tool, TreeOfShiftJisFeedPrintsUtf8AndEscapesLineBreaks) {
   Result r = Run({"tree", CorpusPath("feeds/SHIFT_JIS/10e.org.xml")});
   ASSERT_EQ(r.status, 0) << r.err;

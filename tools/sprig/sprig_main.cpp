@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "cli_sys.h"
@@ -321,17 +322,12 @@ const char* KindOf(SG_CURSOR cursor, const SG_WCHAR* name) {
 }
 
 // The quote an attribute's value was written with: '"', '\'' or 0 (none),
-// read from the source behind its '='. A repeated name can only be traced
-// for its first occurrence; the others (and values without a known
-// position) get the quote that fits the value.
-char QuoteOf(SG_CURSOR cursor, int32_t index, const SG_WCHAR* name, const SG_WCHAR* value,
+// read from the source behind its '='. Only the first attribute of a name can
+// be traced (`first`); the others, and values without a known position, get
+// the quote that fits the value.
+char QuoteOf(SG_CURSOR cursor, bool first, const SG_WCHAR* name, const SG_WCHAR* value,
              const SG_WCHAR* source, uint32_t sourceLength) {
-  bool first = name[0] != 0;
-  for (int32_t j = 0; first && j < index; ++j) {
-    const SG_WCHAR* other = sgGetAttribNameW(cursor, j);
-    if (other != nullptr && EqualsNoCase(ToUtf8(other), ToUtf8(name))) first = false;
-  }
-  if (first && source != nullptr) {
+  if (first && name[0] != 0 && source != nullptr) {
     uint32_t pos = sgGetAttribPosW(cursor, name, 1);
     if (pos < sourceLength) {
       while (pos < sourceLength && IsBlank(source[pos])) ++pos;
@@ -344,12 +340,20 @@ char QuoteOf(SG_CURSOR cursor, int32_t index, const SG_WCHAR* name, const SG_WCH
   return '"';
 }
 
+// ASCII lower case (attribute names hold ASCII only).
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 struct TreeWalk {
   const Streams* io;
   const LineMap* lines;
   const SG_WCHAR* source;
   uint32_t sourceLength;
-  std::string line;  // reused for every node
+  std::string line;                      // reused for every node
+  std::unordered_set<std::string> seen;  // attribute names of the node so far
 };
 
 uint32_t SG_CALL PrintNode(SG_CURSOR cursor, uint32_t depth, uint32_t phase, intptr_t user) {
@@ -365,6 +369,7 @@ uint32_t SG_CALL PrintNode(SG_CURSOR cursor, uint32_t depth, uint32_t phase, int
   } else {
     if (name != nullptr && name[0] != 0) line += " " + Printable(name);
     uint32_t count = sgGetAttribCount(cursor);
+    walk.seen.clear();
     for (uint32_t i = 0; i < count; ++i) {
       int32_t index = static_cast<int32_t>(i);
       const SG_WCHAR* attribName = sgGetAttribNameW(cursor, index);
@@ -372,8 +377,12 @@ uint32_t SG_CALL PrintNode(SG_CURSOR cursor, uint32_t depth, uint32_t phase, int
       if (attribName == nullptr) continue;
       line += " ";
       line += Printable(attribName);
-      if (value == nullptr) continue;
-      char quote = QuoteOf(cursor, index, attribName, value, walk.source, walk.sourceLength);
+      if (value == nullptr) {
+        walk.seen.insert(Lower(ToUtf8(attribName)));
+        continue;
+      }
+      bool first = walk.seen.insert(Lower(ToUtf8(attribName))).second;
+      char quote = QuoteOf(cursor, first, attribName, value, walk.source, walk.sourceLength);
       if (attribName[0] != 0) line += "=";
       if (quote != 0) line += quote;
       line += Printable(value);
@@ -391,7 +400,7 @@ int RunTree(const Streams& io, const Arguments& args) {
   if (!OpenDocument(io, args.operands[0], &doc)) return kSprigError;
   const SG_WCHAR* source = sgGetSrcXML(doc.get());
   LineMap lines(source);
-  TreeWalk walk{&io, &lines, source, SourceLength(source), std::string()};
+  TreeWalk walk{&io, &lines, source, SourceLength(source), std::string(), {}};
   sgScanTree(doc.get(), PrintNode, reinterpret_cast<intptr_t>(&walk));
   return kSprigOk;
 }
@@ -629,10 +638,7 @@ bool UpdateDeclaredEncoding(SG_CURSOR cursor, uint32_t codePage) {
     }
     if (!EqualsNoCase(ToUtf8(sgGetAttribW(cursor, kHttpEquiv)), "content-type")) continue;
     std::string content = ToUtf8(sgGetAttribW(cursor, kContent));
-    std::string lower = content;
-    for (char& c : lower)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    std::size_t at = lower.find("charset=");
+    std::size_t at = Lower(content).find("charset=");
     if (at == std::string::npos) continue;
     std::size_t start = at + 8, end = start;
     while (end < content.size() && content[end] != ';' && content[end] != ' ' && content[end] != '"' &&
