@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses with clang: every library source (src/**/*.cpp)
+# and harnesses.cpp compiled once with ASan + UBSan + fuzzer coverage, then one
+# executable per fuzz_<name>.cpp. Usage: fuzz/build.sh [out-dir] (default
+# build/fuzz). Incremental: an object is rebuilt only when its source or any
+# header is newer. Uses one compile job at a time unless JOBS is set.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+OUT=${1:-$ROOT/build/fuzz}
+CXX=${CXX_FUZZ:-clang++}
+JOBS=${JOBS:-1}
+FLAGS=(-std=c++17 -O1 -g -fno-omit-frame-pointer
+       -fsanitize=address,undefined -fno-sanitize-recover=undefined
+       -I"$ROOT/include" -I"$ROOT/src" -I"$ROOT/fuzz" -DSPRIG_BUILDING)
+
+mkdir -p "$OUT/obj"
+newest_header=$(find "$ROOT/src" "$ROOT/include" "$ROOT/fuzz" -name '*.h' -printf '%T@\n' | sort -n | tail -1)
+
+compile() {  # compile <source> <object> <extra flags...>
+  local src=$1 obj=$2; shift 2
+  if [ -f "$obj" ]; then
+    local t_obj t_src
+    t_obj=$(stat -c %Y "$obj"); t_src=$(stat -c %Y "$src")
+    if [ "$t_obj" -ge "$t_src" ] && [ "$t_obj" -ge "${newest_header%.*}" ]; then return 0; fi
+  fi
+  "$CXX" "${FLAGS[@]}" "$@" -c "$src" -o "$obj"
+}
+
+objects=()
+pids=()
+while IFS= read -r src; do
+  rel=${src#"$ROOT/"}
+  obj="$OUT/obj/$(echo "$rel" | tr '/' '_').o"
+  objects+=("$obj")
+  compile "$src" "$obj" -fsanitize=fuzzer-no-link &
+  pids+=($!)
+  if [ ${#pids[@]} -ge "$JOBS" ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi
+done < <(find "$ROOT/src" -name '*.cpp' | sort; echo "$ROOT/fuzz/harnesses.cpp")
+for p in "${pids[@]}"; do wait "$p"; done
+
+for entry in "$ROOT"/fuzz/fuzz_*.cpp; do
+  name=$(basename "$entry" .cpp)
+  compile "$entry" "$OUT/obj/$name.o" -fsanitize=fuzzer-no-link
+  "$CXX" "${FLAGS[@]}" -fsanitize=fuzzer "$OUT/obj/$name.o" "${objects[@]}" -o "$OUT/$name"
+done
+echo "fuzz harnesses in $OUT: $(cd "$OUT" && ls fuzz_* | tr '\n' ' ')"

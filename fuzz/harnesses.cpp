@@ -1,0 +1,630 @@
+// The fuzz harnesses (see harnesses.h). They use the public API as an
+// application does, plus the internal invariant checker, which needs the
+// cursor record behind a handle. Everything a harness makes it also frees,
+// so LeakSanitizer turns any leak of the library into a finding.
+#include "harnesses.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
+
+#include "model/document.h"
+#include "model/invariants.h"
+#include "sprig.h"
+
+namespace sprig_fuzz {
+namespace {
+
+using WString = std::basic_string<SG_WCHAR>;
+
+std::string &ScratchDir() {
+  static std::string dir = [] {
+    const char *env = std::getenv("SPRIG_FUZZ_TMP");
+    if (!env || !*env) env = std::getenv("TMPDIR");
+    return std::string(env && *env ? env : "/tmp");
+  }();
+  return dir;
+}
+
+// A file name unique to this process, so parallel fuzz jobs never share one.
+std::string ScratchFile(const char *name) {
+  static const std::string tag = [] {
+    std::random_device device;
+    return std::to_string(device() & 0xFFFFFFu);
+  }();
+  return ScratchDir() + "/sprig-fuzz-" + tag + "-" + name;
+}
+
+std::string ReadWhole(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWhole(const std::string &path, const void *data, size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char *>(data), static_cast<std::streamsize>(size));
+}
+
+[[noreturn]] void Fail(const char *what, const char *detail) {
+  std::fprintf(stderr, "sprig fuzz finding: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
+  std::fflush(stderr);
+  std::abort();
+}
+
+void Check(const SG_CURSOR *cursors, size_t count) {
+  std::vector<const Cursor *> live;
+  for (size_t i = 0; i < count; ++i) live.push_back(cursors[i] ? AsCursor(cursors[i]) : nullptr);
+  if (const char *e = CheckInvariants(live.data(), live.size())) Fail("invariant broken", e);
+}
+
+void CheckOne(SG_CURSOR cursor) { Check(&cursor, 1); }
+
+void FreeOuter(void *block) {
+  if (!block) return;
+  GlobalUnlock(GlobalHandle(block));
+  GlobalFree(GlobalHandle(block));
+}
+
+// Reads every field of every element below the base in document order, and
+// renders the whole top level; bounded so a huge input stays quick.
+void WalkAndRender(SG_CURSOR c) {
+  sgMoveTo(c, SG_MOVE_BASE);
+  size_t visited = 0;
+  volatile size_t sink = 0;
+  while (visited++ < 20000 && sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
+    if (const SG_WCHAR *name = sgGetNameW(c)) sink += name[0];
+    if (const char *name = sgGetNameA(c)) sink += static_cast<unsigned char>(name[0]);
+    if (const SG_WCHAR *inner = sgGetInnerStrW(c)) sink += inner[0];
+    if (const char *after = sgGetAfterStrA(c)) sink += static_cast<unsigned char>(after[0]);
+    uint32_t n = sgGetAttribCount(c);
+    for (uint32_t i = 0; i < n && i < 64; ++i) {
+      if (const SG_WCHAR *v = sgGetAttribValueW(c, static_cast<int32_t>(i))) sink += v[0];
+      if (const char *k = sgGetAttribNameA(c, static_cast<int32_t>(i))) sink += static_cast<unsigned char>(k[0]);
+    }
+    uint32_t length = 0;
+    if (const SG_WCHAR *tag = sgGetTagSrc(c, &length)) {
+      if (length) sink += tag[length - 1];
+    }
+    sink += sgGetTagPos(c, 0) + sgGetTagPos(c, 2) + sgGetLevel(c) + sgGetTagCount(c);
+  }
+  sgMoveTo(c, SG_MOVE_BASE_FIRST);
+  if (const SG_WCHAR *text = sgGetInnerTextW(c)) sink += text[0];
+  sgMoveTo(c, SG_MOVE_BASE);
+  FreeOuter(sgGetOuterXMLW(c));
+  FreeOuter(sgGetOuterXMLA(c, SG_ENC_UTF8));
+  (void)sink;
+}
+
+}  // namespace
+
+void SetScratchDir(const std::string &dir) { ScratchDir() = dir; }
+
+int ParseNarrow(const uint8_t *data, size_t size) {
+  if (size == 0) return 0;
+  // The first byte picks the length form; the rest is the text, in a block of
+  // exactly its size for the exact-length form so that any overread shows.
+  const bool terminated = data[0] & 1;
+  std::vector<char> text(data + 1, data + size);
+  if (terminated) text.push_back('\0');
+  SG_CURSOR c = sgParseXMLA(text.empty() ? "" : text.data(),
+                            terminated ? 0xFFFFFFFFu : static_cast<uint32_t>(text.size()));
+  if (!c) return 0;
+  CheckOne(c);
+  WalkAndRender(c);
+  CheckOne(c);
+  sgCloseXML(c);
+  return 0;
+}
+
+int OpenFile(const uint8_t *data, size_t size) {
+  const std::string path = ScratchFile("open.xml");
+  WriteWhole(path, data, size);
+  SG_CURSOR c = sgOpenXMLA(path.c_str());
+  if (c) {
+    CheckOne(c);
+    WalkAndRender(c);
+    // A change makes the close write the file back through the same path.
+    sgMoveTo(c, SG_MOVE_BASE);
+    if (sgAddNodeA(c, "fuzz", 0)) sgSetAttribA(c, "k", "v");
+    CheckOne(c);
+    sgCloseXML(c);
+    SG_CURSOR again = sgOpenXMLA(path.c_str());
+    if (!again) Fail("written-back file cannot be opened", nullptr);
+    CheckOne(again);
+    sgDeleteXML(again);
+  }
+  std::remove(path.c_str());
+  return 0;
+}
+
+int ParseWide(const uint8_t *data, size_t size) {
+  std::vector<SG_WCHAR> text(size / 2);
+  if (!text.empty()) std::memcpy(text.data(), data, text.size() * 2);
+  SG_CURSOR c = sgParseXMLW(text.empty() ? reinterpret_cast<const SG_WCHAR *>(u"") : text.data(),
+                            static_cast<uint32_t>(text.size()));
+  if (!c) return 0;
+  CheckOne(c);
+  // The source is the input up to its first NUL unit, exactly.
+  const SG_WCHAR *source = sgGetSrcXML(c);
+  size_t units = 0;
+  while (units < text.size() && text[units]) ++units;
+  if (!source || std::memcmp(source, text.data(), units * 2) != 0 || source[units] != 0)
+    Fail("source text differs from the input", nullptr);
+  WalkAndRender(c);
+  CheckOne(c);
+  sgCloseXML(c);
+  return 0;
+}
+
+// A saved document parses back to a tree that the writer then reproduces.
+// Generation 1 is the UTF-8 save of the fuzzed tree; each next generation is
+// the save of the tree parsed from the previous tree's UTF-16 rendering
+// (UTF-16 keeps the reparse free of any code-page guess). Generations 1 and
+// 2 may differ, since the reader is forgiving where the writer is exact (a
+// quoted value holding '>' ends there on reading, a stray '<' at the top
+// level ends the parse, indentation that the writer adds comes back as
+// text); from generation 2 on the bytes must repeat. Every save must also
+// equal the narrow rendering of the same tree.
+int RoundTrip(const uint8_t *data, size_t size) {
+  std::vector<char> text(data, data + size);
+  SG_CURSOR c = sgParseXMLA(text.empty() ? "" : text.data(), static_cast<uint32_t>(text.size()));
+  if (!c) return 0;
+  std::string generations[3];
+  const std::string path = ScratchFile("round_trip.xml");
+  for (int g = 0; g < 3; ++g) {
+    CheckOne(c);
+    if (!sgSaveAsA(c, path.c_str(), SG_ENC_UTF8)) Fail("save failed", nullptr);
+    generations[g] = ReadWhole(path);
+    std::remove(path.c_str());
+    sgMoveTo(c, SG_MOVE_BASE);
+    char *outer = sgGetOuterXMLA(c, SG_ENC_UTF8);
+    if (!outer) Fail("render failed", nullptr);
+    const bool same = generations[g] == outer;
+    FreeOuter(outer);
+    if (!same) Fail("rendered outer XML differs from the saved file", nullptr);
+    SG_WCHAR *wide = sgGetOuterXMLW(c);
+    if (!wide) Fail("render failed", nullptr);
+    sgCloseXML(c);
+    c = sgParseXMLW(wide, 0xFFFFFFFFu);
+    FreeOuter(wide);
+    if (!c) Fail("rendered text cannot be parsed", nullptr);
+  }
+  sgDeleteXML(c);
+  if (generations[1] != generations[2]) {
+    // Keep the generations beside the scratch files for triage.
+    for (int g = 0; g < 3; ++g) {
+      const std::string name = "round_trip-g" + std::to_string(g + 1);
+      WriteWhole(ScratchFile(name.c_str()), generations[g].data(), generations[g].size());
+    }
+    Fail("second save of a round trip differs", nullptr);
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// API sequences
+// ---------------------------------------------------------------------------
+namespace {
+
+// Reads the program: bytes, numbers and short strings, zeros once used up.
+class Program {
+ public:
+  Program(const uint8_t *data, size_t size) : p_(data), n_(size) {}
+  bool Done() const { return n_ == 0; }
+  uint8_t Byte() {
+    if (!n_) return 0;
+    --n_;
+    return *p_++;
+  }
+  uint32_t U32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = (v << 8) | Byte();
+    return v;
+  }
+  // A string of up to `max` bytes, length from the program.
+  std::string Chunk(size_t max) {
+    size_t len = Byte() % (max + 1);
+    if (len > n_) len = n_;
+    std::string s(reinterpret_cast<const char *>(p_), len);
+    p_ += len;
+    n_ -= len;
+    return s;
+  }
+
+ private:
+  const uint8_t *p_;
+  size_t n_;
+};
+
+const char *const kSamples[] = {
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><root a=\"1\"><item id='x'>one<b>bold</b>tail</item>"
+    "<item>two</item><!-- note --><empty/><list><li>a<li>b</list></root>",
+    "<html><head><meta charset=utf-8><title>T</title></head><body><p>para<br>line<p>next"
+    "<ul><li>x<li>y</ul><script>if (a<b) x();</script><img src=a.png></body></html>",
+    "<a><b><c><d>deep</d></c></b></a><a/><b x y=z/>text after",
+    "<!DOCTYPE html><table><tr><td>1<td>2<tr><td>3</table><dl><dt>t<dd>d</dl>",
+    "",
+};
+
+const char *const kNames[] = {"a", "b", "li", "item", "p", "BR", "", "x", "root", "td", "c", "meta"};
+// String lists (each name zero-terminated, ended by an empty name).
+const char kPaths[][16] = {"a\0b\0", "root\0item\0", "html\0body\0p\0", "item\0", "a\0b\0c\0d\0", ""};
+const uint32_t kCodePages[] = {0, 65001, 65000, 932, 1252, 20127, 51932, 12345, 1200};
+
+enum { kSlots = 6 };
+
+struct State {
+  SG_CURSOR slots[kSlots] = {};
+  Program *program = nullptr;
+  std::string filePath;
+
+  SG_CURSOR Pick() {
+    uint8_t b = program->Byte();
+    for (int i = 0; i < kSlots; ++i) {
+      SG_CURSOR c = slots[(b + i) % kSlots];
+      if (c) return c;
+    }
+    return nullptr;
+  }
+  int FreeSlot() {
+    for (int i = 0; i < kSlots; ++i)
+      if (!slots[i]) return i;
+    return -1;
+  }
+  void Adopt(SG_CURSOR c) {
+    if (!c) return;
+    int i = FreeSlot();
+    if (i < 0) {
+      sgCloseXML(c);  // no room: an application would close it too
+      return;
+    }
+    slots[i] = c;
+  }
+  void Release(SG_CURSOR c, bool remove) {
+    for (int i = 0; i < kSlots; ++i)
+      if (slots[i] == c) slots[i] = nullptr;
+    if (remove)
+      sgDeleteXML(c);
+    else
+      sgCloseXML(c);
+  }
+  void Verify() { Check(slots, kSlots); }
+};
+
+// True when `node` is `element` or lies below it.
+bool Within(const Node *node, const Node *element) {
+  for (const Node *x = node; x; x = NodeIsListHead(x) ? x->child : x->parent) {
+    if (x == element) return true;
+  }
+  return false;
+}
+
+// The application's side of the contract: deleting an element while another
+// cursor stands in it (or has its base in it) leaves that cursor dangling,
+// as closing a file under an open handle would. The sequence never does it.
+bool OthersStandIn(const State &s, SG_CURSOR self, const Node *element) {
+  for (SG_CURSOR h : s.slots) {
+    if (!h || h == self) continue;
+    const Cursor *c = AsCursor(h);
+    if (Within(c->base, element) || Within(c->list, element) || Within(c->current, element))
+      return true;
+  }
+  return false;
+}
+
+WString Wide(const std::string &narrow) {
+  WString w;
+  for (unsigned char ch : narrow) w.push_back(static_cast<SG_WCHAR>(ch < 0x80 ? ch : 0x3000 + ch));
+  return w;
+}
+
+uint32_t SG_CALL ScanProc(SG_CURSOR cursor, uint32_t depth, uint32_t phase, intptr_t user) {
+  Program *program = reinterpret_cast<Program *>(user);
+  volatile const SG_WCHAR *name = sgGetNameW(cursor);
+  (void)name;
+  (void)depth;
+  (void)phase;
+  uint8_t b = program->Byte();
+  return b < 200 ? 0u : static_cast<uint32_t>(b & 15);
+}
+
+SG_NOTE PickNote(State &s, SG_CURSOR c) {
+  uint32_t n = sgNoteGetCount(c);
+  return n ? sgNoteGetByIndex(c, s.program->Byte() % n) : nullptr;
+}
+
+void RunOne(State &s) {
+  Program &p = *s.program;
+  const uint8_t op = p.Byte() % 40;
+  SG_CURSOR c = s.Pick();
+  if (!c) {
+    s.Adopt(sgParseXMLA(kSamples[op % 4], 0xFFFFFFFFu));
+    return;
+  }
+  const char *name = kNames[p.Byte() % (sizeof kNames / sizeof kNames[0])];
+  volatile uintptr_t sink = 0;
+  switch (op) {
+    case 0: case 1: case 2:
+      sgMoveTo(c, p.Byte() % 15);
+      break;
+    case 3: {
+      SG_CURSOR other = s.Pick();
+      uint32_t id = 0;
+      if (other) sgGetNodeID(other, &id);
+      sgSeek(c, (p.Byte() & 1) ? id : p.U32());
+      break;
+    }
+    case 4:
+      sink += sgSetLevel(c, static_cast<int8_t>(p.Byte()));
+      sink += sgSetIndex(c, p.Byte() % 8);
+      break;
+    case 5: {
+      uint8_t b = p.Byte();
+      uint32_t mode = b % 12;
+      if (mode >= SG_SEARCH_PATH_FIRST) {
+        const char *path = kPaths[p.Byte() % (sizeof kPaths / sizeof kPaths[0])];
+        if (b & 0x80)
+          sgSearchIndexA(c, path, mode, static_cast<int8_t>(p.Byte()) % 4);
+        else
+          sgSearchA(c, path, mode);
+      } else if (b & 0x40) {
+        sgSearchIndexW(c, Wide(name).c_str(), mode, static_cast<int8_t>(p.Byte()) % 4);
+      } else {
+        sgSearchA(c, name, mode);
+      }
+      break;
+    }
+    case 6:
+      sgSetBase(c, p.Byte() & 1);
+      break;
+    case 7:
+      sgScanTree(c, ScanProc, reinterpret_cast<intptr_t>(&p));
+      break;
+    case 8: {
+      if (const SG_WCHAR *t = sgGetInnerTextW(c)) sink += t[0];
+      if (const char *t = sgGetInnerTextA(c)) sink += static_cast<unsigned char>(t[0]);
+      if (const char *t = sgGetNameA(c)) sink += static_cast<unsigned char>(t[0]);
+      if (const SG_WCHAR *t = sgGetAfterStrW(c)) sink += t[0];
+      uint32_t length = 0;
+      if (const SG_WCHAR *t = sgGetTagSrc(c, &length)) sink += length ? t[length - 1] : 0;
+      sink += sgGetLevel(c) + sgGetIndex(c) + sgGetChildCount(c) + sgTagIndex(c) +
+              sgIsEmptyList(c) + sgGetTagPos(c, p.Byte() % 4) + sgGetTagCount(c);
+      break;
+    }
+    case 9: {
+      uint32_t n = sgGetAttribCount(c);
+      int32_t i = static_cast<int32_t>(p.Byte() % (n + 2)) - 1;
+      if (const char *v = sgGetAttribValueA(c, i)) sink += static_cast<unsigned char>(v[0]);
+      if (const SG_WCHAR *v = sgGetAttribNameW(c, i)) sink += v[0];
+      sink += sgGetAttribIntA(c, name, 7) + sgGetAttribDWordW(c, Wide(name).c_str(), 9) +
+              sgDoesAttribExistA(c, name) + sgGetAttribPosA(c, name, p.Byte() % 3);
+      if (const char *v = sgGetAttribStringA(c, name, "dflt")) sink += static_cast<unsigned char>(v[0]);
+      break;
+    }
+    case 10: {
+      std::string value = p.Chunk(12);
+      switch (p.Byte() % 6) {
+        case 0: sgSetAttribA(c, name, (p.Byte() & 1) ? value.c_str() : nullptr); break;
+        case 1: sgSetAttribStringW(c, Wide(name).c_str(), Wide(value).c_str()); break;
+        case 2: sgSetAttribIntA(c, name, p.U32()); break;
+        case 3: sgSetAttribDWordW(c, Wide(name).c_str(), p.U32()); break;
+        case 4: sgAttribPrintFA(c, name, "%d-%s-%x", static_cast<int>(p.Byte()), value.c_str(), 255u); break;
+        default: sgDeleteAttribA(c, name); break;
+      }
+      break;
+    }
+    case 11: case 12: {
+      uint32_t childList = p.Byte() & 1;
+      switch (p.Byte() % 7) {
+        case 0: sgAddNodeA(c, name, childList); break;
+        case 1: sgAddNode2W(c, Wide(name).c_str(), childList, p.Byte() % 9); break;
+        case 2: sgInsertNodeBeforeA(c, (p.Byte() & 1) ? name : nullptr, childList); break;
+        case 3: sgInsertNodeAfterW(c, Wide(name).c_str(), childList); break;
+        case 4: sgAddChildNodeA(c, name, childList); break;
+        case 5: sgAddNodePathA(c, kPaths[p.Byte() % (sizeof kPaths / sizeof kPaths[0])], p.Byte() & 1); break;
+        default: sgAddNode2A(c, nullptr, childList, SG_KIND_COMMENT); break;
+      }
+      break;
+    }
+    case 13: {
+      std::string text = p.Chunk(16);
+      const bool absent = p.Byte() & 1;
+      if (p.Byte() & 1)
+        // A length in bytes never runs past the text's terminator: the
+        // setter converts exactly that many bytes, as the caller promised.
+        sgSetInnerStrA(c, absent ? nullptr : text.c_str(),
+                       static_cast<int32_t>(p.Byte() % (text.size() + 2)) - 1);
+      else
+        sgSetAfterStrW(c, absent ? nullptr : Wide(text).c_str(), -1);
+      break;
+    }
+    case 14: case 15: {
+      const Cursor *rec = AsCursor(c);
+      if (CursorHasSelection(rec) && OthersStandIn(s, c, rec->current)) break;
+      sgDeleteNode(c);
+      break;
+    }
+    case 16:
+      sgMoveNode(c, p.Byte() % 4);
+      break;
+    case 17: case 18: {
+      SG_CURSOR source = s.Pick();
+      if (source) sgInsertTree(c, source, p.Byte() % 5);
+      break;
+    }
+    case 19:
+      s.Adopt(sgCopyTree(c));
+      break;
+    case 20:
+      s.Adopt(sgDupXML(c));
+      break;
+    case 21:
+      s.Release(c, p.Byte() & 1);
+      break;
+    case 22: {
+      SG_NOTE note = (p.Byte() & 1) ? sgCreateNoteA(c, name) : sgCreateNoteW(c, nullptr);
+      if (note) sgNoteAddStrA(note, name, p.Chunk(8).c_str());
+      break;
+    }
+    case 23: case 24: {
+      SG_NOTE note = PickNote(s, c);
+      if (!note) break;
+      std::string text = p.Chunk(10);
+      switch (p.Byte() % 4) {
+        case 0: sgNoteAddStrW(note, Wide(name).c_str(), Wide(text).c_str()); break;
+        case 1: sgNoteAddStrLnA(note, (p.Byte() & 1) ? name : nullptr, text.c_str()); break;
+        case 2: sgNotePrintFA(note, name, "%s=%d", text.c_str(), static_cast<int>(p.Byte())); break;
+        default: sgNoteAddStrA(note, nullptr, nullptr); break;
+      }
+      break;
+    }
+    case 25: {
+      // A reference from a note of this cursor to where another cursor
+      // (maybe on another document) stands.
+      SG_NOTE note = PickNote(s, c);
+      SG_CURSOR target = s.Pick();
+      if (note && target) sgNoteSetReferenceNode(note, target);
+      break;
+    }
+    case 26: {
+      SG_NOTE note = PickNote(s, c);
+      if (!note) break;
+      switch (p.Byte() % 4) {
+        case 0: if (const SG_WCHAR *t = sgNoteGetStrW(note)) sink += t[0]; break;
+        case 1: if (const char *t = sgNoteGetStrA(note)) sink += static_cast<unsigned char>(t[0]); break;
+        case 2: if (const SG_WCHAR *t = sgNoteGetStrListW(note)) sink += t[0]; break;
+        default: if (const char *t = sgNoteGetStrListA(note)) sink += static_cast<unsigned char>(t[0]); break;
+      }
+      sink += sgNoteGetPosA(note, name);
+      break;
+    }
+    case 27: {
+      SG_NOTE note = PickNote(s, c);
+      if (!note) break;
+      s.Adopt(sgNoteGetReferenceNode(note, static_cast<int8_t>(p.Byte()), p.Byte() % 5 | ((p.Byte() & 1) << 8)));
+      SG_CURSOR other = s.Pick();
+      if (other) sink += sgNoteSearchReferenceNode(note, other);
+      break;
+    }
+    case 28: {
+      SG_NOTE note = PickNote(s, c);
+      if (!note) break;
+      switch (p.Byte() % 4) {
+        case 0: sgNoteSetAttribA(note, name, (p.Byte() & 1) ? p.Chunk(6).c_str() : nullptr); break;
+        case 1: sgNoteDeleteAttribW(note, Wide(name).c_str()); break;
+        case 2: if (const char *v = sgNoteGetAttribA(note, name)) sink += static_cast<unsigned char>(v[0]); break;
+        default: sink += sgNoteDoesAttribExistA(note, name); break;
+      }
+      break;
+    }
+    case 29:
+      sgDeleteNote(PickNote(s, c));
+      break;
+    case 30: {
+      if (const SG_NOTE note = sgNoteGetByNameA(c, name)) sink += sgNoteGetPosW(note, Wide(name).c_str());
+      break;
+    }
+    case 31: {
+      const uint32_t cp = kCodePages[p.Byte() % (sizeof kCodePages / sizeof kCodePages[0])];
+      sgSaveAsA(c, s.filePath.c_str(), cp);
+      break;
+    }
+    case 32:
+      sgFlushXML(c);
+      break;
+    case 33: {
+      const uint32_t cp = kCodePages[p.Byte() % (sizeof kCodePages / sizeof kCodePages[0])];
+      if (p.Byte() & 1)
+        FreeOuter(sgGetOuterXMLW(c));
+      else
+        FreeOuter(sgGetOuterXMLA(c, cp));
+      break;
+    }
+    case 34: {
+      std::string text = p.Chunk(60);
+      if (p.Byte() & 1)
+        s.Adopt(sgParseXMLA(text.data(), static_cast<uint32_t>(text.size())));
+      else
+        s.Adopt(sgParseXMLW(Wide(text).c_str(), 0xFFFFFFFFu));
+      break;
+    }
+    case 35:
+      // Open what an earlier save wrote (if anything): its close may write
+      // back to the same file.
+      s.Adopt(sgOpenXMLA(s.filePath.c_str()));
+      break;
+    case 36:
+      s.Adopt(sgCreateXMLA((p.Byte() & 1) ? s.filePath.c_str() : nullptr,
+                           kCodePages[p.Byte() % 4], p.Byte() % 3));
+      break;
+    case 37: {
+      std::string text = p.Chunk(12);
+      switch (p.Byte() % 6) {
+        case 0: if (const char *t = sgToMBStr(Wide(text).c_str())) sink += static_cast<unsigned char>(t[0]); break;
+        case 1: if (const SG_WCHAR *t = sgToWCStr(text.c_str())) sink += t[0]; break;
+        case 2: if (const SG_WCHAR *t = sgToNormalStrTemp16W(Wide(text).c_str())) sink += t[0]; break;
+        case 3: if (const char *t = sgToNormalStrTemp16A(text.c_str())) sink += static_cast<unsigned char>(t[0]); break;
+        case 4: if (const char *t = sgToQuoteStrTemp16A(text.c_str())) sink += static_cast<unsigned char>(t[0]); break;
+        default: sgSetTextConvFlag(p.Byte(), 1); break;
+      }
+      break;
+    }
+    case 38:
+      sgSetXMLFlag(c, p.Byte() % 3);
+      sgSetUpdateFlag(c, p.Byte() & 1);
+      break;
+    default: {
+      std::string text = p.Chunk(8);
+      sgSetInnerStrW(c, Wide(text).c_str(), -1);
+      if (const SG_WCHAR *src = sgGetSrcXML(c)) sink += src[0];
+      break;
+    }
+  }
+  (void)sink;
+}
+
+}  // namespace
+
+int ApiSequence(const uint8_t *data, size_t size) {
+  Program program(data, size);
+  State s;
+  s.program = &program;
+  s.filePath = ScratchFile("seq.xml");
+  std::remove(s.filePath.c_str());
+  // Two documents to start from: samples, or a text taken from the program.
+  uint8_t first = program.Byte();
+  std::string text = program.Chunk(80);
+  s.slots[0] = sgParseXMLA(kSamples[first % 5], 0xFFFFFFFFu);
+  s.slots[1] = (first & 0x80) ? sgParseXMLA(text.data(), static_cast<uint32_t>(text.size()))
+                              : sgParseXMLA(kSamples[(first >> 3) % 5], 0xFFFFFFFFu);
+  s.Verify();
+  for (int step = 0; step < 400 && !program.Done(); ++step) {
+    RunOne(s);
+    s.Verify();
+  }
+  // Close in an order the program chooses.
+  uint8_t order = program.Byte();
+  for (int i = 0; i < kSlots; ++i) {
+    int k = (i + order) % kSlots;
+    if (s.slots[k]) s.Release(s.slots[k], (order >> (k % 8)) & 1);
+    s.Verify();
+  }
+  sgSetTextConvFlag(0, 0xFFFFFFFFu);
+  std::remove(s.filePath.c_str());
+  return 0;
+}
+
+Harness FindHarness(const std::string &name) {
+  if (name == "parse_narrow") return ParseNarrow;
+  if (name == "open_file") return OpenFile;
+  if (name == "parse_wide") return ParseWide;
+  if (name == "round_trip") return RoundTrip;
+  if (name == "api_sequence") return ApiSequence;
+  return nullptr;
+}
+
+}  // namespace sprig_fuzz

@@ -1,0 +1,44 @@
+// The fuzz harnesses of Sprig as plain functions, so that libFuzzer entry
+// points (fuzz_*.cpp) and the replay test (tests/reliability) run the very
+// same code. Each harness takes any bytes, drives the library through its
+// public API, checks the document invariants where a document exists, and
+// aborts (after a line on stderr) on any broken invariant or round-trip
+// mismatch; a crash or sanitizer report is a finding as well.
+#ifndef SPRIG_FUZZ_HARNESSES_H
+#define SPRIG_FUZZ_HARNESSES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+namespace sprig_fuzz {
+
+// Folder for the files the harnesses write (native form, no trailing slash).
+// Default: $SPRIG_FUZZ_TMP, else $TMPDIR, else /tmp.
+void SetScratchDir(const std::string &dir);
+
+// Bytes through sgParseXMLA (exact length or up to a terminator), then a walk
+// reading every element, a render and a close.
+int ParseNarrow(const uint8_t *data, size_t size);
+// Bytes written to a file and read back through sgOpenXMLA, walked, flushed
+// after an edit and closed.
+int OpenFile(const uint8_t *data, size_t size);
+// Bytes taken as UTF-16 units through sgParseXMLW, walked and rendered.
+int ParseWide(const uint8_t *data, size_t size);
+// Parse, save, render; reparse the saved file and save again: the second
+// generation must repeat itself byte for byte (see the harness for why the
+// first may differ).
+int RoundTrip(const uint8_t *data, size_t size);
+// The input as a program of calls over two documents and several cursors,
+// invariants checked after every call.
+int ApiSequence(const uint8_t *data, size_t size);
+
+// Harness by name ("parse_narrow", "open_file", "parse_wide", "round_trip",
+// "api_sequence"), or null.
+typedef int (*Harness)(const uint8_t *data, size_t size);
+Harness FindHarness(const std::string &name);
+
+}  // namespace sprig_fuzz
+
+#endif

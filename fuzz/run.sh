@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Fuzzes every harness for a fixed time, one after the other on one core.
+# Usage: fuzz/run.sh [seconds-per-harness (60)] [out-dir (build/fuzz)] [harness...]
+# Builds the harnesses (fuzz/build.sh) and the seeds (fuzz/make_seeds.sh) when
+# missing; keeps each harness's growing corpus in <out>/corpus/<name>; writes
+# crash inputs to <out>/findings/<name>/ (copy one to fuzz/regressions/<name>/
+# with a fix so the replay test keeps it). Prints one line per harness with
+# its executions; exits 1 if any harness found something.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SECONDS_EACH=${1:-60}
+OUT=${2:-$ROOT/build/fuzz}
+shift 2 2>/dev/null || shift $#
+HARNESSES=("$@")
+[ ${#HARNESSES[@]} -gt 0 ] || HARNESSES=(parse_narrow open_file parse_wide round_trip api_sequence)
+
+"$ROOT/fuzz/build.sh" "$OUT" >/dev/null || { echo "fuzz build failed"; exit 1; }
+[ -d "$OUT/seeds/api_sequence" ] || "$ROOT/fuzz/make_seeds.sh" "$OUT/seeds" >/dev/null
+
+export SPRIG_FUZZ_TMP="$OUT/tmp"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+mkdir -p "$SPRIG_FUZZ_TMP"
+status=0
+for h in "${HARNESSES[@]}"; do
+  mkdir -p "$OUT/corpus/$h" "$OUT/findings/$h"
+  log="$OUT/$h.log"
+  "$OUT/fuzz_$h" -max_total_time="$SECONDS_EACH" -max_len=8192 -rss_limit_mb=4096 \
+      -timeout=60 -print_final_stats=1 -artifact_prefix="$OUT/findings/$h/" \
+      "$OUT/corpus/$h" "$OUT/seeds/$h" >"$log" 2>&1
+  rc=$?
+  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
+  if [ $rc -eq 0 ]; then
+    echo "fuzz $h: ${execs:-?} executions in ${SECONDS_EACH}s, no finding"
+  else
+    echo "fuzz $h: FINDING (exit $rc) after ${execs:-?} executions; see $log and $OUT/findings/$h/"
+    grep -E 'sprig fuzz finding|ERROR: |SUMMARY' "$log" | head -5
+    status=1
+  fi
+done
+exit $status
