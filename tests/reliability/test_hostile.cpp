@@ -1,0 +1,457 @@
+// Hostile inputs through the public API: a million levels of nesting for every
+// operation that walks a tree, a tag with 100,000 attributes, a million
+// siblings, a 100 MB text run, floods of stray '<', broken encodings, and
+// files and folders that cannot be read or written. Sizes are chosen so that
+// a quadratic step would run for minutes (there are no timing asserts: a
+// superlinear algorithm shows as a test that never ends); deep-tree work runs
+// on a 1 MiB stack so a recursion per level crashes instead of passing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "model/document.h"
+#include "model/invariants.h"
+#include "sprig.h"
+#include "support.h"
+
+namespace {
+
+using sprig_test::TempDir;
+using sprig_test::Utf16;
+using sprig_test::WString;
+
+namespace fs = std::filesystem;
+
+void ExpectSound(SG_CURSOR c) {
+  const Cursor *all[] = {AsCursor(c)};
+  EXPECT_EQ(nullptr, CheckInvariants(all, 1));
+}
+
+void FreeOuter(void *block) {
+  ASSERT_NE(nullptr, block);
+  GlobalUnlock(GlobalHandle(block));
+  GlobalFree(GlobalHandle(block));
+}
+
+size_t LengthW(const SG_WCHAR *text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
+
+// A parse of exactly `bytes`, from a block of exactly that size so that any
+// read past the end shows under ASan.
+SG_CURSOR ParseExact(const std::string &bytes) {
+  std::vector<char> block(bytes.begin(), bytes.end());
+  return sgParseXMLA(block.empty() ? "" : block.data(), static_cast<uint32_t>(block.size()));
+}
+
+uint32_t SG_CALL CountVisits(SG_CURSOR, uint32_t depth, uint32_t phase, intptr_t user) {
+  auto *counts = reinterpret_cast<uint32_t *>(user);
+  if (phase == 0) ++counts[0];
+  if (depth > counts[1]) counts[1] = depth;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// A million levels
+// ---------------------------------------------------------------------------
+
+constexpr uint32_t kDepth = 1000000;
+
+TEST(HostileDeep, EveryTreeWalkOnAMillionLevels) {
+  sprig_test::TempDir dir;
+  std::string text;
+  text.reserve(kDepth * 7 + 16);
+  for (uint32_t i = 0; i < kDepth; ++i) text += "<a>";
+  text += "core";
+  for (uint32_t i = 0; i < kDepth; ++i) text += "</a>";
+  text += "<b/>";
+  sprig_test::RunOnSmallStack([&] {
+    SG_CURSOR c = sgParseXMLA(text.c_str(), static_cast<uint32_t>(text.size()));
+    ASSERT_NE(nullptr, c);
+    ExpectSound(c);
+
+    // Down to the deepest element through the document order.
+    ASSERT_EQ(1, sgSearchA(c, "a", SG_SEARCH_FIRST));
+    uint32_t topId = 0;
+    sgGetNodeID(c, &topId);
+    ASSERT_EQ(1, sgSearchIndexA(c, "a", SG_SEARCH_DESCENDANT, static_cast<int32_t>(kDepth - 2)));
+    EXPECT_EQ(kDepth - 1, sgGetLevel(c));
+    EXPECT_STREQ("core", sgGetInnerStrA(c));
+    uint32_t deepId = 0;
+    sgGetNodeID(c, &deepId);
+    EXPECT_EQ(kDepth - 1, sgTagIndex(c));
+    EXPECT_EQ(0, sgSearchA(c, "zz", SG_SEARCH_ANCESTOR));
+    EXPECT_EQ(0, sgSearchA(c, "zz", SG_SEARCH_PREV));
+    EXPECT_EQ(1, sgSearchA(c, "b", SG_SEARCH_NEXT));
+    EXPECT_EQ(1, sgSearchA(c, "a", SG_SEARCH_PREV));  // the deepest again
+    EXPECT_EQ(kDepth - 1, sgGetLevel(c));
+    EXPECT_EQ(1, sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER));  // climbs a million owners to b
+    EXPECT_STREQ("b", sgGetNameA(c));
+    EXPECT_EQ(1, sgMoveTo(c, SG_MOVE_PREV_IN_ORDER));  // descends back to the deepest
+    EXPECT_EQ(kDepth - 1, sgGetLevel(c));
+    EXPECT_EQ(1u, sgSetLevel(c, 0));
+    EXPECT_EQ(0, sgSearchA(c, "zz", SG_SEARCH_DESCENDANT));
+
+    // A path of a million names.
+    std::string path;
+    path.reserve(kDepth * 2 + 1);
+    for (uint32_t i = 0; i < kDepth; ++i) path.append("a", 2);
+    path.push_back('\0');
+    EXPECT_EQ(1, sgSearchA(c, path.c_str(), SG_SEARCH_PATH_FIRST));
+    EXPECT_EQ(kDepth - 1, sgGetLevel(c));
+    EXPECT_EQ(0, sgSearchA(c, path.c_str(), SG_SEARCH_PATH_NEXT));
+
+    EXPECT_EQ(1, sgSeek(c, deepId));
+    EXPECT_EQ(0, sgSeek(c, 0xFFFFFFF0u));
+    EXPECT_EQ(1, sgSeek(c, topId));
+    const SG_WCHAR *inner = sgGetInnerTextW(c);
+    ASSERT_NE(nullptr, inner);
+    EXPECT_EQ(sprig_test::Utf8(inner), "core");
+
+    uint32_t counts[2] = {0, 0};
+    sgMoveTo(c, SG_MOVE_BASE);
+    EXPECT_EQ(1, sgScanTree(c, CountVisits, reinterpret_cast<intptr_t>(counts)));
+    EXPECT_EQ(kDepth + 1, counts[0]);
+    EXPECT_EQ(kDepth - 1, counts[1]);
+
+    SG_WCHAR *outer = sgGetOuterXMLW(c);
+    ASSERT_NE(nullptr, outer);
+    EXPECT_EQ(text.size(), LengthW(outer));
+    FreeOuter(outer);
+    const std::string saved = dir.File("deep.xml");
+    EXPECT_EQ(1, sgSaveAsA(c, saved.c_str(), SG_ENC_UTF8));
+    EXPECT_EQ(text, sprig_test::ReadFileBytes(saved));
+
+    // A copy, a graft of the whole tree below b, then deletes and closes.
+    SG_CURSOR copy = sgCopyTree(c);
+    ASSERT_NE(nullptr, copy);
+    ExpectSound(copy);
+    ASSERT_EQ(1, sgSearchA(c, "b", SG_SEARCH_FIRST));
+    ASSERT_EQ(1, sgSearchA(copy, "a", SG_SEARCH_FIRST));
+    EXPECT_EQ(1, sgInsertTree(c, copy, SG_INSERT_CHILD));
+    ExpectSound(c);
+    sgCloseXML(copy);
+    ASSERT_EQ(1, sgSearchA(c, "a", SG_SEARCH_FIRST));
+    EXPECT_EQ(1, sgDeleteNode(c));  // the first million levels
+    EXPECT_STREQ("b", sgGetNameA(c));
+    ExpectSound(c);
+    sgCloseXML(c);  // the grafted million levels go with the document
+  });
+}
+
+// An open document of a million levels (no end tags) opened from a file and
+// closed without any other walk: the reader's and destroyer's share.
+TEST(HostileDeep, UnclosedMillionLevelsFromAFile) {
+  TempDir dir;
+  std::string text;
+  for (uint32_t i = 0; i < kDepth; ++i) text += "<x a=1>";
+  const std::string path = dir.WriteFile("open.html", text);
+  sprig_test::RunOnSmallStack([&] {
+    SG_CURSOR c = sgOpenXMLA(path.c_str());
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(1, sgSetAttribA(c, "k", "v"));
+    sgCloseXML(c);  // writes back: update flag set and a file name
+  });
+  // Every open element is written back with its end tag.
+  EXPECT_EQ(text.size() + std::string(" k=\"v\"").size() + kDepth * std::string("</x>").size(),
+            sprig_test::ReadFileBytes(path).size());
+}
+
+// ---------------------------------------------------------------------------
+// Wide and long
+// ---------------------------------------------------------------------------
+
+TEST(HostileWide, HundredThousandAttributesInOneTag) {
+  const uint32_t count = 100000;
+  std::string text = "<e";
+  for (uint32_t i = 0; i < count; ++i) text += " k" + std::to_string(i) + "=\"v" + std::to_string(i) + "\"";
+  text += "/>";
+  SG_CURSOR c = ParseExact(text);
+  ASSERT_NE(nullptr, c);
+  EXPECT_EQ(count, sgGetAttribCount(c));
+  EXPECT_STREQ("v99999", sgGetAttribA(c, "K99999"));
+  EXPECT_STREQ("k99999", sgGetAttribNameA(c, static_cast<int32_t>(count - 1)));
+  EXPECT_EQ(1, sgSetAttribA(c, "new", "n"));
+  EXPECT_EQ(1, sgDeleteAttribA(c, "k50000"));
+  EXPECT_EQ(count, sgGetAttribCount(c));
+  SG_WCHAR *outer = sgGetOuterXMLW(c);
+  ASSERT_NE(nullptr, outer);
+  EXPECT_EQ(text.size() - std::string(" k50000=\"v50000\"").size() + std::string(" new=\"n\"").size(),
+            LengthW(outer));
+  FreeOuter(outer);
+  SG_CURSOR copy = sgCopyTree(c);
+  ASSERT_NE(nullptr, copy);
+  EXPECT_EQ(count, sgGetAttribCount(copy));
+  ExpectSound(copy);
+  sgCloseXML(copy);
+  ExpectSound(c);
+  sgCloseXML(c);
+}
+
+TEST(HostileWide, MillionSiblings) {
+  const uint32_t count = 1000000;
+  std::string text = "<r>";
+  for (uint32_t i = 0; i < count; ++i) text += "<i/>";
+  text += "<last/></r>";
+  TempDir dir;
+  SG_CURSOR c = ParseExact(text);
+  ASSERT_NE(nullptr, c);
+  EXPECT_EQ(count + 1, sgGetChildCount(c));
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_LAST_CHILD));
+  EXPECT_EQ(count, sgGetIndex(c));
+  EXPECT_EQ(0u, sgTagIndex(c));
+  EXPECT_EQ(1, sgSearchA(c, "i", SG_SEARCH_PREV_SIBLING));
+  EXPECT_EQ(count - 1, sgTagIndex(c));
+  EXPECT_EQ(1u, sgSetIndex(c, count - 1));
+  EXPECT_EQ(1, sgSearchIndexA(c, "i", SG_SEARCH_FIRST_SIBLING, static_cast<int32_t>(count - 1)));
+  EXPECT_EQ(count - 1, sgGetIndex(c));
+  EXPECT_EQ(1, sgSearchA(c, "last", SG_SEARCH_FIRST));
+  uint32_t lastId = 0;
+  sgGetNodeID(c, &lastId);
+  EXPECT_EQ(1, sgSeek(c, lastId));
+  uint32_t counts[2] = {0, 0};
+  sgMoveTo(c, SG_MOVE_BASE);
+  EXPECT_EQ(1, sgScanTree(c, CountVisits, reinterpret_cast<intptr_t>(counts)));
+  EXPECT_EQ(count + 2, counts[0]);
+  const std::string saved = dir.File("wide.xml");
+  EXPECT_EQ(1, sgSaveAsA(c, saved.c_str(), 0));
+  EXPECT_EQ(text, sprig_test::ReadFileBytes(saved));
+  SG_CURSOR copy = sgCopyTree(c);
+  ASSERT_NE(nullptr, copy);
+  sgCloseXML(copy);
+  // Delete every sibling one by one; each delete is a constant step.
+  ASSERT_EQ(1, sgSearchA(c, "i", SG_SEARCH_FIRST));
+  uint32_t deleted = 0;
+  while (sgGetNameA(c) && std::string(sgGetNameA(c)) == "i" && sgDeleteNode(c)) ++deleted;
+  EXPECT_EQ(count, deleted);
+  EXPECT_STREQ("last", sgGetNameA(c));
+  ExpectSound(c);
+  sgCloseXML(c);
+}
+
+// 100 MB of text in one element, read, copied, rendered and saved. About
+// 1 GB at the peak (raw bytes, UTF-16 source, the node's copy, the rendered
+// and saved forms), which the native, ASan and Wine runs all afford.
+TEST(HostileWide, HundredMegabyteTextRun) {
+  const size_t size = 100u * 1024 * 1024;
+  std::string text = "<p>";
+  text.append(size, 'x');
+  text += "</p>tail";
+  SG_CURSOR c = ParseExact(text);
+  ASSERT_NE(nullptr, c);
+  text.clear();
+  text.shrink_to_fit();
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_FIRST));
+  const SG_WCHAR *inner = sgGetInnerStrW(c);
+  ASSERT_NE(nullptr, inner);
+  EXPECT_EQ(size, LengthW(inner));
+  const SG_WCHAR *all = sgGetInnerTextW(c);
+  ASSERT_NE(nullptr, all);
+  EXPECT_EQ(size, LengthW(all));
+  TempDir dir;
+  const std::string saved = dir.File("big.xml");
+  EXPECT_EQ(1, sgSaveAsA(c, saved.c_str(), SG_ENC_UTF8));
+  EXPECT_EQ(static_cast<uintmax_t>(size + 11), fs::file_size(fs::u8path(saved)));
+  fs::remove(fs::u8path(saved));
+  char *outer = sgGetOuterXMLA(c, SG_ENC_UTF8);
+  ASSERT_NE(nullptr, outer);
+  EXPECT_EQ('l', outer[size + 10]);
+  FreeOuter(outer);
+  sgCloseXML(c);
+}
+
+// ---------------------------------------------------------------------------
+// Floods and broken encodings
+// ---------------------------------------------------------------------------
+
+TEST(HostileText, FloodOfStrayLessThanSigns) {
+  const size_t count = 2000000;
+  // Inside an element every '<' that starts no tag stays text.
+  std::string text = "<p>";
+  for (size_t i = 0; i < count; ++i) text += (i % 2) ? "< " : "<<";
+  text += "</p>";
+  SG_CURSOR c = ParseExact(text);
+  ASSERT_NE(nullptr, c);
+  ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_FIRST));
+  const SG_WCHAR *inner = sgGetInnerStrW(c);
+  ASSERT_NE(nullptr, inner);
+  EXPECT_EQ(count * 2, LengthW(inner));
+  ExpectSound(c);
+  sgCloseXML(c);
+  // Nothing but '<': the first one ends the parse at the top level.
+  SG_CURSOR only = ParseExact(std::string(count, '<'));
+  if (only) {
+    EXPECT_EQ(1, sgIsEmptyList(only));
+    sgCloseXML(only);
+  }
+  // Between tags, unending '<' after text, in UTF-16.
+  WString wide = Utf16("<a>t");
+  wide.append(count, u'<');
+  SG_CURSOR w = sgParseXMLW(wide.c_str(), static_cast<uint32_t>(wide.size()));
+  ASSERT_NE(nullptr, w);
+  ExpectSound(w);
+  sgCloseXML(w);
+}
+
+TEST(HostileText, TruncatedMultibyteSequencesAtTheEnd) {
+  const char *const tails[] = {"\xE3", "\xE3\x81", "\xF0\x9F\x98", "\xC3", "\x82", "\x81", "+AGE", "+", "\xFF"};
+  const char *const heads[] = {"<?xml version=\"1.0\" encoding=\"utf-8\"?><a>\xE3\x81\x82",
+                               "<?xml version=\"1.0\" encoding=\"shift-jis\"?><a>\x82\xA0",
+                               "<?xml version=\"1.0\" encoding=\"utf-7\"?><a>+MEI-", "<a>plain"};
+  for (const char *head : heads) {
+    for (const char *tail : tails) {
+      SCOPED_TRACE(std::string(head) + " + " + tail);
+      SG_CURSOR c = ParseExact(std::string(head) + tail);
+      ASSERT_NE(nullptr, c);
+      ExpectSound(c);
+      ASSERT_EQ(1, sgSearchA(c, "a", SG_SEARCH_FIRST));
+      const SG_WCHAR *inner = sgGetInnerStrW(c);
+      ASSERT_NE(nullptr, inner);
+      EXPECT_GE(LengthW(inner), 1u);
+      char *outer = sgGetOuterXMLA(c, sgGetEncoding(c));
+      FreeOuter(outer);
+      sgCloseXML(c);
+    }
+  }
+}
+
+TEST(HostileText, NulBytesInsideTheText) {
+  const std::string text("<a k='\0'>x\0y</a>\0<b/>", 22);
+  SG_CURSOR c = ParseExact(text);
+  ASSERT_NE(nullptr, c);
+  ExpectSound(c);
+  FreeOuter(sgGetOuterXMLW(c));
+  sgCloseXML(c);
+  TempDir dir;
+  const std::string path = dir.WriteFile("nul.xml", text + std::string(100, '\0'));
+  SG_CURSOR f = sgOpenXMLA(path.c_str());
+  ASSERT_NE(nullptr, f);
+  ExpectSound(f);
+  sgCloseXML(f);
+}
+
+TEST(HostileText, LoneSurrogates) {
+  const SG_WCHAR text[] = {'<', 0xD800, ' ', 'k', '=', 0xDC00, '>', 0xDBFF, 'x', '<', '/', 0xD800,
+                           '>', 0xDFFF, 0xD83D};
+  SG_CURSOR c = sgParseXMLW(text, static_cast<uint32_t>(sizeof text / sizeof text[0]));
+  ASSERT_NE(nullptr, c);
+  ExpectSound(c);
+  // Every narrow form converts something in place of the lone units.
+  sgMoveTo(c, SG_MOVE_BASE);
+  while (sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
+    EXPECT_NE(nullptr, sgGetNameA(c));
+    for (uint32_t i = 0; i < sgGetAttribCount(c); ++i) sgGetAttribValueA(c, static_cast<int32_t>(i));
+    sgGetInnerStrA(c);
+    sgGetAfterStrA(c);
+  }
+  TempDir dir;
+  for (uint32_t cp : {0u, 932u, 65001u, 65000u, 1252u}) {
+    EXPECT_EQ(1, sgSaveAsA(c, dir.File("s.xml").c_str(), cp)) << cp;
+    FreeOuter(sgGetOuterXMLA(c, cp));
+  }
+  EXPECT_NE(nullptr, sgToMBStr(text + 1));
+  sgCloseXML(c);
+}
+
+// A declaration that switches the reader to UTF-7 over bytes that are no
+// UTF-7 at all: the text decodes to something, the tree stays sound.
+TEST(HostileText, Utf7DeclarationOverGarbage) {
+  std::string garbage;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    garbage.push_back(static_cast<char>(seed >> 24));
+    if (i % 97 == 0) garbage += "+-+AAA";
+  }
+  const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-7\"?><r>" + garbage;
+  TempDir dir;
+  const std::string path = dir.WriteFile("utf7.xml", text);
+  SG_CURSOR c = sgOpenXMLA(path.c_str());
+  ASSERT_NE(nullptr, c);
+  EXPECT_EQ(SG_ENC_UTF7, sgGetEncoding(c));
+  ExpectSound(c);
+  EXPECT_EQ(1, sgSaveAsA(c, dir.File("back.xml").c_str(), SG_ENC_UTF7));
+  sgCloseXML(c);
+  SG_CURSOR m = ParseExact(text);
+  ASSERT_NE(nullptr, m);
+  ExpectSound(m);
+  sgCloseXML(m);
+}
+
+// ---------------------------------------------------------------------------
+// Files that cannot be read or written
+// ---------------------------------------------------------------------------
+
+TEST(HostileFiles, UnreadableSourcesGiveNull) {
+  TempDir dir;
+  EXPECT_EQ(nullptr, sgOpenXMLA(dir.path().c_str()));  // a folder
+  EXPECT_EQ(nullptr, sgOpenXMLW(Utf16(dir.path()).c_str()));
+  const std::string gone = dir.WriteFile("gone.xml", "<a/>");
+  fs::remove(fs::u8path(gone));
+  EXPECT_EQ(nullptr, sgOpenXMLA(gone.c_str()));  // vanished
+  EXPECT_EQ(nullptr, sgOpenXMLA(dir.File("missing/none.xml").c_str()));
+  EXPECT_EQ(nullptr, sgOpenXMLA(""));
+  SG_CURSOR empty = sgOpenXMLA(dir.WriteFile("empty.xml", "").c_str());
+  if (empty) {
+    EXPECT_EQ(1, sgIsEmptyList(empty));
+    sgCloseXML(empty);
+  }
+}
+
+TEST(HostileFiles, FileWithoutReadPermission) {
+  TempDir dir;
+  const std::string path = dir.WriteFile("locked.xml", "<a/>");
+  fs::permissions(fs::u8path(path), fs::perms::none);
+  std::ifstream probe(fs::u8path(path));
+  if (probe.good()) {
+    fs::permissions(fs::u8path(path), fs::perms::owner_all);
+    GTEST_SKIP() << "this user reads files without read permission (root, or Windows)";
+  }
+  EXPECT_EQ(nullptr, sgOpenXMLA(path.c_str()));
+  fs::permissions(fs::u8path(path), fs::perms::owner_all);
+}
+
+TEST(HostileFiles, SavesThatCannotBeWrittenChangeNothing) {
+  TempDir dir;
+  SG_CURSOR c = sgParseXMLA("<a>x</a>", 0xFFFFFFFFu);
+  ASSERT_NE(nullptr, c);
+  const std::string plain = dir.WriteFile("plain.txt", "keep");
+  // A path below a regular file, a folder, a missing folder.
+  EXPECT_EQ(0, sgSaveAsA(c, (plain + "/out.xml").c_str(), 0));
+  EXPECT_EQ(0, sgSaveAsA(c, dir.path().c_str(), 0));
+  EXPECT_EQ(0, sgSaveAsW(c, Utf16(dir.path()).c_str(), SG_ENC_UTF8));
+  EXPECT_EQ(0, sgSaveAsA(c, dir.File("missing/out.xml").c_str(), 0));
+  EXPECT_FALSE(fs::exists(fs::u8path(dir.File("missing"))));
+  EXPECT_EQ("keep", sprig_test::ReadFileBytes(plain));
+  EXPECT_TRUE(fs::is_directory(fs::u8path(dir.path())));
+  // An unknown code page: 0 and the existing file untouched.
+  EXPECT_EQ(0, sgSaveAsA(c, plain.c_str(), 12345));
+  EXPECT_EQ(0, sgSaveAsW(c, Utf16(plain).c_str(), 0xFFFFFFFFu));
+  EXPECT_EQ("keep", sprig_test::ReadFileBytes(plain));
+  ExpectSound(c);
+  sgCloseXML(c);
+
+  // A document whose own file cannot be written: flush reports the attempt,
+  // write-back on close fails quietly, nothing appears.
+  const std::string target = dir.File("missing/doc.xml");
+  SG_CURSOR d = sgCreateXMLA(target.c_str(), SG_ENC_UTF8, 1);
+  ASSERT_NE(nullptr, d);
+  EXPECT_EQ(1, sgFlushXML(d));
+  EXPECT_EQ(0u, sgGetUpdateFlag(d));
+  EXPECT_EQ(1, sgAddNodeA(d, "n", 0));
+  sgCloseXML(d);
+  EXPECT_FALSE(fs::exists(fs::u8path(dir.File("missing"))));
+  // A document whose own file name names a folder.
+  SG_CURSOR e = sgCreateXMLA(dir.path().c_str(), 0, 1);
+  ASSERT_NE(nullptr, e);
+  sgCloseXML(e);
+  EXPECT_TRUE(fs::is_directory(fs::u8path(dir.path())));
+}
+
+}  // namespace
