@@ -355,7 +355,9 @@ TEST(HostileText, LoneSurrogates) {
     EXPECT_EQ(1, sgSaveAsA(c, dir.File("s.xml").c_str(), cp)) << cp;
     FreeOuter(sgGetOuterXMLA(c, cp));
   }
-  EXPECT_NE(nullptr, sgToMBStr(text + 1));
+  const SG_WCHAR lone[] = {0xDC00, 'a', 0xD800, 0};
+  EXPECT_NE(nullptr, sgToMBStr(lone));
+  EXPECT_NE(nullptr, sgToQuoteStrTemp16W(lone));
   sgCloseXML(c);
 }
 
