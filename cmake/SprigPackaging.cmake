@@ -39,7 +39,8 @@ if(WIN32)
   set(SPRIG_MSVC_IMPLIB ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/Sprig.lib)
   add_custom_command(OUTPUT ${SPRIG_MSVC_IMPLIB}
     COMMAND ${SPRIG_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/src/api/Sprig.def
-            -D Sprig.dll -l ${SPRIG_MSVC_IMPLIB}
+            -D Sprig.dll -l Sprig.lib
+    WORKING_DIRECTORY ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}
     DEPENDS ${PROJECT_SOURCE_DIR}/src/api/Sprig.def
     COMMENT "Import library for MSVC: Sprig.lib"
     VERBATIM)
@@ -83,6 +84,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Forgiving document-object model for XML a
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES TRUE)  # no debug information in the packages
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
