@@ -4,18 +4,21 @@
 # executable per fuzz_<name>.cpp. Usage: fuzz/build.sh [out-dir] (default
 # build/fuzz). Incremental: an object is rebuilt only when its source or any
 # header is newer. Uses one compile job at a time unless JOBS is set.
+# SPRIG_SRC_TREE names another checkout whose src/ and include/ to fuzz (for
+# example a `git archive` of a commit), keeping this tree's harnesses.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 OUT=${1:-$ROOT/build/fuzz}
+TREE=${SPRIG_SRC_TREE:-$ROOT}
 CXX=${CXX_FUZZ:-clang++}
 JOBS=${JOBS:-1}
 FLAGS=(-std=c++17 -O1 -g -fno-omit-frame-pointer
        -fsanitize=address,undefined -fno-sanitize-recover=undefined
-       -I"$ROOT/include" -I"$ROOT/src" -I"$ROOT/fuzz" -DSPRIG_BUILDING)
+       -I"$TREE/include" -I"$TREE/src" -I"$ROOT/fuzz" -DSPRIG_BUILDING)
 
 mkdir -p "$OUT/obj"
-newest_header=$(find "$ROOT/src" "$ROOT/include" "$ROOT/fuzz" -name '*.h' -printf '%T@\n' | sort -n | tail -1)
+newest_header=$(find "$TREE/src" "$TREE/include" "$ROOT/fuzz" -name '*.h' -printf '%T@\n' | sort -n | tail -1)
 
 compile() {  # compile <source> <object> <extra flags...>
   local src=$1 obj=$2; shift 2
@@ -30,13 +33,14 @@ compile() {  # compile <source> <object> <extra flags...>
 objects=()
 pids=()
 while IFS= read -r src; do
-  rel=${src#"$ROOT/"}
+  rel=${src#"$TREE/"}
+  rel=${rel#"$ROOT/"}
   obj="$OUT/obj/$(echo "$rel" | tr '/' '_').o"
   objects+=("$obj")
   compile "$src" "$obj" -fsanitize=fuzzer-no-link &
   pids+=($!)
   if [ ${#pids[@]} -ge "$JOBS" ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi
-done < <(find "$ROOT/src" -name '*.cpp' | sort; echo "$ROOT/fuzz/harnesses.cpp")
+done < <(find "$TREE/src" -name '*.cpp' | sort; echo "$ROOT/fuzz/harnesses.cpp")
 for p in "${pids[@]}"; do wait "$p"; done
 
 for entry in "$ROOT"/fuzz/fuzz_*.cpp; do
