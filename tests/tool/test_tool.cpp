@@ -291,6 +291,18 @@ TEST_F(Tool, FailedCommandsChangeNoFile) {
   EXPECT_EQ(names, (std::set<std::string>{"kept.html", "page.html", "target.html"}));
 }
 
+TEST_F(Tool, FileNamesAreUtf8) {
+  // "ナビ café.html": created and read back through the tool's own paths.
+  std::string name = dir_.File("\xE3\x83\x8A\xE3\x83\x93 caf\xC3\xA9.html");
+  ASSERT_EQ(Run({"convert", SamplePath(), "-o", name, "-e", "utf-8"}).status, 0);
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(name)));
+  EXPECT_EQ(Run({"find", name, "a", "--count"}).out, "4\n");
+  ASSERT_EQ(Run({"set", name, "h1", "class", "x"}).status, 0);
+  EXPECT_EQ(Run({"get", name, "h1", "class"}).out, "x\n");
+  Result r = Run({"tree", name + "x"});
+  EXPECT_EQ(r.err, "sprig: cannot read '" + name + "x': no such file\n");
+}
+
 // ---- Encodings ---------------------------------------------------------------
 
 TEST_F(Tool, ConvertRoundTripsShiftJisThroughUtf8) {
