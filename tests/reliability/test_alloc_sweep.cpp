@@ -151,6 +151,39 @@ TEST(AllocSweep, ParseUtf16Text) {
   EXPECT_GT(n, 10u);
 }
 
+// A real page opened from a file: its meta content-type tag switches the
+// reader to UTF-8 and the parse starts over, so an allocation failure can
+// strike before, during or after the restart.
+TEST(AllocSweep, OpenPageThatRestartsOnItsMetaTag) {
+  sprig_test::TempDir dir;
+  const std::string page = sprig_test::ReadFileBytes(sprig_test::CorpusPath("html/bug-1255978.html"));
+  const size_t meta = page.find("charset=utf-8");
+  ASSERT_NE(std::string::npos, meta);
+  const std::string path = dir.WriteFile("page.html", page.substr(0, meta + 400) + "\xc3\xa9</head></html>");
+  const WString pathW = Utf16(path);
+  const unsigned long n = Sweep([&](ScenarioRun &run) {
+    SG_CURSOR c = nullptr;
+    run.Step("sgOpenXMLW", kNull, [&] {
+      c = sgOpenXMLW(pathW.c_str());
+      run.Track(c);
+      return Ptr(c);
+    });
+    run.Step("sgGetEncoding", kFail0, [&] { return Num(sgGetEncoding(c)); });
+    run.Step("sgSearchA", kFail0, [&] { return Num(sgSearchA(c, "link", SG_SEARCH_FIRST)); });
+    run.Step("sgGetAttribA", kNull, [&] { return Str(sgGetAttribA(c, "rel")); });
+    run.Step("sgGetOuterXMLA", kPartial, [&] {
+      sgMoveTo(c, SG_MOVE_BASE);
+      return TakeOuter(sgGetOuterXMLA(c, SG_ENC_UTF8));
+    });
+    run.Close(c);
+  });
+  EXPECT_GT(n, 20u);
+  SG_CURSOR once = sgOpenXMLW(pathW.c_str());
+  ASSERT_NE(nullptr, once);
+  EXPECT_EQ(SG_ENC_UTF8, sgGetEncoding(once));  // the restart did happen
+  sgCloseXML(once);
+}
+
 // Open a real Shift-JIS feed, change it through every editing family, save
 // it under another name and in other code pages, flush it and let the close
 // write it back.
