@@ -219,6 +219,14 @@ TEST(HostileWide, MillionSiblings) {
   sgMoveTo(c, SG_MOVE_BASE);
   EXPECT_EQ(1, sgScanTree(c, CountVisits, reinterpret_cast<intptr_t>(counts)));
   EXPECT_EQ(count + 2, counts[0]);
+  ASSERT_EQ(1, sgSearchA(c, "r", SG_SEARCH_FIRST));
+  const SG_WCHAR *inner = sgGetInnerTextW(c);
+  ASSERT_NE(nullptr, inner);
+  EXPECT_EQ(0u, LengthW(inner));
+  SG_WCHAR *outer = sgGetOuterXMLW(c);
+  ASSERT_NE(nullptr, outer);
+  EXPECT_EQ(text.size(), LengthW(outer));
+  FreeOuter(outer);
   const std::string saved = dir.File("wide.xml");
   EXPECT_EQ(1, sgSaveAsA(c, saved.c_str(), 0));
   EXPECT_EQ(text, sprig_test::ReadFileBytes(saved));
