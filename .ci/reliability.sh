@@ -15,6 +15,7 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
 FUZZ_SECONDS=${FUZZ_SECONDS:-45}
+DEV_BUILD=${DEV_BUILD:-build/dev}  # the native build whose tests run under valgrind
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -n "$@"; fi
@@ -47,10 +48,10 @@ run_vg() {  # run_vg <name> <exe> [gtest args...]
     status=1
   fi
 }
-run_vg reliability build/dev/bin/test_reliability \
+run_vg reliability $DEV_BUILD/bin/test_reliability \
   --gtest_filter='Invariants.*:AllocSweep.ParseUtf16Text:AllocSweep.NotesWithReferencesAcrossDocuments:AllocSweep.CopyGraftAndRender:AllocSweep.TextConversions:FuzzReplay.*:HostileText.*:HostileFiles.*'
-run_vg model build/dev/bin/test_model
-run_vg text build/dev/bin/test_text
-run_vg edit build/dev/bin/test_edit
-run_vg output build/dev/bin/test_output
+run_vg model $DEV_BUILD/bin/test_model
+run_vg text $DEV_BUILD/bin/test_text
+run_vg edit $DEV_BUILD/bin/test_edit
+run_vg output $DEV_BUILD/bin/test_output
 exit $status
