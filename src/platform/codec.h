@@ -11,6 +11,12 @@
 
 #ifndef _WIN32
 
+#include <string.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/platform.h"
 
 // Bounded output of `Unit`s: `count` is what the conversion needs, whether or
@@ -29,6 +35,67 @@ struct Sink {
 
 typedef Sink<WCHAR> WideSink;
 typedef Sink<char> ByteSink;
+
+// Pure-ASCII fast paths shared by the codecs: they take whole groups of 16
+// from the front of the input while every unit of a group is below 0x80, and
+// put them exactly as sixteen single Puts would (stored while there is room,
+// always counted). Return how many units were taken: a multiple of 16 that
+// stops at the first group holding another unit, at the last group that would
+// only partly fit the room, or before the last 15 units. The caller puts the
+// rest unit by unit. Every code page the library converts maps ASCII to itself.
+inline size_t PutAsciiGroupsWide(const unsigned char *text, size_t bytes, WideSink *sink) {
+  size_t i = 0;
+  while (bytes - i >= 16) {
+    const bool store = sink->count < sink->capacity;
+    if (store && sink->capacity - sink->count < 16) break;
+    WCHAR *out = sink->out + sink->count;
+#if defined(__SSE2__)
+    const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+    if (_mm_movemask_epi8(group) != 0) break;
+    if (store) {
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
+    }
+#else
+    uint64_t group[2];
+    memcpy(group, text + i, 16);
+    if ((group[0] | group[1]) & 0x8080808080808080ull) break;
+    if (store) {
+      for (int k = 0; k < 16; ++k) out[k] = text[i + k];
+    }
+#endif
+    sink->count += 16;
+    i += 16;
+  }
+  return i;
+}
+
+inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *sink) {
+  size_t i = 0;
+  while (units - i >= 16) {
+    const bool store = sink->count < sink->capacity;
+    if (store && sink->capacity - sink->count < 16) break;
+    char *out = sink->out + sink->count;
+#if defined(__SSE2__)
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + 8));
+    const __m128i wide = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(-0x80));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, _mm_setzero_si128())) != 0xFFFF) break;
+    if (store) _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
+#else
+    uint64_t group[4];
+    memcpy(group, text + i, 32);
+    if ((group[0] | group[1] | group[2] | group[3]) & 0xFF80FF80FF80FF80ull) break;
+    if (store) {
+      for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(text[i + k]);
+    }
+#endif
+    sink->count += 16;
+    i += 16;
+  }
+  return i;
+}
 
 // UTF-8 (utf_codecs.cpp). Decoding replaces each invalid or truncated
 // sequence by U+FFFD; encoding writes a lone surrogate as U+FFFD.

@@ -28,8 +28,10 @@ void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
   while (i < bytes) {
     unsigned char lead = text[i];
     if (lead < 0x80) {
-      sink->Put(lead);
-      ++i;
+      // Markup is mostly ASCII: whole groups first, then single bytes up to
+      // the next lead byte.
+      i += PutAsciiGroupsWide(text + i, bytes - i, sink);
+      while (i < bytes && text[i] < 0x80) sink->Put(text[i++]);
       continue;
     }
     ++i;
@@ -84,11 +86,13 @@ void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
 void EncodeUtf8(const WCHAR *text, size_t units, ByteSink *sink) {
   size_t i = 0;
   while (i < units) {
-    uint32_t unit = text[i++];
+    uint32_t unit = text[i];
     if (unit < 0x80) {
-      sink->Put(static_cast<char>(unit));
+      i += PutAsciiGroupsNarrow(text + i, units - i, sink);
+      while (i < units && text[i] < 0x80) sink->Put(static_cast<char>(text[i++]));
       continue;
     }
+    ++i;
     if (unit >= 0xD800 && unit <= 0xDFFF) {
       if (unit <= 0xDBFF && i < units && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
         uint32_t value = 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
