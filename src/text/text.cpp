@@ -30,6 +30,14 @@ int ClampCount(size_t count) {
   return static_cast<int>(count > kMaxCallCount ? kMaxCallCount : count);
 }
 
+// Units of `text` before its first zero, at most `limit`. Reads unit by
+// unit: a text may end (with its zero) well before `limit`.
+size_t BoundedLengthW(const WCHAR *text, size_t limit) {
+  size_t n = 0;
+  while (n < limit && text[n]) ++n;
+  return n;
+}
+
 }  // namespace
 
 const WCHAR *EmptyTextW(void) { return kEmptyW; }
@@ -67,7 +75,9 @@ WCHAR *CopyTextW(const WCHAR *text, int32_t length) {
   if (length >= 0x7FFFFFFF) return nullptr;
   WCHAR *block = static_cast<WCHAR *>(AllocBlock((static_cast<size_t>(length) + 1) * sizeof(WCHAR)));
   if (!block) return nullptr;
-  lstrcpynW(block, text, length + 1);
+  // The block is zero-filled: copying the units before the first zero (at
+  // most `length`) leaves it terminated.
+  memcpy(block, text, BoundedLengthW(text, static_cast<size_t>(length)) * sizeof(WCHAR));
   return block;
 }
 
