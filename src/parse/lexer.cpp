@@ -16,22 +16,36 @@ const WCHAR kEmptyName[1] = {0};
 
 inline bool IsBlank(unsigned c) { return c == 9 || c == 10 || c == 13 || c == 32; }
 
-inline bool IsAsciiLetterOrDigit(unsigned c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 // A name starts with an ASCII letter, a digit, '-' or '_' and goes on with
 // those and ':' and '.'; no other unit (no non-ASCII letter) belongs to it.
-inline bool IsNameStart(unsigned c) { return IsAsciiLetterOrDigit(c) || c == '-' || c == '_'; }
-inline bool IsNameChar(unsigned c) { return IsNameStart(c) || c == ':' || c == '.'; }
+// One table of the ASCII range: bit 1 may start a name, bit 2 may go on.
+enum { kStart = 1, kGoOn = 2, kBoth = 3 };
+constexpr uint8_t NameClass(unsigned c) {
+  return ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+          c == '-' || c == '_')
+             ? kBoth
+             : (c == ':' || c == '.') ? kGoOn : 0;
+}
+struct NameTable {
+  uint8_t cls[128];
+  constexpr NameTable() : cls() {
+    for (unsigned c = 0; c < 128; ++c) cls[c] = NameClass(c);
+  }
+};
+constexpr NameTable kNames;
 
-// The six start tags that never have an end tag.
-bool IsVoidName(const WCHAR *name) {
-  static const WCHAR *const kVoid[] = {WTEXT("br"),  WTEXT("hr"),  WTEXT("img"),
-                                       WTEXT("input"), WTEXT("col"), WTEXT("meta")};
-  if (!name) return false;
-  for (const WCHAR *v : kVoid) {
-    if (lstrcmpiW(name, v) == 0) return true;
+inline bool IsNameStart(unsigned c) { return c < 128 && (kNames.cls[c] & kStart); }
+inline bool IsNameChar(unsigned c) { return c < 128 && (kNames.cls[c] & kGoOn); }
+
+// The six start tags that never have an end tag. `name` is a name token of
+// `length` units, all ASCII, so folding ASCII letters compares as lstrcmpiW.
+bool IsVoidName(const WCHAR *name, uint32_t length) {
+  static const char *const kVoid[] = {"br", "hr", "img", "input", "col", "meta"};
+  if (length < 2 || length > 5) return false;
+  for (const char *v : kVoid) {
+    uint32_t i = 0;
+    while (i < length && v[i] && (name[i] | 0x20u) == static_cast<unsigned char>(v[i])) ++i;
+    if (i == length && v[i] == 0) return true;
   }
   return false;
 }
@@ -40,8 +54,12 @@ bool IsVoidName(const WCHAR *name) {
 // `mark` is the position just behind the '<'. The node becomes kind 7 with
 // an empty name and one nameless attribute (quoting style 83) holding the
 // text up to "-->", which is consumed as far as it is there.
-int ReadComment(SourceText *source, Node *node, int32_t mark, Node **outNode,
-                bool *outOfMemory) {
+int ReadComment(SourceText *source, int32_t mark, Node **outNode, bool *outOfMemory) {
+  Node *node = NodeCreate();
+  if (!node) {
+    *outOfMemory = true;
+    return SG_READ_NOTHING;
+  }
   if (!NodeSetName(node, kEmptyName, 0)) *outOfMemory = true;
   node->kind = kKindComment;
   source->pos += 2;
@@ -60,6 +78,31 @@ int ReadComment(SourceText *source, Node *node, int32_t mark, Node **outNode,
   NextChar(source);
   *outNode = node;
   return SG_READ_TAG;
+}
+
+// Reads the rest of an end tag whose name has been read, with the same
+// tokens as ReadTag's attribute loop but keeping nothing. True when it stays
+// an end tag (read up to and with its '>'); false, with the position put back
+// behind the name, when a '/' or '?' after its attributes makes it an empty
+// tag or a processing instruction, which ReadTag then reads with a Node.
+bool SkipEndTag(SourceText *source) {
+  const int32_t behindName = source->pos;
+  const WCHAR *start = nullptr;
+  uint32_t length = 0;
+  uint32_t token = NextToken(source, &start, &length, kNameMode);
+  while (token == SG_TOK_NAME) {
+    token = NextToken(source, &start, &length, kNameMode);
+    if (token != '=') continue;
+    token = NextToken(source, &start, &length, kValueMode);
+    if (token == SG_TOK_VALUE || token == '\'' || token == '"')
+      token = NextToken(source, &start, &length, kNameMode);
+  }
+  if (token == '/' || token == '?') {
+    source->pos = behindName;
+    return false;
+  }
+  while (token != '>' && token != SG_TOK_END) token = NextToken(source, &start, &length, kNameMode);
+  return true;
 }
 
 }  // namespace
@@ -153,20 +196,16 @@ int32_t ScanComment(SourceText *source, const WCHAR **start) {
 // value written after '=' just behind the '='; a later attribute's name is
 // placed just behind the token before it, and a nameless quoted value of a
 // declaration just behind the token before it as well.
+//
+// The Node is made only once the name shows that a tag is being read, and an
+// end tag is first read without one (SkipEndTag): a '<' that starts no tag
+// and an end tag allocate nothing.
 int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
   *outNode = nullptr;
-  Node *node = NodeCreate();
-  if (!node) {
-    *outOfMemory = true;
-    return SG_READ_NOTHING;
-  }
   const WCHAR *start = nullptr;
   uint32_t length = 0;
   uint32_t token = NextToken(source, &start, &length, kNameMode);
-  if (token != '<') {
-    NodeDestroy(node);
-    return SG_READ_NOTHING;
-  }
+  if (token != '<') return SG_READ_NOTHING;
   int32_t mark = source->pos;  // just behind the '<'
   uint32_t kind = kKindElement;
   token = NextToken(source, &start, &length, kNameMode);
@@ -178,16 +217,19 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
     token = NextToken(source, &start, &length, kNameMode);
   } else if (token == '!') {
     const WCHAR *p = CurrentPtr(source);
-    if (p[0] == '-' && p[1] == '-') return ReadComment(source, node, mark, outNode, outOfMemory);
+    if (p[0] == '-' && p[1] == '-') return ReadComment(source, mark, outNode, outOfMemory);
     kind = kKindDecl;
     token = NextToken(source, &start, &length, kNameMode);
   }
-  if (token != SG_TOK_NAME) {
-    NodeDestroy(node);
-    return SG_READ_NOT_A_TAG;
+  if (token != SG_TOK_NAME) return SG_READ_NOT_A_TAG;
+  if (kind == kKindEndTag && SkipEndTag(source)) return SG_READ_END_TAG;
+  Node *node = NodeCreate();
+  if (!node) {
+    *outOfMemory = true;
+    return SG_READ_NOTHING;
   }
   if (!NodeSetName(node, start, static_cast<int32_t>(length))) *outOfMemory = true;
-  if (kind == kKindElement && IsVoidName(node->name)) kind = kKindVoid;
+  if (kind == kKindElement && IsVoidName(start, length)) kind = kKindVoid;
 
   int32_t tokenPos = source->pos;  // where the reading of `token` began
   token = NextToken(source, &start, &length, kNameMode);

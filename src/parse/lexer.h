@@ -30,6 +30,7 @@ enum {
   SG_READ_NOTHING = 0,    // end of text, a first token other than '<', or no memory
   SG_READ_NOT_A_TAG = 1,  // the '<' read (and the token behind it) start no tag
   SG_READ_TAG = 2,        // *outNode holds a new detached Node
+  SG_READ_END_TAG = 3,    // an end tag, read up to and with its '>'; no Node is made
 };
 
 // The unit at pos (0 at the end or without text).
@@ -63,9 +64,11 @@ int32_t ScanComment(SourceText *source, const WCHAR **start);
 
 // Reads one tag with its attributes. SG_READ_TAG: *outNode is a new detached
 // Node with name, kind and attributes (positions of the tag itself are left
-// to the caller). Any failed allocation sets *outOfMemory (never clears it):
-// a failed Node or Attrib record ends the read with SG_READ_NOTHING, a failed
-// name or value copy leaves that text absent.
+// to the caller). An end tag allocates nothing: whatever stands between its
+// name and its '>' is skipped, and SG_READ_END_TAG leaves *outNode null. Any
+// failed allocation sets *outOfMemory (never clears it): a failed Node or
+// Attrib record ends the read with SG_READ_NOTHING, a failed name or value
+// copy leaves that text absent.
 int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory);
 
 #endif

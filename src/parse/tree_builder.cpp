@@ -118,10 +118,7 @@ int ReadLevelTag(Node *head, Node *open, SourceText *source, Node **out, bool *o
     if (!ok) *outOfMemory = true;
   }
   if (code == SG_READ_NOTHING) return kLevelEnd;
-  if (tag->kind == kKindEndTag) {  // closes the open element, whatever its name
-    NodeDestroy(tag);
-    return kLevelEndTag;
-  }
+  if (code == SG_READ_END_TAG) return kLevelEndTag;  // closes the open element, whatever its name
   if (tag->kind != kKindComment) tag->tagNumber = static_cast<int32_t>(source->tagCounter++);
   if (ApplyMetaRule(source, tag, outOfMemory)) {
     NodeDestroy(tag);
