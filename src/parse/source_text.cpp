@@ -4,7 +4,8 @@
 // zero bytes behind them) and `text` (their UTF-16 decoding, which every
 // source position indexes). `text` is remade from `rawBytes` whenever the
 // code page changes and `pos` returns to 0 with it. UTF-16 sources have no
-// raw bytes and so never change their code page.
+// raw bytes and so never change their code page; neither does a text decoded
+// with a code page other than 0, whose raw bytes are released right away.
 #include "parse/source_text.h"
 
 #include <string.h>
@@ -62,6 +63,15 @@ int LoadFromHandle(SourceText *source, HANDLE file) {
   source->rawBytes = bytes;
   source->rawSize = size + 3;
   return DecodeSource(source);
+}
+
+// True when one of the eight bytes is 's' or 'u' in either case: each byte
+// with bit 5 set is compared by the exact zero-byte test on the difference.
+inline bool GroupMayStartName(uint64_t group) {
+  const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  const uint64_t folded = group | 0x2020202020202020ull;
+  const uint64_t s = folded ^ (ones * 's'), u = folded ^ (ones * 'u');
+  return (((s - ones) & ~s) | ((u - ones) & ~u)) & highs;
 }
 
 }  // namespace
@@ -123,6 +133,14 @@ uint32_t SniffEncoding(const char *bytes, uint32_t length) {
   // A name counts only with at least one byte behind it (p < length - 9).
   int64_t n = length;
   for (int64_t p = 0; p < n; ++p) {
+    // Most of a text holds neither letter: skip it eight bytes at a time.
+    while (n - p >= 8) {
+      uint64_t group;
+      memcpy(&group, b + p, 8);
+      if (GroupMayStartName(group)) break;
+      p += 8;
+    }
+    if (p >= n) break;
     unsigned c = b[p] | 0x20;  // only 's' and 'u' can start a name
     if (c == 's') {
       if (p < n - 9 && MatchesAsciiNoCase(b + p, "shift-jis", 9)) return SG_ENC_ANSI;
@@ -155,6 +173,13 @@ int DecodeSource(SourceText *source) {
   FreeBlock(source->text);
   source->text = text;
   source->pos = 0;
+  // Only code page 0 ever switches (to UTF-7 or UTF-8, once): the bytes of a
+  // text decoded with any other code page are never decoded again, so they
+  // go now instead of doubling the document's peak. rawSize keeps the count.
+  if (source->codePage != 0) {
+    FreeBlock(source->rawBytes);
+    source->rawBytes = nullptr;
+  }
   return 1;
 }
 

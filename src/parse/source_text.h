@@ -12,6 +12,7 @@ struct Document;
 struct SourceText {
   uint32_t codePage;    // code page `rawBytes` is decoded with; 0 for UTF-16 input
   char *rawBytes;       // bytes as read or given plus at least one zero; null for UTF-16
+                        // and once decoded with a code page other than 0 (final)
   uint32_t rawSize;     // bytes handed to the decoder
   WCHAR *text;          // decoded text, NUL-terminated, owned
   int32_t pos;          // the lexer's read position in `text`
@@ -37,7 +38,8 @@ int LoadFileW(SourceText *source, const WCHAR *path);
 // bytes, ASCII case ignored, each needing one byte behind it; 0 if none.
 uint32_t SniffEncoding(const char *bytes, uint32_t length);
 // Decodes `rawBytes` (minus a UTF-8 byte-order mark) with `codePage` into a
-// new `text` and resets `pos`. 1, or 0 when memory runs out (old text kept).
+// new `text` and resets `pos`; with a code page other than 0 the raw bytes
+// are then released. 1, or 0 when memory runs out (old text kept).
 int DecodeSource(SourceText *source);
 // Switches to `code` and decodes again. 0 (nothing changed) without raw
 // bytes or when `code` is the current one; else 1, even when the decoding
