@@ -10,13 +10,16 @@
 // swallowing the byte after a lead byte unless it is the terminating zero; one
 // of a single-byte code page gives the unit of the same value. Code page 932
 // also gets the Windows-only mappings listed with Windows932Byte and
-// Windows932Unit below.
+// Windows932Unit below, and decodes its whole characters through a table
+// filled from iconv on first use.
 #ifndef _WIN32
 
 #include "platform/codec.h"
 
 #include <errno.h>
 #include <iconv.h>
+
+#include <atomic>
 
 namespace {
 
@@ -252,6 +255,100 @@ void EncodeRun(iconv_t cd, const WCHAR *run, size_t length, ByteSink *sink) {
   }
 }
 
+// ---- Code page 932 by table ----------------------------------------------
+//
+// Shift-JIS text is mostly whole, valid characters. Each lead byte's row of
+// characters (and the row of single bytes 0xA0..0xDF) is filled once per
+// process from iconv itself, one character per call, so a table hit gives
+// exactly what iconv gives. A 0 entry is anything that is not one whole
+// character decoding to one unit; such a character still goes through
+// DecodeRun alone, which is what it would have met inside a longer run too,
+// because the code page keeps no state from one character to the next.
+// A row's state moves 0 (empty) -> 1 (being filled by one thread) -> 2
+// (ready) and only a ready row is read, so concurrent callers stay safe.
+
+enum { kCp932Rows = 61 };  // 60 lead bytes, then the single bytes
+
+struct Cp932Table {
+  std::atomic<int> state[kCp932Rows];
+  WCHAR units[kCp932Rows][256];
+};
+
+Cp932Table gCp932;
+
+int Cp932Row(unsigned char lead) {
+  return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31;
+}
+
+// The one unit iconv makes of exactly these bytes, or 0.
+WCHAR DecodeOneCharacter(iconv_t cd, const unsigned char *bytes, size_t length) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char *in = const_cast<char *>(reinterpret_cast<const char *>(bytes));
+  size_t inLeft = length;
+  WCHAR buffer[4];
+  char *out = reinterpret_cast<char *>(buffer);
+  size_t outLeft = sizeof buffer;
+  size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (result == static_cast<size_t>(-1) || inLeft != 0 || outLeft != sizeof buffer - sizeof(WCHAR))
+    return 0;
+  return buffer[0];
+}
+
+// Fills row `row` unless another thread is doing so; returns it when ready.
+__attribute__((noinline)) const WCHAR *FillCp932Row(iconv_t cd, int row) {
+  std::atomic<int> &state = gCp932.state[row];
+  int now = state.load(std::memory_order_acquire);
+  if (now == 2) return gCp932.units[row];
+  if (now != 0 || !state.compare_exchange_strong(now, 1, std::memory_order_acq_rel)) return nullptr;
+  WCHAR *units = gCp932.units[row];
+  for (unsigned second = 0; second < 256; ++second) {
+    unsigned char bytes[2];
+    if (row == kCp932Rows - 1) {
+      bytes[0] = static_cast<unsigned char>(second);
+      units[second] = (second >= 0xA0 && second <= 0xDF) ? DecodeOneCharacter(cd, bytes, 1) : 0;
+    } else {
+      bytes[0] = static_cast<unsigned char>(row < 31 ? 0x81 + row : 0xE0 + row - 31);
+      bytes[1] = static_cast<unsigned char>(second);
+      units[second] = second ? DecodeOneCharacter(cd, bytes, 2) : 0;
+    }
+  }
+  state.store(2, std::memory_order_release);
+  return units;
+}
+
+// The ready row `row`, filled first when needed; null while another thread
+// fills it.
+inline const WCHAR *Cp932Units(iconv_t cd, int row) {
+  if (gCp932.state[row].load(std::memory_order_acquire) == 2) return gCp932.units[row];
+  return FillCp932Row(cd, row);
+}
+
+// Decodes one run of code page 932 (bytes of 0x80 and above with their
+// trail bytes), character by character.
+void DecodeShiftJisRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
+                       size_t length, WideSink *sink) {
+  size_t i = 0;
+  while (i < length) {
+    const unsigned char byte = run[i];
+    const bool lead = IsShiftJisLeadByte(byte);
+    const size_t size = lead && length - i >= 2 ? 2 : 1;
+    const WCHAR *units = nullptr;
+    if (lead && size == 2) {
+      units = Cp932Units(cd, Cp932Row(byte));
+    } else if (!lead) {
+      units = Cp932Units(cd, kCp932Rows - 1);
+    }
+    const WCHAR unit = units ? units[run[i + size - 1]] : 0;
+    if (unit) {
+      sink->Put(unit);
+    } else {
+      DecodeRun(cd, info, run + i, size, sink);
+    }
+    i += size;
+  }
+}
+
 }  // namespace
 
 bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
@@ -263,7 +360,8 @@ bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
   size_t i = 0;
   while (i < bytes) {
     if (text[i] < 0x80) {
-      sink->Put(text[i++]);
+      i += PutAsciiGroupsWide(text + i, bytes - i, sink);
+      while (i < bytes && text[i] < 0x80) sink->Put(text[i++]);
       continue;
     }
     // The run ends before the next ASCII byte that no lead byte claims.
@@ -271,7 +369,11 @@ bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
     while (end < bytes && text[end] >= 0x80)
       end += IsLeadByte(info->framing, text[end]) ? 2 : 1;
     if (end > bytes) end = bytes;
-    DecodeRun(cd, info, text + i, end - i, sink);
+    if (info->framing == kShiftJis) {
+      DecodeShiftJisRun(cd, info, text + i, end - i, sink);
+    } else {
+      DecodeRun(cd, info, text + i, end - i, sink);
+    }
     i = end;
   }
   return true;
@@ -287,7 +389,8 @@ bool EncodeCodePage(UINT codePage, const WCHAR *text, size_t units,
   size_t i = 0;
   while (i < units) {
     if (text[i] < 0x80) {
-      sink->Put(static_cast<char>(text[i++]));
+      i += PutAsciiGroupsNarrow(text + i, units - i, sink);
+      while (i < units && text[i] < 0x80) sink->Put(static_cast<char>(text[i++]));
       continue;
     }
     if (shiftJis) {
