@@ -118,24 +118,6 @@ TEST_F(Attrib, RefusedWithoutSelectedElement) {
   EXPECT_EQ("1", Str(sgGetAttribW(c_, W("a").c_str())));
 }
 
-TEST(AttribNull, NullCursorGivesFailureResults) {
-  const WString name = W("a");
-  EXPECT_EQ(0, sgSetAttribW(nullptr, name.c_str(), name.c_str()));
-  EXPECT_EQ(0, sgSetAttribStringA(nullptr, "a", "b"));
-  EXPECT_EQ(0, sgSetAttribDWordW(nullptr, name.c_str(), 1));
-  EXPECT_EQ(0, sgAttribPrintFW(nullptr, name.c_str(), name.c_str()));
-  EXPECT_EQ(nullptr, sgGetAttribA(nullptr, "a"));
-  EXPECT_STREQ("dflt", sgGetAttribStringA(nullptr, "a", "dflt"));
-  EXPECT_EQ(name.c_str(), sgGetAttribStringW(nullptr, name.c_str(), name.c_str()));
-  EXPECT_EQ(9u, sgGetAttribIntA(nullptr, "a", 9));
-  EXPECT_EQ(9u, sgGetAttribDWordW(nullptr, name.c_str(), 9));
-  EXPECT_EQ(0, sgDoesAttribExistW(nullptr, name.c_str()));
-  EXPECT_EQ(0, sgDeleteAttribA(nullptr, "a"));
-  EXPECT_EQ(0u, sgGetAttribCount(nullptr));
-  EXPECT_EQ(nullptr, sgGetAttribValueA(nullptr, 0));
-  EXPECT_EQ(0xFFFFFFFFu, sgGetAttribPosA(nullptr, "a", 0));
-}
-
 // ---- Formatting ------------------------------------------------------------
 
 TEST_F(Attrib, NumberSettersFormatSignedDecimalAndLowerHex) {

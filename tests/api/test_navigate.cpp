@@ -85,17 +85,6 @@ TEST(Navigate, EmptyDocumentHasNothingToSelect) {
   sgCloseXML(c);
 }
 
-TEST(Navigate, NullCursorGivesFailureResults) {
-  EXPECT_EQ(sgMoveTo(nullptr, SG_MOVE_BASE), 0);
-  EXPECT_EQ(sgSeek(nullptr, 1), 0);
-  EXPECT_EQ(sgGetLevel(nullptr), kNone);
-  EXPECT_EQ(sgSetIndex(nullptr, 0), kNone);
-  EXPECT_EQ(sgTagIndex(nullptr), kNone);
-  EXPECT_EQ(sgIsEmptyList(nullptr), 1);
-  EXPECT_EQ(sgSetBase(nullptr, 1), 0);
-  EXPECT_EQ(sgScanTree(nullptr, nullptr, 0), 0);
-}
-
 TEST(Navigate, SiblingMovesPassThroughTheListHead) {
   Doc c(kTree);
   ASSERT_EQ(Name(c), "r");

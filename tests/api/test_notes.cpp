@@ -125,26 +125,6 @@ TEST_F(NoteList, BelongsToItsCursor) {
   EXPECT_EQ(sgNoteGetCount(cursor_), 1u);
 }
 
-TEST(NoteApi, NullHandlesGiveFailureResults) {
-  EXPECT_EQ(sgCreateNoteW(nullptr, nullptr), nullptr);
-  EXPECT_EQ(sgCreateNoteA(nullptr, "x"), nullptr);
-  EXPECT_EQ(sgNoteGetCount(nullptr), 0u);
-  EXPECT_EQ(sgNoteGetByIndex(nullptr, 0), nullptr);
-  EXPECT_EQ(sgNoteGetByNameA(nullptr, "x"), nullptr);
-  EXPECT_EQ(sgNoteAddStrA(nullptr, "x", "y"), 0);
-  EXPECT_EQ(sgNoteAddStrLnW(nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(sgNotePrintFA(nullptr, nullptr, "%d", 1), 0);
-  EXPECT_EQ(sgNoteGetStrW(nullptr), nullptr);
-  EXPECT_EQ(sgNoteGetStrListA(nullptr), nullptr);
-  EXPECT_EQ(sgNoteGetPosA(nullptr, "x"), kNone);
-  EXPECT_EQ(sgNoteSetAttribA(nullptr, "x", "y"), 0);
-  EXPECT_EQ(sgNoteGetAttribA(nullptr, "x"), nullptr);
-  EXPECT_EQ(sgNoteDoesAttribExistW(nullptr, nullptr), 0);
-  EXPECT_EQ(sgNoteSetReferenceNode(nullptr, nullptr), 0);
-  EXPECT_EQ(sgNoteGetReferenceNode(nullptr, 0, 0), nullptr);
-  EXPECT_EQ(sgNoteSearchReferenceNode(nullptr, nullptr), kNone);
-}
-
 // ---- Joined results ---------------------------------------------------------
 
 TEST_F(NoteStr, WideJoinsWithLineFeed) {
@@ -236,14 +216,6 @@ TEST_F(NoteDualForm, NarrowBytesKeptExactly) {
   ASSERT_NE(sgNoteGetStrW(note), nullptr);
   EXPECT_EQ(std::string(sgNoteGetStrA(note)), odd);
   EXPECT_EQ(std::string(sgNoteGetStrListA(note)), odd);
-}
-
-TEST_F(NoteDualForm, ConvertsOnDemand) {
-  SG_NOTE note = NewNote();
-  sgNoteAddStrA(note, nullptr, "\x82\xA0");                       // Shift-JIS a-kana
-  sgNoteAddStrW(note, nullptr, W("\xE3\x81\x84").c_str());        // UTF-16 i-kana
-  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("\xE3\x81\x82\xE3\x81\x84"));
-  EXPECT_STREQ(sgNoteGetStrA(note), "\x82\xA0\x82\xA2");
 }
 
 TEST_F(NotePrintF, FormatsArguments) {

@@ -335,8 +335,6 @@ TEST(Search, BadModesAndArgumentsChangeNothing) {
   EXPECT_EQ(sgSearchW(c, nullptr, SG_SEARCH_FIRST), 0);
   EXPECT_EQ(sgSearchA(c, nullptr, SG_SEARCH_FIRST), 0);
   EXPECT_EQ(Tag(c), "2");
-  EXPECT_EQ(sgSearchW(nullptr, Utf16("x").c_str(), SG_SEARCH_FIRST), 0);
-  EXPECT_EQ(sgSearchIndexA(nullptr, "x", SG_SEARCH_FIRST, 0), 0);
 }
 
 TEST(DeepTree, EverySearchModeOnAMillionLevels) {

@@ -72,9 +72,6 @@ TEST(TextFields, NothingSelectedGivesNullAndZero) {
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST), 1);
   EXPECT_EQ(U(sgGetInnerStrW(c)), "in");
   EXPECT_EQ(U(sgGetAfterStrW(c)), "after");
-  EXPECT_EQ(sgGetNameW(nullptr), nullptr);
-  EXPECT_EQ(sgSetInnerStrW(nullptr, nullptr, -1), 0);
-  EXPECT_EQ(sgGetInnerTextA(nullptr), nullptr);
 }
 
 TEST(TextFields, SettersCopyTheGivenLength) {
