@@ -40,21 +40,6 @@ void FailEachAllocation(Make make, Failed failed, Release release) {
 
 }  // namespace
 
-TEST(Convert, ShiftJisRoundTrip) {
-  // U+8868 is 0x95 0x5C in code page 932: the trail byte is a backslash.
-  WString text = Utf16("a\xE8\xA1\xA8z");
-  int32_t count = -1;
-  char *narrow = ToNarrow(W(text), CP_ACP, &count);
-  ASSERT_NE(narrow, nullptr);
-  EXPECT_EQ(count, 4);
-  EXPECT_STREQ(narrow, "a\x95\x5Cz");
-  WCHAR *wide = ToWide(narrow, -1, CP_ACP);
-  ASSERT_NE(wide, nullptr);
-  EXPECT_EQ(Str(wide), text);
-  FreeBlock(narrow);
-  FreeBlock(wide);
-}
-
 TEST(Convert, LengthsAndEmptyResults) {
   WCHAR *part = ToWide("abcdef", 3, CP_UTF8);
   EXPECT_EQ(Str(part), Utf16("abc"));
