@@ -1,5 +1,7 @@
-// Node and attribute records: ids, text fields and kinds, ring linking,
-// copies, and the iterative destroy and clone on deep trees.
+// Node records: ids, the kind an inner text gives, ring linking (list heads
+// included), deep clones and the iterative destroy and clone on deep trees.
+// Text fields, attributes, copies and references are exercised through the
+// public API in tests/api.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -96,40 +98,6 @@ TEST(NodeRecord, InnerTextRaisesPlainVoidAndEmptyKinds) {
   }
 }
 
-TEST(NodeRecord, SettersCopyLengthAndDropNarrowCache) {
-  Node *node = NodeCreate();
-  ASSERT_EQ(NodeSetAfter(node, WTEXT("abc"), 2), 1);
-  EXPECT_EQ(Utf8(node->after), "ab");
-  ASSERT_EQ(NodeSetInner(node, WTEXT("abc"), 0), 1);
-  ASSERT_NE(node->inner, nullptr);  // empty, not absent
-  EXPECT_EQ(node->inner[0], 0);
-  ASSERT_EQ(NodeSetName(node, WTEXT("ab\0cd"), 5), 1);  // stops at the zero
-  EXPECT_EQ(Utf8(node->name), "ab");
-  const char *cache = NodeNameNarrow(node);
-  ASSERT_NE(cache, nullptr);
-  EXPECT_STREQ(cache, "ab");
-  EXPECT_EQ(NodeNameNarrow(node), cache);  // made once
-  NodeSetName(node, WTEXT("xyz"), -1);
-  EXPECT_EQ(node->nameNarrow, nullptr);
-  EXPECT_STREQ(NodeNameNarrow(node), "xyz");
-  NodeSetName(node, nullptr, -1);
-  EXPECT_EQ(node->name, nullptr);
-  EXPECT_EQ(NodeNameNarrow(node), nullptr);
-  NodeDestroy(node);
-}
-
-TEST(NodeRecord, NarrowSettersConvertFromShiftJis) {
-  Node *node = NodeCreate();
-  // "表示" in Shift-JIS; the first character's second byte is '\'.
-  const char sjis[] = "\x95\x5c\x8e\xa6";
-  ASSERT_EQ(NodeSetNameA(node, sjis), 1);
-  EXPECT_EQ(Utf8(node->name), "\u8868\u793a");
-  ASSERT_EQ(NodeSetInnerA(node, sjis, 2), 1);  // bytes, not characters
-  EXPECT_EQ(Utf8(node->inner), "\u8868");
-  EXPECT_STREQ(NodeInnerNarrow(node), "\x95\x5c");
-  NodeDestroy(node);
-}
-
 TEST(NodeRing, InsertBeforeAndAfterJoinTheRing) {
   Node head;
   NodeInit(&head);
@@ -184,39 +152,6 @@ TEST(NodeRing, InsertingAListHeadMovesItsContents) {
   NodeReleaseEmbedded(&target);
 }
 
-TEST(NodeCopy, ShallowCopyTakesTextsAndAttributesNotLinks) {
-  Node *src = Named("br");
-  src->kind = kKindVoid;
-  src->tagNumber = 7;
-  src->srcStart = 3;
-  NodeSetAfter(src, WTEXT("tail"), -1);
-  Attrib *bare = NodeAppendAttrib(src, WTEXT("checked"), -1, nullptr);
-  bare->quote = kQuoteNone;
-  Attrib *quoted = NodeAppendAttrib(src, WTEXT("id"), -1, nullptr);
-  int32_t pos = 12;
-  AttribSetValue(quoted, kQuoteSingle, WTEXT("x"), -1, &pos);
-  AddChild(src, Named("kid"));
-
-  Node *copy = NodeShallowCopy(src);
-  ASSERT_NE(copy, nullptr);
-  EXPECT_NE(copy->id, src->id);
-  EXPECT_EQ(copy->kind, kKindElement);  // a copied void element has content
-  EXPECT_EQ(copy->inner, nullptr);
-  EXPECT_EQ(copy->tagNumber, -1);
-  EXPECT_EQ(copy->srcStart, 0);
-  EXPECT_EQ(copy->child, nullptr);
-  EXPECT_EQ(Utf8(copy->after), "tail");
-  ASSERT_EQ(copy->attribCount, 2u);
-  Attrib *a1 = copy->attribs.next, *a2 = a1->next;
-  EXPECT_EQ(a1->value, nullptr);
-  EXPECT_EQ(Utf8(a2->value), "x");
-  EXPECT_EQ(a2->quote, kQuoteSingle);
-  EXPECT_EQ(a2->valuePos, -1);
-  EXPECT_NE(a2->value, quoted->value);  // a copy, not shared
-  NodeDestroy(copy);
-  NodeDestroy(src);
-}
-
 TEST(NodeCopy, DeepCloneKeepsShapeAndChildListPresence) {
   Node *root = Named("a");
   Node *b = Named("b");
@@ -243,69 +178,6 @@ TEST(NodeCopy, DeepCloneKeepsShapeAndChildListPresence) {
   NodeDestroy(clone);
   EXPECT_EQ(Shape(root), "a[b[],c[d,e],f]");  // source untouched
   NodeDestroy(root);
-}
-
-TEST(NodeCopy, DeepCloneOfListHeadIsDetachedOwnerlessHead) {
-  Node *owner = Named("ul");
-  for (const char *n : {"li1", "li2", "li3"}) AddChild(owner, Named(n));
-  Node *clone = NodeDeepClone(owner->child);
-  ASSERT_NE(clone, nullptr);
-  EXPECT_TRUE(NodeIsListHead(clone));
-  EXPECT_EQ(NodeOwner(clone), nullptr);
-  EXPECT_EQ(RingNames(clone), "li1,li2,li3");
-  NodeDestroy(clone);
-  NodeDestroy(owner);
-}
-
-TEST(NodeRefs, DestroyDetachesReferencesOfTheWholeSubtree) {
-  Node *top = Named("top");
-  Node *inner = Named("inner");
-  AddChild(top, inner);
-  NoteRef refTop{}, refInner{};
-  for (auto [ref, node] : {std::pair{&refTop, top}, std::pair{&refInner, inner}}) {
-    ref->element = node;
-    ref->prev = node->refs.prev;
-    ref->next = &node->refs;
-    node->refs.prev->next = ref;
-    node->refs.prev = ref;
-  }
-  NodeDestroy(top);
-  EXPECT_EQ(refTop.element, nullptr);
-  EXPECT_EQ(refInner.element, nullptr);
-  EXPECT_EQ(refTop.next, &refTop);  // out of the destroyed node's ring
-  EXPECT_EQ(refInner.prev, &refInner);
-}
-
-TEST(AttribRing, FindSkipsNamelessAndMatchesAnyCase) {
-  Node *node = NodeCreate();
-  NodeAppendAttrib(node, nullptr, -1, nullptr);  // no name
-  Attrib *empty = NodeAppendAttrib(node, WTEXT(""), -1, nullptr);
-  Attrib *href = NodeAppendAttrib(node, WTEXT("HRef"), -1, nullptr);
-  Attrib *second = NodeAppendAttrib(node, WTEXT("href"), -1, nullptr);
-  EXPECT_EQ(node->attribCount, 4u);
-  EXPECT_EQ(NodeFindAttrib(node, WTEXT("hREF")), href);
-  EXPECT_EQ(NodeFindAttrib(node, WTEXT("")), empty);
-  EXPECT_EQ(NodeFindAttrib(node, WTEXT("src")), nullptr);
-  EXPECT_EQ(AttribFindA(&node->attribs, "HREF"), href);
-  AttribRemove(&node->attribCount, href);
-  EXPECT_EQ(node->attribCount, 3u);
-  EXPECT_EQ(NodeFindAttrib(node, WTEXT("href")), second);
-  NodeDestroy(node);
-}
-
-TEST(AttribRing, NarrowValueSetterQuotesAndCaches) {
-  Node *node = NodeCreate();
-  Attrib *a = AttribAppendA(&node->attribs, &node->attribCount, "\x96\xbc");  // 名
-  ASSERT_NE(a, nullptr);
-  EXPECT_EQ(Utf8(a->name), "\u540d");
-  ASSERT_EQ(AttribSetValueA(a, "v"), 1);
-  EXPECT_EQ(a->quote, kQuoteDouble);
-  EXPECT_STREQ(AttribValueNarrow(a), "v");
-  EXPECT_STREQ(AttribNameNarrow(a), "\x96\xbc");
-  AttribSetValue(a, kQuoteBare, nullptr, -1, nullptr);
-  EXPECT_EQ(a->valueNarrow, nullptr);
-  EXPECT_EQ(AttribValueNarrow(a), nullptr);
-  NodeDestroy(node);
 }
 
 // A chain of `depth` elements, each the only child of the one above.
