@@ -9,32 +9,11 @@
 
 #include <string>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::Utf8;
-using sprig_test::WString;
-
-WString W(const char *utf8) { return Utf16(utf8); }
-
-// UTF-8 copy of a library string, "<null>" for null.
-std::string Str(const SG_WCHAR *text) { return text ? Utf8(text) : std::string("<null>"); }
-std::string Str(const char *text) { return text ? std::string(text) : std::string("<null>"); }
-
-SG_CURSOR Parse(const char *utf8) {
-  WString text = W(utf8);
-  return sgParseXMLW(text.c_str(), 0xFFFFFFFFu);
-}
-
-// Bytes of the whole document saved as UTF-8 into `dir`.
-std::string Saved(SG_CURSOR cursor, const sprig_test::TempDir &dir, const char *name = "out.html") {
-  std::string path = dir.File(name);
-  EXPECT_EQ(1, sgSaveAsA(cursor, path.c_str(), SG_ENC_UTF8));
-  return sprig_test::ReadFileBytes(path);
-}
+using namespace api_test;
 
 class Attrib : public ::testing::Test {
  protected:

@@ -9,17 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::Utf8;
-using sprig_test::WString;
-
-WString W(const char *utf8) { return Utf16(utf8); }
-std::string Str(const SG_WCHAR *text) { return text ? Utf8(text) : std::string("<null>"); }
+using namespace api_test;
 
 // A string list: each name ended by a zero, then one more zero.
 WString PathW(std::initializer_list<const char *> names) {
@@ -53,12 +47,6 @@ std::vector<std::string> ListNames(SG_CURSOR c) {
     sgMoveTo(c, SG_MOVE_LIST_HEAD);
   }
   return names;
-}
-
-std::string Saved(SG_CURSOR cursor, const sprig_test::TempDir &dir) {
-  std::string path = dir.File("out.xml");
-  EXPECT_EQ(1, sgSaveAsA(cursor, path.c_str(), SG_ENC_UTF8));
-  return sprig_test::ReadFileBytes(path);
 }
 
 class Insert : public ::testing::Test {

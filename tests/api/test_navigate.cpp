@@ -8,43 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::Utf8;
-using sprig_test::WString;
-
-const uint32_t kNone = 0xFFFFFFFFu;
-
-// A parsed document, closed at the end of the test.
-class Doc {
- public:
-  explicit Doc(const std::string &text) : cursor_(sgParseXMLA(text.c_str(), kNone)) {}
-  ~Doc() {
-    if (cursor_) sgCloseXML(cursor_);
-  }
-  Doc(const Doc &) = delete;
-  Doc &operator=(const Doc &) = delete;
-  operator SG_CURSOR() const { return cursor_; }
-
- private:
-  SG_CURSOR cursor_;
-};
-
-// Name of the current element, "-" when none is selected or it has none.
-std::string Name(SG_CURSOR c) {
-  const SG_WCHAR *name = sgGetNameW(c);
-  return name ? Utf8(name) : "-";
-}
-
-uint32_t Id(SG_CURSOR c) {
-  uint32_t id = 0;
-  EXPECT_EQ(sgGetNodeID(c, &id), 1);
-  return id;
-}
+using namespace api_test;
 
 // Names met by repeated `code` moves from the cursor's position.
 std::vector<std::string> Walk(SG_CURSOR c, uint32_t code) {

@@ -7,17 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::WString;
+using namespace api_test;
 
-const uint32_t kNone = 0xFFFFFFFFu;
-
-WString W(const char *utf8) { return Utf16(utf8); }
 WString Ws(const SG_WCHAR *text) { return text ? WString(text) : WString(); }
 
 // Splits a string list (strings ended by an empty one) into its strings.

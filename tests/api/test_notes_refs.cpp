@@ -6,16 +6,13 @@
 
 #include <string>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::TempDir;
-using sprig_test::Utf16;
-using sprig_test::WString;
+using namespace api_test;
 
-const uint32_t kNone = 0xFFFFFFFFu;
+using sprig_test::TempDir;
 
 // A second cursor on `cursor`'s document, standing on top-level element
 // `index` (0 = first).

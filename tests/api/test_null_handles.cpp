@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <functional>
 
-#include "sprig.h"
+#include "api_util.h"
 
 namespace {
 
-const uint32_t kNone = 0xFFFFFFFFu;
+using namespace api_test;
+
 const SG_WCHAR kName[] = {'a', 0};
 
 struct Call {

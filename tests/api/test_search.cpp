@@ -8,40 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::Utf8;
-using sprig_test::WString;
-
-const uint32_t kNone = 0xFFFFFFFFu;
-
-class Doc {
- public:
-  explicit Doc(const std::string &text) : cursor_(sgParseXMLA(text.c_str(), kNone)) {}
-  ~Doc() {
-    if (cursor_) sgCloseXML(cursor_);
-  }
-  Doc(const Doc &) = delete;
-  Doc &operator=(const Doc &) = delete;
-  operator SG_CURSOR() const { return cursor_; }
-
- private:
-  SG_CURSOR cursor_;
-};
+using namespace api_test;
 
 // The current element's inner text (its ordinal in these trees), "-" if none.
 std::string Tag(SG_CURSOR c) {
   const char *inner = sgGetInnerStrA(c);
   return inner ? inner : "-";
-}
-
-std::string Name(SG_CURSOR c) {
-  const SG_WCHAR *name = sgGetNameW(c);
-  return name ? Utf8(name) : "-";
 }
 
 int32_t Find(SG_CURSOR c, const char *name, uint32_t mode, int32_t index = 0) {

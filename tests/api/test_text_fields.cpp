@@ -7,34 +7,11 @@
 
 #include <string>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::Utf8;
-using sprig_test::WString;
-
-const uint32_t kNone = 0xFFFFFFFFu;
-
-class Doc {
- public:
-  explicit Doc(const std::string &text) : cursor_(sgParseXMLA(text.c_str(), kNone)) {}
-  ~Doc() {
-    if (cursor_) sgCloseXML(cursor_);
-  }
-  Doc(const Doc &) = delete;
-  Doc &operator=(const Doc &) = delete;
-  operator SG_CURSOR() const { return cursor_; }
-
- private:
-  SG_CURSOR cursor_;
-};
-
-// UTF-8 of a UTF-16 result, "<null>" for null.
-std::string U(const SG_WCHAR *text) { return text ? Utf8(text) : "<null>"; }
-std::string A(const char *text) { return text ? std::string(text) : "<null>"; }
+using namespace api_test;
 
 // "日本" in UTF-8 and in Shift-JIS.
 const char kNihonUtf8[] = "\xE6\x97\xA5\xE6\x9C\xAC";
@@ -42,17 +19,17 @@ const char kNihonSjis[] = "\x93\xFA\x96\x7B";
 
 TEST(TextFields, GettersReadNameInnerAndAfterText) {
   Doc c("<r>in<Item>A-in</Item>a-after<b>B</b>tail</r>");
-  EXPECT_EQ(U(sgGetNameW(c)), "r");
-  EXPECT_EQ(U(sgGetInnerStrW(c)), "in");
+  EXPECT_EQ(Str(sgGetNameW(c)), "r");
+  EXPECT_EQ(Str(sgGetInnerStrW(c)), "in");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST_CHILD), 1);
-  EXPECT_EQ(U(sgGetNameW(c)), "Item");
-  EXPECT_EQ(A(sgGetNameA(c)), "Item");
-  EXPECT_EQ(U(sgGetInnerStrW(c)), "A-in");
-  EXPECT_EQ(A(sgGetInnerStrA(c)), "A-in");
-  EXPECT_EQ(U(sgGetAfterStrW(c)), "a-after");
-  EXPECT_EQ(A(sgGetAfterStrA(c)), "a-after");
+  EXPECT_EQ(Str(sgGetNameW(c)), "Item");
+  EXPECT_EQ(Str(sgGetNameA(c)), "Item");
+  EXPECT_EQ(Str(sgGetInnerStrW(c)), "A-in");
+  EXPECT_EQ(Str(sgGetInnerStrA(c)), "A-in");
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), "a-after");
+  EXPECT_EQ(Str(sgGetAfterStrA(c)), "a-after");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_NEXT), 1);
-  EXPECT_EQ(U(sgGetAfterStrW(c)), "tail");
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), "tail");
 }
 
 TEST(TextFields, NothingSelectedGivesNullAndZero) {
@@ -70,8 +47,8 @@ TEST(TextFields, NothingSelectedGivesNullAndZero) {
   EXPECT_EQ(sgGetInnerTextA(c), nullptr);
   // Nothing was changed behind the head.
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST), 1);
-  EXPECT_EQ(U(sgGetInnerStrW(c)), "in");
-  EXPECT_EQ(U(sgGetAfterStrW(c)), "after");
+  EXPECT_EQ(Str(sgGetInnerStrW(c)), "in");
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), "after");
 }
 
 TEST(TextFields, SettersCopyTheGivenLength) {
@@ -79,25 +56,25 @@ TEST(TextFields, SettersCopyTheGivenLength) {
   const uint32_t update = sgGetUpdateFlag(c);
   const WString abc = Utf16("abc");
   EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), 2), 1);
-  EXPECT_EQ(U(sgGetInnerStrW(c)), "ab");
+  EXPECT_EQ(Str(sgGetInnerStrW(c)), "ab");
   EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), -1), 1);
-  EXPECT_EQ(U(sgGetInnerStrW(c)), "abc");
+  EXPECT_EQ(Str(sgGetInnerStrW(c)), "abc");
   // Length 0 is an empty text, not an absent one.
   EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), 0), 1);
   ASSERT_NE(sgGetInnerStrW(c), nullptr);
-  EXPECT_EQ(U(sgGetInnerStrW(c)), "");
-  EXPECT_EQ(A(sgGetInnerStrA(c)), "");
+  EXPECT_EQ(Str(sgGetInnerStrW(c)), "");
+  EXPECT_EQ(Str(sgGetInnerStrA(c)), "");
   EXPECT_EQ(sgSetInnerStrW(c, nullptr, 5), 1);
   EXPECT_EQ(sgGetInnerStrW(c), nullptr);
   EXPECT_EQ(sgGetInnerStrA(c), nullptr);
   // The UTF-16 form stops at an earlier zero; the narrow form takes bytes.
   const SG_WCHAR embedded[] = {u'x', u'y', 0, u'z', 0};
   EXPECT_EQ(sgSetAfterStrW(c, embedded, 4), 1);
-  EXPECT_EQ(U(sgGetAfterStrW(c)), "xy");
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), "xy");
   EXPECT_EQ(sgSetAfterStrA(c, "abc", 2), 1);
-  EXPECT_EQ(U(sgGetAfterStrW(c)), "ab");
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), "ab");
   EXPECT_EQ(sgSetAfterStrA(c, "abc", -1), 1);
-  EXPECT_EQ(A(sgGetAfterStrA(c)), "abc");
+  EXPECT_EQ(Str(sgGetAfterStrA(c)), "abc");
   EXPECT_EQ(sgSetAfterStrA(c, nullptr, -1), 1);
   EXPECT_EQ(sgGetAfterStrW(c), nullptr);
   // Text setters leave the update flag alone.
@@ -108,22 +85,22 @@ TEST(TextFields, NarrowFormsUseTheSystemCodePage) {
   Doc c("<r></r>");
   const WString nihon = Utf16(kNihonUtf8);
   ASSERT_EQ(sgSetInnerStrW(c, nihon.c_str(), -1), 1);
-  EXPECT_EQ(A(sgGetInnerStrA(c)), kNihonSjis);
+  EXPECT_EQ(Str(sgGetInnerStrA(c)), kNihonSjis);
   // Setting the UTF-16 field ends the old narrow cache.
   ASSERT_EQ(sgSetInnerStrW(c, Utf16("q").c_str(), -1), 1);
-  EXPECT_EQ(A(sgGetInnerStrA(c)), "q");
+  EXPECT_EQ(Str(sgGetInnerStrA(c)), "q");
   ASSERT_EQ(sgSetAfterStrA(c, kNihonSjis, -1), 1);
-  EXPECT_EQ(U(sgGetAfterStrW(c)), kNihonUtf8);
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), kNihonUtf8);
   // Two bytes of Shift-JIS are exactly one character.
   ASSERT_EQ(sgSetAfterStrA(c, kNihonSjis, 2), 1);
-  EXPECT_EQ(U(sgGetAfterStrW(c)), "\xE6\x97\xA5");
+  EXPECT_EQ(Str(sgGetAfterStrW(c)), "\xE6\x97\xA5");
 }
 
 TEST(TextFields, SettingInnerTextGivesAVoidElementAnEndTag) {
   sprig_test::TempDir dir;
   Doc c("<p><br>tail</p>");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST_CHILD), 1);
-  ASSERT_EQ(U(sgGetNameW(c)), "br");
+  ASSERT_EQ(Str(sgGetNameW(c)), "br");
   const std::string before = dir.File("before.html"), after = dir.File("after.html");
   ASSERT_EQ(sgSaveAsA(c, before.c_str(), SG_ENC_UTF8), 1);
   EXPECT_EQ(sprig_test::ReadFileBytes(before).find("</br>"), std::string::npos);
@@ -138,17 +115,17 @@ TEST(TextFields, SettingInnerTextGivesAVoidElementAnEndTag) {
 
 TEST(InnerText, JoinsDescendantsInDocumentOrder) {
   Doc c("<e>1<c1>2</c1>3<c2>4<g>6</g>7</c2>5</e>own-after");
-  EXPECT_EQ(U(sgGetInnerTextW(c)), "1234675");
-  EXPECT_EQ(A(sgGetInnerTextA(c)), "1234675");
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "1234675");
+  EXPECT_EQ(Str(sgGetInnerTextA(c)), "1234675");
   ASSERT_EQ(sgSearchA(c, "c2", SG_SEARCH_FIRST), 1);
-  EXPECT_EQ(U(sgGetInnerTextW(c)), "467");
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "467");
   ASSERT_EQ(sgSearchA(c, "g", SG_SEARCH_FIRST), 1);
-  EXPECT_EQ(U(sgGetInnerTextW(c)), "6");
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "6");
 }
 
 TEST(InnerText, CommentsGiveOnlyTheirAfterText) {
   Doc c("<e>a<!-- hidden --> b<i>c</i></e>");
-  EXPECT_EQ(U(sgGetInnerTextW(c)), "a bc");
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "a bc");
 }
 
 TEST(InnerText, ElementsWithoutTextGiveAnEmptyText) {
@@ -161,14 +138,14 @@ TEST(InnerText, ElementsWithoutTextGiveAnEmptyText) {
   ASSERT_EQ(sgAddChildNodeA(c, "leaf", 0), 1);
   ASSERT_EQ(sgSetAfterStrA(c, "after", -1), 1);
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_PARENT), 1);
-  EXPECT_EQ(U(sgGetInnerTextW(c)), "after");
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "after");
   sgCloseXML(c);
 }
 
 TEST(InnerText, NarrowResultIsInTheSystemCodePage) {
   Doc c("<e></e>");
   ASSERT_EQ(sgSetInnerStrW(c, Utf16(kNihonUtf8).c_str(), -1), 1);
-  EXPECT_EQ(A(sgGetInnerTextA(c)), kNihonSjis);
+  EXPECT_EQ(Str(sgGetInnerTextA(c)), kNihonSjis);
 }
 
 TEST(InnerText, ResultsBelongToTheirCursor) {
@@ -179,22 +156,22 @@ TEST(InnerText, ResultsBelongToTheirCursor) {
   ASSERT_EQ(sgMoveTo(other, SG_MOVE_NEXT), 1);
   const SG_WCHAR *second = sgGetInnerTextW(other);
   // A call on another cursor leaves this cursor's result alive.
-  EXPECT_EQ(U(first), "onetwo");
-  EXPECT_EQ(U(second), "three");
+  EXPECT_EQ(Str(first), "onetwo");
+  EXPECT_EQ(Str(second), "three");
   // A new call replaces the result; a failed one gives null.
-  EXPECT_EQ(U(sgGetInnerTextW(c)), "onetwo");
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "onetwo");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_LIST_HEAD), 1);
   EXPECT_EQ(sgGetInnerTextW(c), nullptr);
   // A failed narrow call keeps the previous narrow result alive.
   const char *narrow = sgGetInnerTextA(other);
-  ASSERT_EQ(A(narrow), "three");
+  ASSERT_EQ(Str(narrow), "three");
   ASSERT_EQ(sgMoveTo(other, SG_MOVE_LIST_HEAD), 1);
   EXPECT_EQ(sgGetInnerTextA(other), nullptr);
-  EXPECT_EQ(A(narrow), "three");
+  EXPECT_EQ(Str(narrow), "three");
   // The wide and narrow buffers are separate.
   ASSERT_EQ(sgMoveTo(other, SG_MOVE_FIRST), 1);
-  EXPECT_EQ(U(sgGetInnerTextW(other)), "onetwo");
-  EXPECT_EQ(A(narrow), "three");
+  EXPECT_EQ(Str(sgGetInnerTextW(other)), "onetwo");
+  EXPECT_EQ(Str(narrow), "three");
   sgCloseXML(other);
 }
 

@@ -7,34 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::Utf16;
-using sprig_test::Utf8;
-using sprig_test::WString;
-
-WString W(const char *utf8) { return Utf16(utf8); }
-std::string Str(const SG_WCHAR *text) { return text ? Utf8(text) : std::string("<null>"); }
-
-SG_CURSOR Parse(const char *utf8) {
-  WString text = W(utf8);
-  return sgParseXMLW(text.c_str(), 0xFFFFFFFFu);
-}
-
-std::string Saved(SG_CURSOR cursor, const sprig_test::TempDir &dir, const char *name = "out.html") {
-  std::string path = dir.File(name);
-  EXPECT_EQ(1, sgSaveAsA(cursor, path.c_str(), SG_ENC_UTF8));
-  return sprig_test::ReadFileBytes(path);
-}
-
-uint32_t Id(SG_CURSOR c) {
-  uint32_t id = 0;
-  EXPECT_EQ(1, sgGetNodeID(c, &id));
-  return id;
-}
+using namespace api_test;
 
 // Moves to the first element named `name` in document order from the base.
 void Find(SG_CURSOR c, const char *name) {

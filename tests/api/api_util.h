@@ -1,0 +1,67 @@
+// Small helpers shared by the API suites: a parsed document closed with the
+// test, UTF-8 views of library strings, and the bytes of a saved document.
+// Only the public header and the test support are used, as an application
+// would.
+#ifndef SPRIG_TESTS_API_UTIL_H
+#define SPRIG_TESTS_API_UTIL_H
+
+#include <string>
+
+#include "sprig.h"
+#include "support.h"
+
+namespace api_test {
+
+using sprig_test::Utf16;
+using sprig_test::Utf8;
+using sprig_test::WString;
+
+const uint32_t kNone = 0xFFFFFFFFu;
+
+inline WString W(const char *utf8) { return Utf16(utf8); }
+
+// UTF-8 copy of a library string, "<null>" for null.
+inline std::string Str(const SG_WCHAR *text) { return text ? Utf8(text) : std::string("<null>"); }
+inline std::string Str(const char *text) { return text ? std::string(text) : std::string("<null>"); }
+
+// Name of the current element, "-" when none is selected or it has none.
+inline std::string Name(SG_CURSOR c) {
+  const SG_WCHAR *name = sgGetNameW(c);
+  return name ? Utf8(name) : "-";
+}
+
+inline uint32_t Id(SG_CURSOR c) {
+  uint32_t id = 0;
+  EXPECT_EQ(1, sgGetNodeID(c, &id));
+  return id;
+}
+
+// Parses UTF-8 text given as UTF-16, so that no code page is involved.
+inline SG_CURSOR Parse(const char *utf8) { return sgParseXMLW(W(utf8).c_str(), kNone); }
+
+// A document parsed from narrow text, closed at the end of the test.
+class Doc {
+ public:
+  explicit Doc(const std::string &text) : cursor_(sgParseXMLA(text.c_str(), kNone)) {}
+  ~Doc() {
+    if (cursor_) sgCloseXML(cursor_);
+  }
+  Doc(const Doc &) = delete;
+  Doc &operator=(const Doc &) = delete;
+  operator SG_CURSOR() const { return cursor_; }
+
+ private:
+  SG_CURSOR cursor_;
+};
+
+// Bytes of the whole document saved as UTF-8 into `dir`.
+inline std::string Saved(SG_CURSOR cursor, const sprig_test::TempDir &dir,
+                         const char *name = "out.html") {
+  const std::string path = dir.File(name);
+  EXPECT_EQ(1, sgSaveAsA(cursor, path.c_str(), SG_ENC_UTF8));
+  return sprig_test::ReadFileBytes(path);
+}
+
+}  // namespace api_test
+
+#endif  // SPRIG_TESTS_API_UTIL_H
