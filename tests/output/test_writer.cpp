@@ -34,19 +34,14 @@ void BuildExample(Node *root) {
   SetInner(c, "x");
 }
 
-TEST(Writer, XmlDocumentGetsLineBreaksAndTabs) {
+TEST(Writer, XmlDocumentGetsLineBreaksAndTabsHtmlNothing) {
   TempDir dir;
-  OwnedDocument doc(1);
-  BuildExample(doc.root());
+  OwnedDocument xml(1), html(0);
+  BuildExample(xml.root());
+  BuildExample(html.root());
   EXPECT_EQ("<?xml version=\"1.0\"?>\r\n<a>\r\n\t<b/>\r\n\t<c>x</c>\r\n</a>\r\n",
-            SaveBytes(doc.get(), SG_ENC_UTF8, dir));
-}
-
-TEST(Writer, HtmlDocumentAddsNothing) {
-  TempDir dir;
-  OwnedDocument doc(0);
-  BuildExample(doc.root());
-  EXPECT_EQ("<?xml version=\"1.0\"?><a><b><c>x</c></a>", SaveBytes(doc.get(), SG_ENC_UTF8, dir));
+            SaveBytes(xml.get(), SG_ENC_UTF8, dir, "xml.xml"));
+  EXPECT_EQ("<?xml version=\"1.0\"?><a><b><c>x</c></a>", SaveBytes(html.get(), SG_ENC_UTF8, dir));
 }
 
 // Where the tree holds text of its own, an XML document gets no added break
