@@ -354,69 +354,57 @@ Names RunScan(SG_CURSOR c, const std::string &at, uint32_t bits, int32_t *result
 // r( a( a1 ), b( b1 ), c ), z
 const char kScanTree[] = "<r><a><a1></a1></a><b><b1></b1></b><c></c></r><z></z>";
 
-TEST(Scan, FullWalkEntersAndLeavesEveryElement) {
-  Doc c(kScanTree);
-  int32_t result = -1;
-  EXPECT_EQ(RunScan(c, "", 0, &result),
-            (Names{"r0+", "a1+", "a12+", "a12-", "a1-", "b1+", "b12+", "b12-", "b1-", "c1+", "c1-",
-                   "r0-", "z0+", "z0-"}));
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(sgIsEmptyList(c), 1);  // at the base head
-  EXPECT_EQ(sgGetLevel(c), 0u);
-  EXPECT_EQ(sgMoveTo(c, SG_MOVE_NEXT), 1);
-  EXPECT_EQ(Name(c), "r");
+// Splits "r0+ a1+" into its visits.
+Names Visits(const std::string &text) {
+  Names out;
+  for (size_t at = 0; at < text.size();) {
+    const size_t blank = text.find(' ', at);
+    out.push_back(text.substr(at, blank == std::string::npos ? std::string::npos : blank - at));
+    at = blank == std::string::npos ? text.size() : blank + 1;
+  }
+  return out;
 }
 
-TEST(Scan, StopEndsTheWalkOnTheElement) {
-  Doc c(kScanTree);
-  int32_t result = -1;
-  EXPECT_EQ(RunScan(c, "b+", SG_SCAN_STOP, &result), (Names{"r0+", "a1+", "a12+", "a12-", "a1-", "b1+"}));
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(Name(c), "b");
-  EXPECT_EQ(RunScan(c, "a-", SG_SCAN_STOP | SG_SCAN_ABORT, &result).back(), "a1-");
-  EXPECT_EQ(result, 1);  // stop wins over abort
-  EXPECT_EQ(Name(c), "a");
-}
-
-TEST(Scan, AbortReturnsZeroAtAnyDepth) {
-  Doc c(kScanTree);
-  int32_t result = -1;
-  EXPECT_EQ(RunScan(c, "b1+", SG_SCAN_ABORT, &result).back(), "b12+");
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(RunScan(c, "a1-", SG_SCAN_ABORT, &result).size(), 4u);
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(RunScan(c, "z-", SG_SCAN_ABORT, &result).size(), 14u);
-  EXPECT_EQ(result, 0);
-}
-
-TEST(Scan, SkipChildrenKeepsTheLeavingVisit) {
-  Doc c(kScanTree);
-  int32_t result = -1;
-  EXPECT_EQ(RunScan(c, "r+", SG_SCAN_SKIP_CHILDREN, &result), (Names{"r0+", "r0-", "z0+", "z0-"}));
-  EXPECT_EQ(result, 1);
-  // Bit 4 means nothing when leaving.
-  EXPECT_EQ(RunScan(c, "a-", SG_SCAN_SKIP_CHILDREN, &result).size(), 14u);
-}
-
-TEST(Scan, SkipSiblingsWhenEnteringStillVisitsTheChildren) {
-  Doc c(kScanTree);
-  int32_t result = -1;
-  EXPECT_EQ(RunScan(c, "a+", SG_SCAN_SKIP_SIBLINGS, &result),
-            (Names{"r0+", "a1+", "a12+", "a12-", "r0-", "z0+", "z0-"}));
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(RunScan(c, "a+", SG_SCAN_SKIP_SIBLINGS | SG_SCAN_SKIP_CHILDREN, &result),
-            (Names{"r0+", "a1+", "r0-", "z0+", "z0-"}));
-  // At the top level the walk ends there.
-  EXPECT_EQ(RunScan(c, "r+", SG_SCAN_SKIP_SIBLINGS, &result).back(), "c1-");
-  EXPECT_EQ(result, 1);
-}
-
-TEST(Scan, SkipSiblingsWhenLeaving) {
-  Doc c(kScanTree);
-  int32_t result = -1;
-  EXPECT_EQ(RunScan(c, "a-", SG_SCAN_SKIP_SIBLINGS, &result),
-            (Names{"r0+", "a1+", "a12+", "a12-", "a1-", "r0-", "z0+", "z0-"}));
-  EXPECT_EQ(result, 1);
+TEST(Scan, EachResultBitShapesTheWalk) {
+  const std::string all = "r0+ a1+ a12+ a12- a1- b1+ b12+ b12- b1- c1+ c1- r0- z0+ z0-";
+  struct Case {
+    const char *at;  // the visit answered with `bits`
+    uint32_t bits;
+    std::string visits;
+    int32_t result;
+    const char *standsOn;  // "" for the base head, null when not checked
+  } cases[] = {
+      {"", 0, all, 1, ""},
+      // Stop ends the walk on the element, and wins over abort.
+      {"b+", SG_SCAN_STOP, "r0+ a1+ a12+ a12- a1- b1+", 1, "b"},
+      {"a-", SG_SCAN_STOP | SG_SCAN_ABORT, "r0+ a1+ a12+ a12- a1-", 1, "a"},
+      // Abort gives 0 at any depth, even at the very last visit.
+      {"b1+", SG_SCAN_ABORT, "r0+ a1+ a12+ a12- a1- b1+ b12+", 0, nullptr},
+      {"a1-", SG_SCAN_ABORT, "r0+ a1+ a12+ a12-", 0, nullptr},
+      {"z-", SG_SCAN_ABORT, all, 0, nullptr},
+      // Skipping children keeps the leaving visit; it means nothing when leaving.
+      {"r+", SG_SCAN_SKIP_CHILDREN, "r0+ r0- z0+ z0-", 1, nullptr},
+      {"a-", SG_SCAN_SKIP_CHILDREN, all, 1, nullptr},
+      // Skipping siblings when entering still visits the children, but not the
+      // element's own leaving visit; at the top level the walk ends there.
+      {"a+", SG_SCAN_SKIP_SIBLINGS, "r0+ a1+ a12+ a12- r0- z0+ z0-", 1, nullptr},
+      {"a+", SG_SCAN_SKIP_SIBLINGS | SG_SCAN_SKIP_CHILDREN, "r0+ a1+ r0- z0+ z0-", 1, nullptr},
+      {"r+", SG_SCAN_SKIP_SIBLINGS, "r0+ a1+ a12+ a12- a1- b1+ b12+ b12- b1- c1+ c1-", 1, nullptr},
+      {"a-", SG_SCAN_SKIP_SIBLINGS, "r0+ a1+ a12+ a12- a1- r0- z0+ z0-", 1, nullptr},
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(std::string(k.at) + " " + std::to_string(k.bits));
+    Doc c(kScanTree);
+    int32_t result = -1;
+    EXPECT_EQ(RunScan(c, k.at, k.bits, &result), Visits(k.visits));
+    EXPECT_EQ(result, k.result);
+    if (k.standsOn && !*k.standsOn) {
+      EXPECT_EQ(sgIsEmptyList(c), 1);
+      EXPECT_EQ(sgGetLevel(c), 0u);
+    } else if (k.standsOn) {
+      EXPECT_EQ(Name(c), k.standsOn);
+    }
+  }
 }
 
 TEST(Scan, DepthCountsFromANarrowedBase) {
