@@ -91,17 +91,13 @@ TEST(Files, WideAndAnsiNamesReachTheSameFile) {
   CloseHandle(file);
 }
 
-TEST(Files, DirectoryIsRefused) {
+TEST(Files, DirectoriesAndMissingPathsAreRefused) {
   sprig_test::TempDir dir;
   EXPECT_EQ(OpenForReading(WidePath(dir.path())), INVALID_HANDLE_VALUE);
   EXPECT_EQ(CreateFileA(dir.path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(CreateForWriting(WidePath(dir.path())), INVALID_HANDLE_VALUE);
-}
-
-TEST(Files, MissingFileAndMissingFolderAreRefused) {
-  sprig_test::TempDir dir;
   EXPECT_EQ(OpenForReading(WidePath(dir.File("missing.xml"))), INVALID_HANDLE_VALUE);
   EXPECT_EQ(CreateForWriting(WidePath(dir.File("no-such-folder/new.xml"))), INVALID_HANDLE_VALUE);
   EXPECT_FALSE(sprig_test::FileExists(dir.File("missing.xml")));
