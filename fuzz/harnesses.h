@@ -26,9 +26,9 @@ int ParseNarrow(const uint8_t *data, size_t size);
 int OpenFile(const uint8_t *data, size_t size);
 // Bytes taken as UTF-16 units through sgParseXMLW, walked and rendered.
 int ParseWide(const uint8_t *data, size_t size);
-// Parse, save, render; reparse the saved file and save again: the second
-// generation must repeat itself byte for byte (see the harness for why the
-// first may differ).
+// Parse, save, render; reparse and save again, and again: the saves must
+// settle on bytes that repeat (see the harness for why the first differ),
+// and each must equal the rendering of its tree.
 int RoundTrip(const uint8_t *data, size_t size);
 // The input as a program of calls over two documents and several cursors,
 // invariants checked after every call.
