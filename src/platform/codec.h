@@ -48,7 +48,8 @@ inline size_t PutAsciiGroupsWide(const unsigned char *text, size_t bytes, WideSi
   while (bytes - i >= 16) {
     const bool store = sink->count < sink->capacity;
     if (store && sink->capacity - sink->count < 16) break;
-    WCHAR *out = sink->out + sink->count;
+    // Only a storing sink has a buffer: no arithmetic on a counting sink's null.
+    WCHAR *out = store ? sink->out + sink->count : nullptr;
 #if defined(__SSE2__)
     const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
     if (_mm_movemask_epi8(group) != 0) break;
@@ -76,7 +77,7 @@ inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *si
   while (units - i >= 16) {
     const bool store = sink->count < sink->capacity;
     if (store && sink->capacity - sink->count < 16) break;
-    char *out = sink->out + sink->count;
+    char *out = store ? sink->out + sink->count : nullptr;
 #if defined(__SSE2__)
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + 8));
