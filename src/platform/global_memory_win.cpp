@@ -7,36 +7,13 @@
 
 #include "platform/platform.h"
 
-#include <atomic>
+#include "platform/alloc_hook.h"
 
 // The system function, under its own name again for this file.
 #undef GlobalAlloc
 
-namespace {
-
-// Same hook as on POSIX: counting starts with the first
-// PlatformFailAllocationAt, and allocation number gFailAt fails.
-std::atomic<bool> gCounting{false};
-std::atomic<unsigned long> gAllocations{0};
-std::atomic<unsigned long> gFailAt{0};
-
-}  // namespace
-
-void PlatformFailAllocationAt(unsigned long n) {
-  gFailAt.store(n, std::memory_order_relaxed);
-  gAllocations.store(0, std::memory_order_relaxed);
-  gCounting.store(true, std::memory_order_relaxed);
-}
-
-unsigned long PlatformAllocationCount(void) {
-  return gAllocations.load(std::memory_order_relaxed);
-}
-
 HGLOBAL WINAPI PlatformGlobalAlloc(UINT flags, SIZE_T bytes) {
-  if (gCounting.load(std::memory_order_relaxed)) {
-    unsigned long n = gAllocations.fetch_add(1, std::memory_order_relaxed) + 1;
-    if (n == gFailAt.load(std::memory_order_relaxed)) return nullptr;
-  }
+  if (AllocationShouldFail()) return nullptr;
   return GlobalAlloc(flags, bytes);
 }
 
