@@ -50,7 +50,7 @@ struct Spec {
   ArgType type = kUnknown;
 };
 
-// Reads one specification after '%'; returns the characters it used, which
+// Reads one conversion (flags, width, precision, prefix, type) after '%'; returns the characters it used, which
 // exclude an unknown type letter.
 template <typename Char>
 int ParseSpec(const Char *format, bool wideForm, Spec *spec) {
