@@ -50,8 +50,8 @@ struct Spec {
   ArgType type = kUnknown;
 };
 
-// Reads one conversion (flags, width, precision, prefix, type) after '%'; returns the characters it used, which
-// exclude an unknown type letter.
+// Reads one conversion (flags, width, precision, prefix, type) after '%';
+// returns the characters it used, which exclude an unknown type letter.
 template <typename Char>
 int ParseSpec(const Char *format, bool wideForm, Spec *spec) {
   const Char *p = format;
