@@ -18,7 +18,8 @@ void AttribInitHead(Attrib *head) {
 }
 
 Attrib *AttribCreate(void) {
-  Attrib *attrib = static_cast<Attrib *>(AllocBlock(sizeof(Attrib)));
+  // AttribInitHead writes every field, so the block need not be zero-filled.
+  Attrib *attrib = static_cast<Attrib *>(AllocBlockRaw(sizeof(Attrib)));
   if (attrib) AttribInitHead(attrib);
   return attrib;
 }

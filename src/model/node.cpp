@@ -43,7 +43,8 @@ void NodeInit(Node *node) {
 }
 
 Node *NodeCreate(void) {
-  Node *node = static_cast<Node *>(AllocBlock(sizeof(Node)));
+  // NodeInit writes every field, so the block need not be zero-filled.
+  Node *node = static_cast<Node *>(AllocBlockRaw(sizeof(Node)));
   if (node) NodeInit(node);
   return node;
 }

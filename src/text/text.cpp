@@ -30,10 +30,18 @@ int ClampCount(size_t count) {
   return static_cast<int>(count > kMaxCallCount ? kMaxCallCount : count);
 }
 
-// Units of `text` before its first zero, at most `limit`. Reads unit by
-// unit: a text may end (with its zero) well before `limit`.
+// Units of `text` before its first zero, at most `limit`. Never reads past
+// the first zero (a text may end well before `limit`); four units per limit
+// check, each read only once the ones before it were non-zero.
 size_t BoundedLengthW(const WCHAR *text, size_t limit) {
   size_t n = 0;
+  while (limit - n >= 4) {
+    if (!text[n]) return n;
+    if (!text[n + 1]) return n + 1;
+    if (!text[n + 2]) return n + 2;
+    if (!text[n + 3]) return n + 3;
+    n += 4;
+  }
   while (n < limit && text[n]) ++n;
   return n;
 }
@@ -46,6 +54,15 @@ const char *EmptyTextA(void) { return kEmptyA; }
 void *AllocBlock(size_t bytes) {
   if (bytes == 0) bytes = 1;
   auto handle = GlobalAlloc(GPTR, bytes);
+  if (!handle) return nullptr;
+  void *block = GlobalLock(handle);
+  if (!block) GlobalFree(handle);
+  return block;
+}
+
+void *AllocBlockRaw(size_t bytes) {
+  if (bytes == 0) bytes = 1;
+  auto handle = GlobalAlloc(GMEM_FIXED, bytes);
   if (!handle) return nullptr;
   void *block = GlobalLock(handle);
   if (!block) GlobalFree(handle);
@@ -70,14 +87,23 @@ int32_t TextLengthW(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
 
 WCHAR *CopyTextW(const WCHAR *text, int32_t length) {
   if (!text) return nullptr;
-  if (length < 0) length = lstrlenW(text);
+  size_t units;  // units before the first zero, at most `length`
+  if (length < 0) {
+    length = lstrlenW(text);
+    units = static_cast<size_t>(length);
+  } else {
+    units = BoundedLengthW(text, static_cast<size_t>(length));
+  }
   // lstrcpynW counts in int, terminator included.
   if (length >= 0x7FFFFFFF) return nullptr;
-  WCHAR *block = static_cast<WCHAR *>(AllocBlock((static_cast<size_t>(length) + 1) * sizeof(WCHAR)));
+  const size_t size = static_cast<size_t>(length) + 1;
+  WCHAR *block = static_cast<WCHAR *>(AllocBlockRaw(size * sizeof(WCHAR)));
   if (!block) return nullptr;
-  // The block is zero-filled: copying the units before the first zero (at
-  // most `length`) leaves it terminated.
-  memcpy(block, text, BoundedLengthW(text, static_cast<size_t>(length)) * sizeof(WCHAR));
+  // Every unit is written: the copied ones, then zeros up to the block's end
+  // (one unit unless the text ended before `length`), as a zero-filled
+  // block would hold.
+  memcpy(block, text, units * sizeof(WCHAR));
+  memset(block + units, 0, (size - units) * sizeof(WCHAR));
   return block;
 }
 

@@ -23,6 +23,10 @@ enum { kRingSlots = 16 };
 
 // A zero-filled block of `bytes` bytes, or null when memory runs out.
 void *AllocBlock(size_t bytes);
+// A block of `bytes` bytes whose contents are undefined, or null when memory
+// runs out: for records and texts the caller writes in full. Freed with
+// FreeBlock; seen by the allocation-failure hook like AllocBlock.
+void *AllocBlockRaw(size_t bytes);
 // Frees a block made by AllocBlock (or any locked global block); null ignored.
 void FreeBlock(const void *block);
 
