@@ -46,12 +46,14 @@ int LoadFromHandle(SourceText *source, HANDLE file) {
     CloseHandle(file);
     return 0;
   }
-  // Zero-filled, so the three zero bytes behind the content are in place.
-  char *bytes = static_cast<char *>(AllocBlock(static_cast<size_t>(size) + 3));
+  // The content, then three zero bytes (written here: the block is not
+  // zero-filled, the file's bytes fill the rest).
+  char *bytes = static_cast<char *>(AllocBlockRaw(static_cast<size_t>(size) + 3));
   if (!bytes) {
     CloseHandle(file);
     return 0;
   }
+  memset(bytes + size, 0, 3);
   DWORD read = 0;
   BOOL ok = ReadFile(file, bytes, size, &read, nullptr);
   CloseHandle(file);
@@ -92,9 +94,10 @@ int LoadTextA(SourceText *source, const char *text, int32_t length) {
   if (!text) return 0;
   if (length < 0) length = lstrlenA(text);
   if (static_cast<uint32_t>(length) + 1 > kMaxRawBytes) return 0;
-  char *bytes = static_cast<char *>(AllocBlock(static_cast<size_t>(length) + 1));
+  char *bytes = static_cast<char *>(AllocBlockRaw(static_cast<size_t>(length) + 1));
   if (!bytes) return 0;
   memcpy(bytes, text, static_cast<size_t>(length));  // zeros inside included
+  bytes[length] = 0;
   FreeBlock(source->rawBytes);
   source->rawBytes = bytes;
   source->rawSize = static_cast<uint32_t>(length) + 1;
@@ -160,7 +163,7 @@ int DecodeSource(SourceText *source) {
   uint32_t skip = (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) ? 3 : 0;
   uint32_t n = source->rawSize - skip;
   if (n > kMaxRawBytes) return 0;
-  WCHAR *text = static_cast<WCHAR *>(AllocBlock((static_cast<size_t>(n) + 1) * sizeof(WCHAR)));
+  WCHAR *text = static_cast<WCHAR *>(AllocBlockRaw((static_cast<size_t>(n) + 1) * sizeof(WCHAR)));
   if (!text) return 0;
   int count = 0;
   if (n > 0) {
@@ -169,7 +172,8 @@ int DecodeSource(SourceText *source) {
     if (count < 0) count = 0;
     if (static_cast<uint32_t>(count) > n) count = static_cast<int>(n);
   }
-  text[count] = 0;
+  // The units behind the text are zero, as in a zero-filled block.
+  memset(text + count, 0, (static_cast<size_t>(n) + 1 - static_cast<size_t>(count)) * sizeof(WCHAR));
   FreeBlock(source->text);
   source->text = text;
   source->pos = 0;
