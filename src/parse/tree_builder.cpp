@@ -24,8 +24,15 @@ enum LevelOutcome {
   kLevelAppended = 3,               // the tag read was appended to the level
 };
 
+// lstrcmpiW(name, what) == 0 for an ASCII `what` starting with a letter. An
+// ASCII first unit other than that letter in either case cannot compare equal,
+// so most names never reach the full comparison; a non-ASCII one may fold
+// to an ASCII letter (U+017F to 's') and always does.
 bool NameIs(const WCHAR *name, const WCHAR *what) {
-  return name && lstrcmpiW(name, what) == 0;
+  if (!name) return false;
+  unsigned first = name[0];
+  if (first < 0x80 && (first | 0x20u) != (what[0] | 0x20u)) return false;
+  return lstrcmpiW(name, what) == 0;
 }
 
 // True when a tag named `name` read inside the open element `openName` closes
@@ -33,10 +40,12 @@ bool NameIs(const WCHAR *name, const WCHAR *what) {
 // element of their own name, and dt and dd close each other.
 bool ClosesOpenElement(const WCHAR *openName, const WCHAR *name) {
   if (!openName || !name) return false;
-  if (lstrcmpiW(name, openName) == 0) {
-    return NameIs(openName, WTEXT("li")) || NameIs(openName, WTEXT("dd")) ||
-           NameIs(openName, WTEXT("dt")) || NameIs(openName, WTEXT("tr"));
+  // Only these four open elements can be closed by a tag.
+  if (!NameIs(openName, WTEXT("li")) && !NameIs(openName, WTEXT("dd")) &&
+      !NameIs(openName, WTEXT("dt")) && !NameIs(openName, WTEXT("tr"))) {
+    return false;
   }
+  if (lstrcmpiW(name, openName) == 0) return true;
   return (NameIs(openName, WTEXT("dt")) && NameIs(name, WTEXT("dd"))) ||
          (NameIs(openName, WTEXT("dd")) && NameIs(name, WTEXT("dt")));
 }
