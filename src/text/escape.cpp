@@ -137,92 +137,72 @@ const char *ToNormalStrTemp16A(const char *text) {
   return block;
 }
 
-const WCHAR *ToQuoteStrTemp16W(const WCHAR *text) {
-  if (!text || !*text) return EmptyTextW();
-  size_t total = 0;
-  for (const WCHAR *p = text; *p; ++p) {
-    size_t need = 1;
-    for (const EntityW *e = kEntitiesW; e->name; ++e) {
-      if (e->character == *p) {
-        need = 1 + static_cast<size_t>(e->length);
-        break;
+namespace {
+
+// The table row whose character is `c`, or null.
+template <typename Entity, typename Char>
+const Entity *RowFor(const Entity *table, Char c) {
+  for (const Entity *e = table; e->name; ++e)
+    if (e->character == c) return e;
+  return nullptr;
+}
+
+// UTF-16 has no double-byte characters to keep whole.
+inline bool IsLeadUnit(WCHAR) { return false; }
+inline bool IsLeadUnit(char c) { return IsLeadByte(c); }
+
+// Escapes `text` into `out`, or only counts when `out` is null; returns the
+// units written (or needed). A double-byte character is kept whole, neither
+// byte escaped; a lead byte standing last is dropped. The counting and the
+// writing pass are this one walk, so they cannot disagree.
+template <typename Char, typename Entity>
+size_t Quote(const Char *text, const Entity *table, Char *out) {
+  size_t n = 0;
+  for (const Char *p = text; *p; ++p) {
+    if (IsLeadUnit(*p)) {
+      if (p[1]) {
+        if (out) {
+          out[n] = p[0];
+          out[n + 1] = p[1];
+        }
+        n += 2;
+        ++p;
       }
-    }
-    total += need;
-  }
-  WCHAR *block = static_cast<WCHAR *>(AllocBlock((total + 1) * sizeof(WCHAR)));
-  if (!block) return EmptyTextW();
-  WCHAR *out = block;
-  for (const WCHAR *p = text; *p; ++p) {
-    const EntityW *row = nullptr;
-    for (const EntityW *e = kEntitiesW; e->name; ++e) {
-      if (e->character == *p) {
-        row = e;
-        break;
-      }
-    }
-    if (!row) {
-      *out++ = *p;
       continue;
     }
-    *out++ = '&';
-    for (int32_t i = 0; i < row->length; ++i) *out++ = row->name[i];
+    const Entity *row = RowFor(table, *p);
+    if (!row) {
+      if (out) out[n] = *p;
+      ++n;
+      continue;
+    }
+    if (out) {
+      out[n] = '&';
+      for (int32_t i = 0; i < row->length; ++i) out[n + 1 + i] = row->name[i];
+    }
+    n += 1 + static_cast<size_t>(row->length);
   }
-  *out = 0;
+  return n;
+}
+
+}  // namespace
+
+const WCHAR *ToQuoteStrTemp16W(const WCHAR *text) {
+  if (!text || !*text) return EmptyTextW();
+  const size_t total = Quote(text, kEntitiesW, static_cast<WCHAR *>(nullptr));
+  WCHAR *block = static_cast<WCHAR *>(AllocBlock((total + 1) * sizeof(WCHAR)));
+  if (!block) return EmptyTextW();
+  block[Quote(text, kEntitiesW, block)] = 0;
   PutRing(&gQuoteRingW, block);
   return block;
 }
 
 const char *ToQuoteStrTemp16A(const char *text) {
   if (!text || !*text) return EmptyTextA();
-  // Counting pass and writing pass walk the bytes the same way: a double-byte
-  // character is kept whole (neither byte escaped), a lead byte standing last
-  // is dropped.
-  size_t total = 0;
-  for (const char *p = text; *p; ++p) {
-    if (IsLeadByte(*p)) {
-      if (p[1]) {
-        total += 2;
-        ++p;
-      }
-      continue;
-    }
-    size_t need = 1;
-    for (const EntityA *e = kEntitiesA; e->name; ++e) {
-      if (e->character == *p) {
-        need = 1 + static_cast<size_t>(e->length);
-        break;
-      }
-    }
-    total += need;
-  }
+  const size_t total = Quote(text, kEntitiesA, static_cast<char *>(nullptr));
   char *block = static_cast<char *>(AllocBlock(total + 1));
   if (!block) return EmptyTextA();
-  char *out = block;
-  for (const char *p = text; *p; ++p) {
-    if (IsLeadByte(*p)) {
-      if (p[1]) {
-        *out++ = p[0];
-        *out++ = p[1];
-        ++p;
-      }
-      continue;
-    }
-    const EntityA *row = nullptr;
-    for (const EntityA *e = kEntitiesA; e->name; ++e) {
-      if (e->character == *p) {
-        row = e;
-        break;
-      }
-    }
-    if (!row) {
-      *out++ = *p;
-      continue;
-    }
-    *out++ = '&';
-    for (int32_t i = 0; i < row->length; ++i) *out++ = row->name[i];
-  }
-  *out = 0;
+  block[Quote(text, kEntitiesA, block)] = 0;
   PutRing(&gQuoteRingA, block);
   return block;
 }
