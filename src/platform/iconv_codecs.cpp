@@ -257,15 +257,17 @@ void EncodeRun(iconv_t cd, const WCHAR *run, size_t length, ByteSink *sink) {
 
 // ---- Code page 932 by table ----------------------------------------------
 //
-// Shift-JIS text is mostly whole, valid characters. Each lead byte's row of
-// characters (and the row of single bytes 0xA0..0xDF) is filled once per
-// process from iconv itself, one character per call, so a table hit gives
-// exactly what iconv gives. A 0 entry is anything that is not one whole
-// character decoding to one unit; such a character still goes through
-// DecodeRun alone, which is what it would have met inside a longer run too,
-// because the code page keeps no state from one character to the next.
-// A row's state moves 0 (empty) -> 1 (being filled by one thread) -> 2
-// (ready) and only a ready row is read, so concurrent callers stay safe.
+// Each lead byte's row of two-byte sequences, and the row of single bytes,
+// is filled once per process with what DecodeRun makes of exactly those
+// bytes, so a table hit gives exactly what DecodeRun gives: a whole valid
+// character as iconv decodes it, and an invalid pair (EUC-JP text read as
+// code page 932 is full of them) as its substitution. A 0 entry is a
+// sequence that does not give exactly one unit (a lead byte before a zero);
+// it goes through DecodeRun alone, which is what it would have met inside a
+// longer run too, because the code page keeps no state from one character
+// to the next. A row's state moves 0 (empty) -> 1 (being filled by one
+// thread) -> 2 (ready) and only a ready row is read, so concurrent callers
+// stay safe.
 
 enum { kCp932Rows = 61 };  // 60 lead bytes, then the single bytes
 
@@ -280,23 +282,20 @@ int Cp932Row(unsigned char lead) {
   return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31;
 }
 
-// The one unit iconv makes of exactly these bytes, or 0.
-WCHAR DecodeOneCharacter(iconv_t cd, const unsigned char *bytes, size_t length) {
+// The one unit DecodeRun makes of exactly these bytes, or 0.
+WCHAR DecodeAlone(iconv_t cd, const CodePageInfo *info, const unsigned char *bytes,
+                  size_t length) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char *in = const_cast<char *>(reinterpret_cast<const char *>(bytes));
-  size_t inLeft = length;
-  WCHAR buffer[4];
-  char *out = reinterpret_cast<char *>(buffer);
-  size_t outLeft = sizeof buffer;
-  size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+  WCHAR buffer[2];
+  WideSink sink = {buffer, 2, 0};
+  DecodeRun(cd, info, bytes, length, &sink);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  if (result == static_cast<size_t>(-1) || inLeft != 0 || outLeft != sizeof buffer - sizeof(WCHAR))
-    return 0;
-  return buffer[0];
+  return sink.count == 1 ? buffer[0] : 0;
 }
 
 // Fills row `row` unless another thread is doing so; returns it when ready.
-__attribute__((noinline)) const WCHAR *FillCp932Row(iconv_t cd, int row) {
+__attribute__((noinline)) const WCHAR *FillCp932Row(iconv_t cd, const CodePageInfo *info,
+                                                    int row) {
   std::atomic<int> &state = gCp932.state[row];
   int now = state.load(std::memory_order_acquire);
   if (now == 2) return gCp932.units[row];
@@ -306,11 +305,11 @@ __attribute__((noinline)) const WCHAR *FillCp932Row(iconv_t cd, int row) {
     unsigned char bytes[2];
     if (row == kCp932Rows - 1) {
       bytes[0] = static_cast<unsigned char>(second);
-      units[second] = (second >= 0xA0 && second <= 0xDF) ? DecodeOneCharacter(cd, bytes, 1) : 0;
+      units[second] = second >= 0x80 ? DecodeAlone(cd, info, bytes, 1) : 0;
     } else {
       bytes[0] = static_cast<unsigned char>(row < 31 ? 0x81 + row : 0xE0 + row - 31);
       bytes[1] = static_cast<unsigned char>(second);
-      units[second] = second ? DecodeOneCharacter(cd, bytes, 2) : 0;
+      units[second] = second ? DecodeAlone(cd, info, bytes, 2) : 0;
     }
   }
   state.store(2, std::memory_order_release);
@@ -319,34 +318,41 @@ __attribute__((noinline)) const WCHAR *FillCp932Row(iconv_t cd, int row) {
 
 // The ready row `row`, filled first when needed; null while another thread
 // fills it.
-inline const WCHAR *Cp932Units(iconv_t cd, int row) {
+inline const WCHAR *Cp932Units(iconv_t cd, const CodePageInfo *info, int row) {
   if (gCp932.state[row].load(std::memory_order_acquire) == 2) return gCp932.units[row];
-  return FillCp932Row(cd, row);
+  return FillCp932Row(cd, info, row);
 }
 
-// Decodes one run of code page 932 (bytes of 0x80 and above with their
-// trail bytes), character by character.
-void DecodeShiftJisRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
-                       size_t length, WideSink *sink) {
+// Decodes the whole input as code page 932, character by character: a lead
+// byte with a byte behind it takes that byte along, whatever it is.
+void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *text,
+                    size_t bytes, WideSink *sink) {
+  // Bit r: row r was seen ready by this call, so that the shared table's
+  // state is read once per row, not once per character.
+  static_assert(kCp932Rows <= 64, "one bit per row");
+  uint64_t ready = 0;
+  WideSink local = *sink;
   size_t i = 0;
-  while (i < length) {
-    const unsigned char byte = run[i];
-    const bool lead = IsShiftJisLeadByte(byte);
-    const size_t size = lead && length - i >= 2 ? 2 : 1;
-    const WCHAR *units = nullptr;
-    if (lead && size == 2) {
-      units = Cp932Units(cd, Cp932Row(byte));
-    } else if (!lead) {
-      units = Cp932Units(cd, kCp932Rows - 1);
+  while (i < bytes) {
+    const unsigned char byte = text[i];
+    if (byte < 0x80) {
+      i += PutAsciiGroupsWide(text + i, bytes - i, &local);
+      while (i < bytes && text[i] < 0x80) local.Put(text[i++]);
+      continue;
     }
-    const WCHAR unit = units ? units[run[i + size - 1]] : 0;
+    const size_t size = IsShiftJisLeadByte(byte) && bytes - i >= 2 ? 2 : 1;
+    const int row = size == 2 ? Cp932Row(byte) : kCp932Rows - 1;
+    const uint64_t bit = uint64_t(1) << row;
+    if (!(ready & bit) && Cp932Units(cd, info, row)) ready |= bit;
+    const WCHAR unit = (ready & bit) ? gCp932.units[row][text[i + size - 1]] : 0;
     if (unit) {
-      sink->Put(unit);
+      local.Put(unit);
     } else {
-      DecodeRun(cd, info, run + i, size, sink);
+      DecodeRun(cd, info, text + i, size, &local);
     }
     i += size;
   }
+  *sink = local;
 }
 
 }  // namespace
@@ -357,6 +363,10 @@ bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
   if (!info) return false;
   iconv_t cd = tCache.Get(info, true);
   if (!cd) return false;
+  if (info->framing == kShiftJis) {
+    DecodeShiftJis(cd, info, text, bytes, sink);
+    return true;
+  }
   size_t i = 0;
   while (i < bytes) {
     if (text[i] < 0x80) {
@@ -369,11 +379,7 @@ bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
     while (end < bytes && text[end] >= 0x80)
       end += IsLeadByte(info->framing, text[end]) ? 2 : 1;
     if (end > bytes) end = bytes;
-    if (info->framing == kShiftJis) {
-      DecodeShiftJisRun(cd, info, text + i, end - i, sink);
-    } else {
-      DecodeRun(cd, info, text + i, end - i, sink);
-    }
+    DecodeRun(cd, info, text + i, end - i, sink);
     i = end;
   }
   return true;
