@@ -66,7 +66,7 @@ WCHAR *RenderOuterXMLW(Cursor *cursor) {
   WCHAR *result = nullptr;
   if (string.buffer) {
     const size_t units = static_cast<size_t>(string.length) + 1;
-    result = static_cast<WCHAR *>(AllocBlock(units * sizeof(WCHAR)));
+    result = static_cast<WCHAR *>(AllocUserBlock(units * sizeof(WCHAR)));
     if (result) memcpy(result, string.buffer, units * sizeof(WCHAR));
   }
   GrowableStringFree(&string);
@@ -77,8 +77,16 @@ char *RenderOuterXMLA(Cursor *cursor, uint32_t codePage) {
   GrowableString string;
   GrowableStringInit(&string);
   RenderSelection(cursor, &string);
-  // Converted straight from the rendered string: no intermediate UTF-16 block.
-  char *result = string.buffer ? ToNarrow(string.buffer, codePage, nullptr) : nullptr;
+  // Converted straight from the rendered string, then copied into a block
+  // the caller frees with GlobalFree.
+  char *result = nullptr;
+  int32_t count = 0;
+  char *narrow = string.buffer ? ToNarrow(string.buffer, codePage, &count) : nullptr;
   GrowableStringFree(&string);
+  if (narrow) {
+    result = static_cast<char *>(AllocUserBlock(static_cast<size_t>(count) + 1));
+    if (result) memcpy(result, narrow, static_cast<size_t>(count) + 1);
+    FreeBlock(narrow);
+  }
   return result;
 }

@@ -10,6 +10,10 @@
 
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "sprig.h"
 #include "text/text.h"
 
@@ -76,6 +80,19 @@ inline bool GroupMayStartName(uint64_t group) {
   return (((s - ones) & ~s) | ((u - ones) & ~u)) & highs;
 }
 
+// The code page a name starting at `p` sniffs as, or -1 when none starts
+// there. A name counts only with at least one byte behind it.
+inline int64_t SniffNameAt(const unsigned char *b, int64_t p, int64_t n) {
+  unsigned c = b[p] | 0x20;  // only 's' and 'u' can start a name
+  if (c == 's') {
+    if (p < n - 9 && MatchesAsciiNoCase(b + p, "shift-jis", 9)) return SG_ENC_ANSI;
+  } else if (c == 'u' && p < n - 5 && MatchesAsciiNoCase(b + p, "utf-", 4)) {
+    if (b[p + 4] == '7') return SG_ENC_UTF7;
+    if (b[p + 4] == '8') return SG_ENC_UTF8;
+  }
+  return -1;
+}
+
 }  // namespace
 
 SourceText *CreateSourceText(void) {
@@ -115,6 +132,7 @@ int LoadTextW(SourceText *source, const WCHAR *text, int32_t length) {
   source->codePage = 0;
   FreeBlock(source->text);
   source->text = copy;
+  source->textLength = TextLengthW(copy);
   source->pos = 0;
   return 1;
 }
@@ -133,10 +151,26 @@ int LoadFileW(SourceText *source, const WCHAR *path) {
 
 uint32_t SniffEncoding(const char *bytes, uint32_t length) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
-  // A name counts only with at least one byte behind it (p < length - 9).
-  int64_t n = length;
-  for (int64_t p = 0; p < n; ++p) {
-    // Most of a text holds neither letter: skip it eight bytes at a time.
+  const int64_t n = length;
+  int64_t p = 0;
+#if defined(__SSE2__)
+  // Most of a text holds neither letter: sixteen bytes a step, then each
+  // 's' or 'u' of a step in order.
+  const __m128i fold = _mm_set1_epi8(0x20), s = _mm_set1_epi8('s'), u = _mm_set1_epi8('u');
+  for (; n - p >= 16; p += 16) {
+    const __m128i group =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + p)), fold);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(group, s), _mm_cmpeq_epi8(group, u))));
+    while (mask) {
+      const int64_t found = SniffNameAt(b, p + __builtin_ctz(mask), n);
+      if (found >= 0) return static_cast<uint32_t>(found);
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; p < n; ++p) {
+    // Eight bytes at a time where neither letter is among them.
     while (n - p >= 8) {
       uint64_t group;
       memcpy(&group, b + p, 8);
@@ -144,13 +178,8 @@ uint32_t SniffEncoding(const char *bytes, uint32_t length) {
       p += 8;
     }
     if (p >= n) break;
-    unsigned c = b[p] | 0x20;  // only 's' and 'u' can start a name
-    if (c == 's') {
-      if (p < n - 9 && MatchesAsciiNoCase(b + p, "shift-jis", 9)) return SG_ENC_ANSI;
-    } else if (c == 'u' && p < n - 5 && MatchesAsciiNoCase(b + p, "utf-", 4)) {
-      if (b[p + 4] == '7') return SG_ENC_UTF7;
-      if (b[p + 4] == '8') return SG_ENC_UTF8;
-    }
+    const int64_t found = SniffNameAt(b, p, n);
+    if (found >= 0) return static_cast<uint32_t>(found);
   }
   return SG_ENC_ANSI;
 }
@@ -176,6 +205,7 @@ int DecodeSource(SourceText *source) {
   memset(text + count, 0, (static_cast<size_t>(n) + 1 - static_cast<size_t>(count)) * sizeof(WCHAR));
   FreeBlock(source->text);
   source->text = text;
+  source->textLength = count;
   source->pos = 0;
   // Only code page 0 ever switches (to UTF-7 or UTF-8, once): the bytes of a
   // text decoded with any other code page are never decoded again, so they
@@ -192,6 +222,7 @@ int ChangeCodePage(SourceText *source, uint32_t code) {
   source->codePage = code;
   FreeBlock(source->text);
   source->text = nullptr;
+  source->textLength = 0;
   source->pos = 0;
   DecodeSource(source);  // out of memory leaves no text: the parse sees an empty one
   return 1;

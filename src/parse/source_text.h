@@ -15,6 +15,7 @@ struct SourceText {
                         // and once decoded with a code page other than 0 (final)
   uint32_t rawSize;     // bytes handed to the decoder
   WCHAR *text;          // decoded text, NUL-terminated, owned
+  int32_t textLength;   // units of `text` before its terminator
   int32_t pos;          // the lexer's read position in `text`
   uint32_t tagCounter;  // next tag number
 };

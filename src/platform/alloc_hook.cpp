@@ -1,8 +1,9 @@
 // The test-only allocation-failure hook behind PlatformFailAllocationAt and
-// PlatformAllocationCount. Once armed, every GlobalAlloc of the library is
-// counted and the one whose number equals gFailAt (when not 0) fails. Relaxed
-// atomics: a plain load on the fast path while unarmed, and no torn counts if
-// a test ever allocates from two threads.
+// PlatformAllocationCount. Once armed, every GlobalAlloc of the library, and
+// every block it carves from memory it holds, is counted and the one whose
+// number equals gFailAt (when not 0) fails. Relaxed atomics: a plain load on
+// the fast path while unarmed, and no torn counts if a test ever allocates
+// from two threads.
 #include "platform/alloc_hook.h"
 
 #include <atomic>
@@ -28,6 +29,8 @@ void PlatformFailAllocationAt(unsigned long n) {
   gAllocations.store(0, std::memory_order_relaxed);
   gCounting.store(true, std::memory_order_relaxed);
 }
+
+bool PlatformAllocationShouldFail(void) { return AllocationShouldFail(); }
 
 unsigned long PlatformAllocationCount(void) {
   return gAllocations.load(std::memory_order_relaxed);

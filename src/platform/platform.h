@@ -140,5 +140,27 @@ void PlatformFailAllocationAt(unsigned long n);
 // GlobalAlloc calls made since the last PlatformFailAllocationAt, including
 // the failed one; 0 before the first call of PlatformFailAllocationAt.
 unsigned long PlatformAllocationCount(void);
+// Counts one allocation that does not reach GlobalAlloc (a block carved from
+// memory the library already holds) with the same hook; true when it is the
+// one to fail.
+bool PlatformAllocationShouldFail(void);
+
+// Memory-checker annotations for blocks the library carves itself: poisoned
+// bytes may not be touched until unpoisoned. No-ops without AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+#define SPRIG_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SPRIG_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef SPRIG_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#define PlatformPoison(address, bytes) ASAN_POISON_MEMORY_REGION((address), (bytes))
+#define PlatformUnpoison(address, bytes) ASAN_UNPOISON_MEMORY_REGION((address), (bytes))
+#else
+#define PlatformPoison(address, bytes) ((void)(address), (void)(bytes))
+#define PlatformUnpoison(address, bytes) ((void)(address), (void)(bytes))
+#endif
 
 #endif  // SPRIG_PLATFORM_PLATFORM_H

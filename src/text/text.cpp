@@ -1,11 +1,9 @@
-// Text blocks, UTF-16 / code-page conversions, the narrow and wide result
-// rings, string lists, dual-form text and the text-conversion flag word.
+// UTF-16 / code-page conversions, the narrow and wide result rings, string
+// lists, dual-form text and the text-conversion flag word.
 //
-// Every block comes from GlobalAlloc(GPTR) and is addressed by its locked
-// pointer; FreeBlock recovers the handle. A conversion sizes its block once
-// from the source length (n + 1 units, 3n + 1 bytes) and converts once; only
-// when a code page needs more room than that is the size queried, so that no
-// text is ever shortened. Ring slots own their blocks until overwritten.
+// A conversion sizes its block once from the source length (n + 1 units,
+// 3n + 1 bytes) and converts once; only when a code page needs more room than
+// that is the size queried, so that no text is ever shortened. Ring slots own their blocks until overwritten.
 #include "text/text.h"
 
 #include <string.h>
@@ -50,30 +48,6 @@ size_t BoundedLengthW(const WCHAR *text, size_t limit) {
 
 const WCHAR *EmptyTextW(void) { return kEmptyW; }
 const char *EmptyTextA(void) { return kEmptyA; }
-
-void *AllocBlock(size_t bytes) {
-  if (bytes == 0) bytes = 1;
-  auto handle = GlobalAlloc(GPTR, bytes);
-  if (!handle) return nullptr;
-  void *block = GlobalLock(handle);
-  if (!block) GlobalFree(handle);
-  return block;
-}
-
-void *AllocBlockRaw(size_t bytes) {
-  if (bytes == 0) bytes = 1;
-  auto handle = GlobalAlloc(GMEM_FIXED, bytes);
-  if (!handle) return nullptr;
-  void *block = GlobalLock(handle);
-  if (!block) GlobalFree(handle);
-  return block;
-}
-
-void FreeBlock(const void *block) {
-  if (!block) return;
-  GlobalUnlock(GlobalHandle(block));
-  GlobalFree(GlobalHandle(block));
-}
 
 void PutRing(ResultRing *ring, void *block) {
   if (!block) return;

@@ -1,10 +1,10 @@
 // Text blocks, conversions between UTF-16 and code-page text, the two
 // process-wide result rings, dual-form text and the text-conversion flag word.
 //
-// Every text the library stores or hands out lives in a zero-filled
-// global-memory block addressed by its locked pointer; FreeBlock recovers the
-// handle. Blocks put into a ring belong to the ring: the 17th put frees the
-// oldest. Everything else returned here belongs to the caller (a record).
+// Every text and record the library stores lives in a block of its own or in
+// one carved by a block arena (blocks.cpp); FreeBlock tells them apart. Blocks
+// put into a ring belong to the ring: the 17th put frees the oldest.
+// Everything else returned here belongs to the caller (a record).
 #ifndef SPRIG_TEXT_TEXT_H
 #define SPRIG_TEXT_TEXT_H
 
@@ -27,8 +27,37 @@ void *AllocBlock(size_t bytes);
 // runs out: for records and texts the caller writes in full. Freed with
 // FreeBlock; seen by the allocation-failure hook like AllocBlock.
 void *AllocBlockRaw(size_t bytes);
-// Frees a block made by AllocBlock (or any locked global block); null ignored.
+// Frees a block made by AllocBlock or AllocBlockRaw; null ignored.
 void FreeBlock(const void *block);
+// A zero-filled global-memory block of its own, or null: the only kind a
+// caller may free with GlobalFree(GlobalHandle(p)) (outer-XML results). Never
+// passed to FreeBlock.
+void *AllocUserBlock(size_t bytes);
+
+// A block arena: while one is current on a thread, that thread's small
+// blocks are carved from large chunks instead of each being a global block
+// of its own. The reader makes one current for a parse, which allocates a
+// record or a text for nearly every tag. Carved blocks are ordinary blocks
+// to everyone else: FreeBlock frees them one by one, in any order and from
+// any thread, and each may outlive the arena and its document (a moved
+// node). A chunk goes back to global memory once the arena has left it and
+// its last block is freed.
+struct ArenaChunk;
+struct BlockArena {
+  ArenaChunk *chunk;        // chunk being carved, or null
+  char *next;               // its free space
+  char *end;
+  intptr_t carved;          // blocks carved from `chunk` so far
+  const int32_t *progress;  // the reader's position in a text of `total`
+  int32_t total;            // units: a new chunk is sized for what remains
+  BlockArena *outer;        // the arena current before this one
+};
+// Makes `arena` current on this thread; sizing follows `*progress` in a text
+// of `total` units (both may change while the arena is current).
+void ArenaBegin(BlockArena *arena, const int32_t *progress, int32_t total);
+// Leaves `arena` (the current one) and makes the outer one current again.
+// Blocks carved from it stay valid.
+void ArenaEnd(BlockArena *arena);
 
 // Length of a UTF-16 text without terminator; null counts as 0.
 int32_t TextLengthW(const WCHAR *text);
