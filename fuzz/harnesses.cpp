@@ -169,8 +169,9 @@ bool HasUnquotedPiTail(SG_CURSOR c) {
   sgMoveTo(c, SG_MOVE_BASE);
   while (!found && sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
     const Node *node = AsCursor(c)->current;
-    const Attrib *last = node->attribs.prev;
-    found = node->kind == SG_KIND_PI && last != &node->attribs && last->value && last->quote == kQuoteBare;
+    const Attrib *last = node->attribs ? node->attribs->prev : nullptr;
+    found = node->kind == SG_KIND_PI && last && last != node->attribs && last->value &&
+            last->quote == kQuoteBare;
   }
   return found;
 }

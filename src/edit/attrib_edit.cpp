@@ -176,7 +176,8 @@ Attrib *EditFindAttribW(Cursor *cursor, const WCHAR *name) {
 // Compares narrow caches, not the UTF-16 names: a name that does not survive
 // the round trip through the code page is found by its narrow form.
 static Attrib *FindNarrow(Node *node, const char *name) {
-  Attrib *head = &node->attribs;
+  Attrib *head = node->attribs;
+  if (!head) return nullptr;
   Attrib *attrib = head->next;
   for (uint32_t i = 0; i < node->attribCount && attrib != head; ++i, attrib = attrib->next) {
     const char *narrow = AttribNameNarrow(attrib);
@@ -219,7 +220,7 @@ int EditDeleteAttribW(Cursor *cursor, const WCHAR *name) {
 int EditDeleteAttribA(Cursor *cursor, const char *name) {
   Node *element = SelectedElement(cursor);
   if (!element || !name) return 0;
-  Attrib *attrib = AttribFindA(&element->attribs, name);
+  Attrib *attrib = element->attribs ? AttribFindA(element->attribs, name) : nullptr;
   if (!attrib) return 0;
   AttribRemove(&element->attribCount, attrib);
   MarkUpdated(cursor);
@@ -234,7 +235,7 @@ uint32_t EditAttribCount(Cursor *cursor) {
 Attrib *EditAttribAt(Cursor *cursor, int32_t index) {
   Node *element = SelectedElement(cursor);
   if (!element || index < 0 || index >= static_cast<int64_t>(element->attribCount)) return nullptr;
-  Attrib *head = &element->attribs;
+  Attrib *head = element->attribs;  // present: the count is above 0
   Attrib *attrib = head->next;
   for (int32_t i = 0; i < index && attrib != head; ++i) attrib = attrib->next;
   return attrib == head ? nullptr : attrib;

@@ -22,17 +22,19 @@ bool SameNodeShape(const Node *original, const Node *copy) {
       original->attribCount != copy->attribCount) {
     return false;
   }
-  const Attrib *a = original->attribs.next;
-  const Attrib *b = copy->attribs.next;
-  while (a != &original->attribs) {
-    if (b == &copy->attribs || !SamePresence(a->name, b->name) ||
+  if (original->attribCount == 0) return true;
+  // Equal counts above 0: both rings have heads.
+  const Attrib *a = original->attribs->next;
+  const Attrib *b = copy->attribs->next;
+  while (a != original->attribs) {
+    if (b == copy->attribs || !SamePresence(a->name, b->name) ||
         !SamePresence(a->value, b->value)) {
       return false;
     }
     a = a->next;
     b = b->next;
   }
-  return b == &copy->attribs;
+  return b == copy->attribs;
 }
 
 }  // namespace

@@ -37,10 +37,11 @@ const char *CheckAttribRing(const Attrib *head, uint32_t count) {
   return nullptr;
 }
 
-// The reference ring embedded in `node`: every record names the node and the
+// The reference ring of `node`, when it has one: every record names the node and the
 // document, and belongs to a note.
 const char *CheckRefRing(const Node *node, const Document *document, uint32_t *refs) {
-  const NoteRef *head = &node->refs;
+  const NoteRef *head = node->refs;
+  if (!head) return nullptr;
   if (head->element || head->document) return "reference ring head names an element";
   for (const NoteRef *r = head;;) {
     const NoteRef *next = r->next;
@@ -56,7 +57,11 @@ const char *CheckRefRing(const Node *node, const Document *document, uint32_t *r
 
 // Fields every node of a tree must hold, list heads or not.
 const char *CheckNodeFields(const Node *node, const Document *document, uint32_t *refs) {
-  if (const char *e = CheckAttribRing(&node->attribs, node->attribCount)) return e;
+  if (!node->attribs) {
+    if (node->attribCount != 0) return "attribute count without a ring";
+  } else if (const char *e = CheckAttribRing(node->attribs, node->attribCount)) {
+    return e;
+  }
   return CheckRefRing(node, document, refs);
 }
 

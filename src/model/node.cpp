@@ -17,29 +17,29 @@ void NodeInit(Node *node) {
   node->id = g_nextNodeId++;
   node->kind = kKindPlain;
   node->srcStart = 0;
-  node->name = nullptr;
-  node->nameNarrow = nullptr;
-  node->attribCount = 0;
-  AttribInitHead(&node->attribs);
-  node->refs.start = -1;
-  node->refs.end = -1;
-  node->refs.nextInNote = nullptr;
-  node->refs.prev = &node->refs;
-  node->refs.next = &node->refs;
-  node->refs.document = nullptr;
-  node->refs.element = nullptr;
-  node->refs.owner = nullptr;
-  node->refs.note = nullptr;
-  node->after = nullptr;
-  node->afterNarrow = nullptr;
-  node->inner = nullptr;
-  node->innerNarrow = nullptr;
   node->srcEnd = 0;
   node->srcTagEnd = 0;
+  node->attribCount = 0;
+  node->name = nullptr;
+  node->inner = nullptr;
+  node->after = nullptr;
+  node->narrow = nullptr;
+  node->refs = nullptr;
+  node->attribs = nullptr;
   node->child = nullptr;
   node->parent = nullptr;
   node->next = node;
   node->prev = node;
+}
+
+Attrib *NodeAttribHead(Node *node) {
+  if (!node->attribs) {
+    Attrib *head = static_cast<Attrib *>(AllocBlockRaw(sizeof(Attrib)));
+    if (!head) return nullptr;
+    AttribInitHead(head);
+    node->attribs = head;
+  }
+  return node->attribs;
 }
 
 Node *NodeCreate(void) {
@@ -52,15 +52,26 @@ Node *NodeCreate(void) {
 // Frees everything a node owns except its child list and the record itself.
 static void ReleaseFields(Node *node) {
   FreeBlock(node->name);
-  FreeBlock(node->nameNarrow);
   FreeBlock(node->inner);
-  FreeBlock(node->innerNarrow);
   FreeBlock(node->after);
-  FreeBlock(node->afterNarrow);
   node->name = node->inner = node->after = nullptr;
-  node->nameNarrow = node->innerNarrow = node->afterNarrow = nullptr;
-  AttribDestroyAll(&node->attribs, &node->attribCount);
-  NoteRefsDetachAll(&node->refs);
+  if (node->narrow) {
+    FreeBlock(node->narrow->name);
+    FreeBlock(node->narrow->inner);
+    FreeBlock(node->narrow->after);
+    FreeBlock(node->narrow);
+    node->narrow = nullptr;
+  }
+  if (node->attribs) {
+    AttribDestroyAll(node->attribs, &node->attribCount);
+    FreeBlock(node->attribs);
+    node->attribs = nullptr;
+  }
+  if (node->refs) {
+    NoteRefsDetachAll(node->refs);
+    FreeBlock(node->refs);
+    node->refs = nullptr;
+  }
 }
 
 void NodeReleaseEmbedded(Node *node) { ReleaseFields(node); }
@@ -114,12 +125,26 @@ void NodeDestroyRing(Node *head) {
   head->prev = head;
 }
 
+// The narrow cache slot of a node's text field; null while the node has no
+// caches (nothing to drop).
+enum NarrowSlot { kNarrowName, kNarrowInner, kNarrowAfter };
+static char **CacheOf(Node *node, NarrowSlot slot) {
+  if (!node->narrow) return nullptr;
+  switch (slot) {
+    case kNarrowName: return &node->narrow->name;
+    case kNarrowInner: return &node->narrow->inner;
+    default: return &node->narrow->after;
+  }
+}
+
 // Replaces a text field by `owned` (may be null) and drops its narrow cache.
 static void ReplaceField(WCHAR **field, char **cache, WCHAR *owned) {
   FreeBlock(*field);
   *field = owned;
-  FreeBlock(*cache);
-  *cache = nullptr;
+  if (cache) {
+    FreeBlock(*cache);
+    *cache = nullptr;
+  }
 }
 
 static int SetField(WCHAR **field, char **cache, const WCHAR *text, int32_t length) {
@@ -144,41 +169,49 @@ static void RaiseKindForInner(Node *node) {
 }
 
 int NodeSetName(Node *node, const WCHAR *text, int32_t length) {
-  return SetField(&node->name, &node->nameNarrow, text, length);
+  return SetField(&node->name, CacheOf(node, kNarrowName), text, length);
 }
 
 int NodeSetNameA(Node *node, const char *text) {
-  return SetFieldA(&node->name, &node->nameNarrow, text, -1);
+  return SetFieldA(&node->name, CacheOf(node, kNarrowName), text, -1);
 }
 
 int NodeSetInner(Node *node, const WCHAR *text, int32_t length) {
-  if (!SetField(&node->inner, &node->innerNarrow, text, length)) return 0;
+  if (!SetField(&node->inner, CacheOf(node, kNarrowInner), text, length)) return 0;
   RaiseKindForInner(node);
   return 1;
 }
 
 int NodeSetInnerA(Node *node, const char *text, int32_t length) {
-  if (!SetFieldA(&node->inner, &node->innerNarrow, text, length)) return 0;
+  if (!SetFieldA(&node->inner, CacheOf(node, kNarrowInner), text, length)) return 0;
   RaiseKindForInner(node);
   return 1;
 }
 
 int NodeSetAfter(Node *node, const WCHAR *text, int32_t length) {
-  return SetField(&node->after, &node->afterNarrow, text, length);
+  return SetField(&node->after, CacheOf(node, kNarrowAfter), text, length);
 }
 
 int NodeSetAfterA(Node *node, const char *text, int32_t length) {
-  return SetFieldA(&node->after, &node->afterNarrow, text, length);
+  return SetFieldA(&node->after, CacheOf(node, kNarrowAfter), text, length);
 }
 
-static const char *NarrowCache(const WCHAR *text, char **cache) {
-  if (!*cache && text) *cache = ToNarrow(text, CP_ACP, nullptr);
+// The narrow form of `text`, cached in the slot; null when the text is
+// absent or memory runs out.
+static const char *NarrowCache(Node *node, const WCHAR *text, NarrowSlot slot) {
+  if (!text) return nullptr;
+  if (!node->narrow) {
+    node->narrow = static_cast<NodeNarrow *>(AllocBlock(sizeof(NodeNarrow)));
+    if (!node->narrow) return nullptr;
+  }
+  char **cache = CacheOf(node, slot);
+  if (!*cache) *cache = ToNarrow(text, CP_ACP, nullptr);
   return *cache;
 }
 
-const char *NodeNameNarrow(Node *node) { return NarrowCache(node->name, &node->nameNarrow); }
-const char *NodeInnerNarrow(Node *node) { return NarrowCache(node->inner, &node->innerNarrow); }
-const char *NodeAfterNarrow(Node *node) { return NarrowCache(node->after, &node->afterNarrow); }
+const char *NodeNameNarrow(Node *node) { return NarrowCache(node, node->name, kNarrowName); }
+const char *NodeInnerNarrow(Node *node) { return NarrowCache(node, node->inner, kNarrowInner); }
+const char *NodeAfterNarrow(Node *node) { return NarrowCache(node, node->after, kNarrowAfter); }
 
 // Turns `item` into a headless chain [first, last]; null when it holds
 // nothing to insert (an empty list head, which is destroyed).
@@ -258,7 +291,11 @@ Node *NodeShallowCopy(const Node *node) {
   copy->kind = node->kind;
   NodeSetInner(copy, node->inner, -1);  // also raises kinds 0, 3, 4 to 1
   NodeSetAfter(copy, node->after, -1);
-  copy->attribCount = AttribCopyList(&copy->attribs, &node->attribs);
+  if (node->attribCount) {
+    // Without a head for the copies the copy has no attributes, as when
+    // every copy fails.
+    if (Attrib *head = NodeAttribHead(copy)) copy->attribCount = AttribCopyList(head, node->attribs);
+  }
   return copy;
 }
 

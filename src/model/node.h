@@ -31,26 +31,34 @@ enum : uint32_t {
   kKindComment = 7,
 };
 
+// Narrow (CP_ACP) caches of a node's texts, made with the first request for
+// any of them; each slot is null until its text is asked for.
+struct NodeNarrow {
+  char *name;
+  char *inner;
+  char *after;
+};
+
 struct Node {
   int32_t tagNumber;  // ordinal of the tag in the source, -1 none
   uint32_t id;        // NodeId, unique per process until the counter wraps
   uint32_t kind;
   int32_t srcStart;   // '<' of the start tag in the source text
-  WCHAR *name;        // absent in list heads
-  char *nameNarrow;
-  uint32_t attribCount;
-  Attrib attribs;     // head of the attribute ring, source order
-  NoteRef refs;       // head of the ring of NoteRefs referring here
-  WCHAR *after;       // text after the node's end up to the next tag
-  char *afterNarrow;
-  WCHAR *inner;       // text between the start tag and first child/end tag
-  char *innerNarrow;
   int32_t srcEnd;     // behind the whole element
   int32_t srcTagEnd;  // behind the '>' of the start tag
+  uint32_t attribCount;
+  WCHAR *name;        // absent in list heads
+  WCHAR *inner;       // text between the start tag and first child/end tag
+  WCHAR *after;       // text after the node's end up to the next tag
+  NodeNarrow *narrow; // null until a narrow text is first asked for
+  NoteRef *refs;      // head of the ring of NoteRefs referring here, made
+                      // with the first reference; null before
   Node *child;        // element: its child-list head; head: its owner
   Node *parent;       // ring member: its head; head: itself; detached: null
   Node *next;
   Node *prev;
+  Attrib *attribs;    // head of the attribute ring (source order), made with
+                      // the first attribute; null before
 };
 
 inline bool NodeIsListHead(const Node *node) { return node->parent == node; }
@@ -109,12 +117,16 @@ Node *NodeShallowCopy(const Node *node);
 Node *NodeDeepClone(const Node *node);
 
 // Attribute shortcuts on a node's ring.
+// The head of the node's attribute ring, made when missing; null when memory
+// runs out.
+Attrib *NodeAttribHead(Node *node);
 inline Attrib *NodeAppendAttrib(Node *node, const WCHAR *name, int32_t length,
                                 const int32_t *namePos) {
-  return AttribAppend(&node->attribs, &node->attribCount, name, length, namePos);
+  Attrib *head = NodeAttribHead(node);
+  return head ? AttribAppend(head, &node->attribCount, name, length, namePos) : nullptr;
 }
 inline Attrib *NodeFindAttrib(Node *node, const WCHAR *name) {
-  return AttribFind(&node->attribs, name);
+  return node->attribs ? AttribFind(node->attribs, name) : nullptr;
 }
 
 // The process-wide NodeId counter (starts at 1; wraps silently).

@@ -11,7 +11,8 @@
 namespace {
 
 NoteRef *FindRecord(Note *note, Node *element) {
-  NoteRef *head = &element->refs;
+  NoteRef *head = element->refs;
+  if (!head) return nullptr;
   for (NoteRef *ref = head->next; ref && ref != head; ref = ref->next) {
     if (ref->note == note) return ref;
   }
@@ -71,6 +72,14 @@ int NoteSetReference(Note *note, Cursor *cursor) {
     newest->ref = ref;
     return 1;
   }
+  if (!target->refs) {
+    // The element's first reference brings its ring head: an empty record.
+    NoteRef *head = static_cast<NoteRef *>(AllocBlock(sizeof(NoteRef)));
+    if (!head) return 0;
+    head->start = head->end = -1;
+    head->next = head->prev = head;
+    target->refs = head;
+  }
   ref = static_cast<NoteRef *>(AllocBlock(sizeof(NoteRef)));
   if (!ref) return 0;
   ref->start = -1;
@@ -80,7 +89,7 @@ int NoteSetReference(Note *note, Cursor *cursor) {
   ref->element = target;
   ref->note = note;
   ref->owner = newest;
-  NoteRef *head = &target->refs;
+  NoteRef *head = target->refs;
   ref->prev = head->prev;
   ref->next = head;
   head->prev->next = ref;

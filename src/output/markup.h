@@ -89,8 +89,9 @@ void EmitNodeStart(Node *node, int64_t level, bool xml, Sink &sink) {
   } else {
     sink.Text(node->name);
   }
-  const Attrib *head = &node->attribs;
-  for (const Attrib *a = head->next; a != head; a = a->next) EmitAttrib(a, sink);
+  if (const Attrib *head = node->attribs) {
+    for (const Attrib *a = head->next; a != head; a = a->next) EmitAttrib(a, sink);
+  }
   if (kind == kKindPi) sink.Mark(kMarkQuestion);
   if (kind == kKindComment) sink.Mark(kMarkCommentClose);
   if (kind == kKindEmptyTag || (kind == kKindPlain && xml)) sink.Mark(kMarkSlash);

@@ -28,7 +28,8 @@ std::string Text(const WCHAR *text) { return text ? "'" + Utf8(text) + "'" : "-"
 // A full description of a subtree (small trees only: recursion is fine here).
 std::string Dump(const Node *node) {
   std::string out = Text(node->name) + "#" + std::to_string(node->kind) + "[";
-  for (const Attrib *a = node->attribs.next; a != &node->attribs; a = a->next) {
+  for (const Attrib *a = node->attribs ? node->attribs->next : nullptr; a && a != node->attribs;
+       a = a->next) {
     out += Text(a->name) + "=" + Text(a->value) + "/" + std::to_string(a->quote) + " ";
   }
   out += "]" + Text(node->inner) + Text(node->after) + std::to_string(node->attribCount);
@@ -149,8 +150,8 @@ TEST(CloneCheck, TellsACompleteCloneFromAShortOne) {
   NodeInsertBefore(clone->child->prev->child, d);
   EXPECT_TRUE(CloneIsComplete(a, clone));
   // A value that was not copied.
-  FreeBlock(clone->attribs.next->value);
-  clone->attribs.next->value = nullptr;
+  FreeBlock(clone->attribs->next->value);
+  clone->attribs->next->value = nullptr;
   EXPECT_FALSE(CloneIsComplete(a, clone));
   NodeDestroy(clone);
   // A list head's clone holds copies of its whole ring.

@@ -38,10 +38,11 @@ TEST(DocumentCreate, DeclarationNamesTheEncoding) {
     EXPECT_EQ(decl->kind, kKindPi);
     EXPECT_EQ(Utf8(decl->name), "xml");
     ASSERT_EQ(decl->attribCount, 2u);
-    EXPECT_EQ(AttribText(decl->attribs.next), "version=1.0/34");
-    EXPECT_EQ(AttribText(decl->attribs.next->next), std::string("encoding=") + c.name + "/34");
-    EXPECT_EQ(decl->attribs.next->namePos, -1);
-    EXPECT_EQ(decl->attribs.next->valuePos, -1);
+    ASSERT_NE(decl->attribs, nullptr);
+    EXPECT_EQ(AttribText(decl->attribs->next), "version=1.0/34");
+    EXPECT_EQ(AttribText(decl->attribs->next->next), std::string("encoding=") + c.name + "/34");
+    EXPECT_EQ(decl->attribs->next->namePos, -1);
+    EXPECT_EQ(decl->attribs->next->valuePos, -1);
     EXPECT_EQ(sgGetUpdateFlag(handle), 1u);
     EXPECT_EQ(sgGetEncoding(handle), c.encoding);
     EXPECT_EQ(sgGetXMLFlag(handle), 1u);

@@ -67,8 +67,8 @@ TEST(NodeRecord, ConstructionTakesConsecutiveIds) {
   EXPECT_EQ(a->kind, kKindPlain);
   EXPECT_EQ(a->parent, nullptr);
   EXPECT_EQ(a->next, a);
-  EXPECT_EQ(a->attribs.next, &a->attribs);
-  EXPECT_EQ(a->refs.next, &a->refs);
+  EXPECT_EQ(a->attribs, nullptr);  // no attribute ring until the first attribute
+  EXPECT_EQ(a->refs, nullptr);  // no reference ring until a note refers here
   // A child-list head and a document root consume ids too.
   Node *head = NodeCreateChildList(b);
   EXPECT_EQ(head->id, b->id + 1);

@@ -92,7 +92,8 @@ inline std::string AfterOf(const Node *n) { return U8(n->after); }
 
 // The i-th attribute of a node, or null.
 inline Attrib *AttribAt(Node *node, int i) {
-  for (Attrib *a = node->attribs.next; a != &node->attribs; a = a->next) {
+  for (Attrib *a = node->attribs ? node->attribs->next : nullptr; a && a != node->attribs;
+       a = a->next) {
     if (i-- == 0) return a;
   }
   return nullptr;
@@ -112,7 +113,8 @@ inline long CheckTree(const ParsedDocument &d) {
     if (n->srcStart < 0 || n->srcStart > n->srcTagEnd || n->srcTagEnd > length) return -1;
     if (n->srcEnd != 0 && (n->srcEnd < n->srcTagEnd || n->srcEnd > length)) return -1;
     uint32_t attribs = 0;
-    for (Attrib *a = n->attribs.next; a != &n->attribs; a = a->next) ++attribs;
+    for (Attrib *a = n->attribs ? n->attribs->next : nullptr; a && a != n->attribs; a = a->next)
+      ++attribs;
     if (attribs != n->attribCount) return -1;
   }
   return count;
