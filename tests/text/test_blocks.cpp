@@ -1,0 +1,125 @@
+// Blocks and block arenas: carved blocks outlive their arena and are freed
+// in any order, small and large requests take their own paths, every carve
+// is an allocation the failure hook can fail, and outer-XML style blocks are
+// plain global memory. Leaks and stray writes are caught by the sanitizer
+// builds these tests also run under.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <vector>
+
+#include "platform/platform.h"
+#include "text/text.h"
+
+namespace {
+
+TEST(BlockArena, CarvedBlocksOutliveTheArenaAndFreeInAnyOrder) {
+  int32_t progress = 0;
+  BlockArena arena;
+  ArenaBegin(&arena, &progress, 100000);
+  std::vector<char *> blocks;
+  for (int i = 0; i < 3000; ++i) {
+    progress = i * 30;  // the chunk size follows what remains
+    const size_t bytes = 1 + static_cast<size_t>(i % 97);
+    char *block = static_cast<char *>(AllocBlockRaw(bytes));
+    ASSERT_NE(block, nullptr);
+    memset(block, i & 0x7F, bytes);
+    blocks.push_back(block);
+  }
+  // Freed while the arena still carves: the chunk must stay.
+  FreeBlock(blocks[0]);
+  blocks[0] = nullptr;
+  ArenaEnd(&arena);
+  // Every other block first, then the rest backwards; each keeps its bytes
+  // until it goes.
+  for (size_t i = 1; i < blocks.size(); i += 2) {
+    EXPECT_EQ(blocks[i][0], static_cast<char>(i & 0x7F));
+    FreeBlock(blocks[i]);
+    blocks[i] = nullptr;
+  }
+  for (size_t i = blocks.size(); i-- > 0;) {
+    if (!blocks[i]) continue;
+    const size_t bytes = 1 + i % 97;
+    EXPECT_EQ(blocks[i][bytes - 1], static_cast<char>(i & 0x7F));
+    FreeBlock(blocks[i]);
+  }
+}
+
+TEST(BlockArena, ZeroFilledSmallAndOwnLargeBlocks) {
+  BlockArena arena;
+  ArenaBegin(&arena, nullptr, 0);
+  // Chunk memory is not cleared when it is made: AllocBlock clears each block.
+  char *scratch = static_cast<char *>(AllocBlockRaw(64));
+  memset(scratch, 0x5A, 64);
+  char *small = static_cast<char *>(AllocBlock(200));
+  char *large = static_cast<char *>(AllocBlock(100000));  // beyond what is carved
+  ArenaEnd(&arena);
+  ASSERT_NE(small, nullptr);
+  ASSERT_NE(large, nullptr);
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(small[i], 0);
+  for (int i = 0; i < 100000; i += 997) ASSERT_EQ(large[i], 0);
+  large[99999] = 1;
+  FreeBlock(large);
+  FreeBlock(small);
+  FreeBlock(scratch);
+}
+
+TEST(BlockArena, NestedArenasRestoreTheOuterOne) {
+  BlockArena outer, inner;
+  ArenaBegin(&outer, nullptr, 0);
+  void *a = AllocBlockRaw(16);
+  ArenaBegin(&inner, nullptr, 0);
+  void *b = AllocBlockRaw(16);
+  ArenaEnd(&inner);
+  void *c = AllocBlockRaw(16);
+  ArenaEnd(&outer);
+  void *d = AllocBlockRaw(16);  // no arena: a block of its own
+  ASSERT_TRUE(a && b && c && d);
+  FreeBlock(b);
+  FreeBlock(d);
+  FreeBlock(a);
+  FreeBlock(c);
+}
+
+TEST(BlockArena, EveryCarveIsAnAllocationTheHookCanFail) {
+  BlockArena arena;
+  ArenaBegin(&arena, nullptr, 0);
+  void *first = AllocBlockRaw(8);  // the chunk exists from here on
+  ASSERT_NE(first, nullptr);
+  PlatformFailAllocationAt(2);
+  void *counted = AllocBlockRaw(8);
+  void *failed = AllocBlock(8);
+  const unsigned long count = PlatformAllocationCount();
+  PlatformFailAllocationAt(0);
+  ArenaEnd(&arena);
+  EXPECT_NE(counted, nullptr);
+  EXPECT_EQ(failed, nullptr);
+  EXPECT_EQ(count, 2u);  // carved from the chunk, yet counted
+  FreeBlock(counted);
+  FreeBlock(first);
+}
+
+TEST(BlockArena, AFailedChunkLeavesTheArenaUsable) {
+  int32_t progress = 0;
+  BlockArena arena;
+  ArenaBegin(&arena, &progress, 1 << 20);  // a chunk larger than any block
+  PlatformFailAllocationAt(2);  // the carve passes, its chunk fails
+  void *none = AllocBlockRaw(8);
+  PlatformFailAllocationAt(0);
+  void *next = AllocBlockRaw(8);
+  ArenaEnd(&arena);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_NE(next, nullptr);
+  FreeBlock(next);
+}
+
+TEST(UserBlock, FreedByTheCallerWithGlobalFree) {
+  char *block = static_cast<char *>(AllocUserBlock(32));
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 32; ++i) ASSERT_EQ(block[i], 0);
+  GlobalUnlock(GlobalHandle(block));
+  EXPECT_EQ(GlobalFree(GlobalHandle(block)), nullptr);
+}
+
+}  // namespace
