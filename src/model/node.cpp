@@ -44,7 +44,7 @@ Attrib *NodeAttribHead(Node *node) {
 
 Node *NodeCreate(void) {
   // NodeInit writes every field, so the block need not be zero-filled.
-  Node *node = static_cast<Node *>(AllocBlockRaw(sizeof(Node)));
+  Node *node = static_cast<Node *>(AllocNodeBlock(sizeof(Node)));
   if (node) NodeInit(node);
   return node;
 }

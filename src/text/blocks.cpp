@@ -1,5 +1,5 @@
 // Blocks: AllocBlock, AllocBlockRaw, FreeBlock, the caller-owned blocks of
-// AllocUserBlock, and block arenas.
+// AllocUserBlock, and block arenas with their two streams of chunks.
 //
 // Every library block is preceded by a header naming where it came from:
 // no chunk for a global block of its own (which starts at the header), else
@@ -33,9 +33,11 @@ struct BlockHeader {
 // Blocks larger than this always get a global block of their own, so that
 // leaving a chunk for a new one wastes little.
 const size_t kMaxCarved = 4096;
-// Chunk sizes: what remains of the text times this, within the bounds. A
-// parse makes about this many bytes of records and texts per source unit.
-const size_t kBytesPerUnit = 3;
+// Chunk sizes: what remains of the text times these, within the bounds. A
+// parse makes about this many bytes of texts and of node records per source
+// unit.
+const size_t kTextBytesPerUnit = 2;
+const size_t kNodeBytesPerUnit = 1;
 const size_t kMinChunk = 4096;
 const size_t kMaxChunk = size_t(1) << 20;
 #ifdef SPRIG_ADDRESS_SANITIZER
@@ -44,29 +46,35 @@ const size_t kRedZone = 16;  // poisoned bytes behind each carved block
 const size_t kRedZone = 0;
 #endif
 
+// The arena current on this thread. A shared object reaches it without a
+// lookup call per allocation where the loader can give it static storage.
+#if defined(__ELF__)
+__attribute__((tls_model("initial-exec")))
+#endif
 thread_local BlockArena *tArena;
 
 size_t RoundUp(size_t bytes) { return (bytes + 7) & ~size_t(7); }
 
 void FreeChunk(ArenaChunk *chunk) { GlobalFree(GlobalHandle(chunk)); }
 
-// Adds the arena's carved blocks to its chunk's count and lets go of it.
-void LeaveChunk(BlockArena *arena) {
-  ArenaChunk *chunk = arena->chunk;
+// Adds the stream's carved blocks to its chunk's count and lets go of it.
+void LeaveChunk(ArenaStream *stream) {
+  ArenaChunk *chunk = stream->chunk;
   if (!chunk) return;
-  const intptr_t carved = arena->carved;
-  arena->chunk = nullptr;
-  arena->next = arena->end = nullptr;
-  arena->carved = 0;
+  const intptr_t carved = stream->carved;
+  stream->chunk = nullptr;
+  stream->next = stream->end = nullptr;
+  stream->carved = 0;
   if (chunk->live.fetch_add(carved, std::memory_order_acq_rel) + carved == 0) FreeChunk(chunk);
 }
 
-// A new chunk with room for at least `need` bytes, sized for what remains
-// of the text; false when memory runs out (the arena keeps its old chunk).
-bool StartChunk(BlockArena *arena, size_t need) {
+// A new chunk for `stream` with room for at least `need` bytes, sized for
+// what remains of the text at `perUnit` bytes a unit; false when memory runs
+// out (the stream keeps its old chunk).
+bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t perUnit, size_t need) {
   int32_t remaining = arena->total - (arena->progress ? *arena->progress : 0);
   if (remaining < 0) remaining = 0;
-  size_t size = static_cast<size_t>(remaining) * kBytesPerUnit;
+  size_t size = static_cast<size_t>(remaining) * perUnit;
   if (size < kMinChunk) size = kMinChunk;
   if (size > kMaxChunk) size = kMaxChunk;
   if (size < sizeof(ArenaChunk) + need) size = sizeof(ArenaChunk) + need;
@@ -77,28 +85,30 @@ bool StartChunk(BlockArena *arena, size_t need) {
     GlobalFree(handle);
     return false;
   }
-  LeaveChunk(arena);
+  LeaveChunk(stream);
   ArenaChunk *chunk = new (memory) ArenaChunk;
   chunk->live.store(0, std::memory_order_relaxed);
-  arena->chunk = chunk;
-  arena->next = static_cast<char *>(memory) + sizeof(ArenaChunk);
-  arena->end = static_cast<char *>(memory) + size;
-  PlatformPoison(arena->next, static_cast<size_t>(arena->end - arena->next));
+  stream->chunk = chunk;
+  stream->next = static_cast<char *>(memory) + sizeof(ArenaChunk);
+  stream->end = static_cast<char *>(memory) + size;
+  PlatformPoison(stream->next, static_cast<size_t>(stream->end - stream->next));
   return true;
 }
 
-// A block of `bytes` carved from the current arena; null when memory runs
-// out. `bytes` is at most kMaxCarved.
-void *Carve(BlockArena *arena, size_t bytes) {
+// A block of `bytes` (at most kMaxCarved) carved from a stream of `arena`;
+// null when memory runs out.
+void *Carve(const BlockArena *arena, ArenaStream *stream, size_t perUnit, size_t bytes) {
   if (PlatformAllocationShouldFail()) return nullptr;
   const size_t need = RoundUp(sizeof(BlockHeader) + bytes + kRedZone);
-  if (static_cast<size_t>(arena->end - arena->next) < need && !StartChunk(arena, need))
+  if (static_cast<size_t>(stream->end - stream->next) < need &&
+      !StartChunk(arena, stream, perUnit, need)) {
     return nullptr;
-  BlockHeader *header = reinterpret_cast<BlockHeader *>(arena->next);
-  arena->next += need;
-  ++arena->carved;
+  }
+  BlockHeader *header = reinterpret_cast<BlockHeader *>(stream->next);
+  stream->next += need;
+  ++stream->carved;
   PlatformUnpoison(header, sizeof(BlockHeader) + bytes);
-  header->chunk = arena->chunk;
+  header->chunk = stream->chunk;
 #ifdef SPRIG_ADDRESS_SANITIZER
   header->bytes = bytes;
 #endif
@@ -127,15 +137,21 @@ void *AllocOwn(size_t bytes, UINT flags) {
 void *AllocBlockRaw(size_t bytes) {
   if (bytes == 0) bytes = 1;
   BlockArena *arena = tArena;
-  if (arena && bytes <= kMaxCarved) return Carve(arena, bytes);
+  if (arena && bytes <= kMaxCarved) return Carve(arena, &arena->texts, kTextBytesPerUnit, bytes);
   return AllocOwn(bytes, GMEM_FIXED);
+}
+
+void *AllocNodeBlock(size_t bytes) {
+  BlockArena *arena = tArena;
+  if (arena && bytes <= kMaxCarved) return Carve(arena, &arena->nodes, kNodeBytesPerUnit, bytes);
+  return AllocBlockRaw(bytes);
 }
 
 void *AllocBlock(size_t bytes) {
   if (bytes == 0) bytes = 1;
   BlockArena *arena = tArena;
   if (arena && bytes <= kMaxCarved) {
-    void *block = Carve(arena, bytes);
+    void *block = Carve(arena, &arena->texts, kTextBytesPerUnit, bytes);
     if (block) memset(block, 0, bytes);
     return block;
   }
@@ -168,9 +184,8 @@ void *AllocUserBlock(size_t bytes) {
 }
 
 void ArenaBegin(BlockArena *arena, const int32_t *progress, int32_t total) {
-  arena->chunk = nullptr;
-  arena->next = arena->end = nullptr;
-  arena->carved = 0;
+  arena->texts = ArenaStream();
+  arena->nodes = ArenaStream();
   arena->progress = progress;
   arena->total = total;
   arena->outer = tArena;
@@ -178,6 +193,7 @@ void ArenaBegin(BlockArena *arena, const int32_t *progress, int32_t total) {
 }
 
 void ArenaEnd(BlockArena *arena) {
-  LeaveChunk(arena);
+  LeaveChunk(&arena->texts);
+  LeaveChunk(&arena->nodes);
   tArena = arena->outer;
 }

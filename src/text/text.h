@@ -27,7 +27,11 @@ void *AllocBlock(size_t bytes);
 // runs out: for records and texts the caller writes in full. Freed with
 // FreeBlock; seen by the allocation-failure hook like AllocBlock.
 void *AllocBlockRaw(size_t bytes);
-// Frees a block made by AllocBlock or AllocBlockRaw; null ignored.
+// AllocBlockRaw for a Node record: carved from the current arena's node
+// stream when there is one.
+void *AllocNodeBlock(size_t bytes);
+// Frees a block made by AllocBlock, AllocBlockRaw or AllocNodeBlock; null
+// ignored.
 void FreeBlock(const void *block);
 // A zero-filled global-memory block of its own, or null: the only kind a
 // caller may free with GlobalFree(GlobalHandle(p)) (outer-XML results). Never
@@ -43,11 +47,17 @@ void *AllocUserBlock(size_t bytes);
 // node). A chunk goes back to global memory once the arena has left it and
 // its last block is freed.
 struct ArenaChunk;
-struct BlockArena {
+struct ArenaStream {
   ArenaChunk *chunk;        // chunk being carved, or null
   char *next;               // its free space
   char *end;
   intptr_t carved;          // blocks carved from `chunk` so far
+};
+struct BlockArena {
+  // Node records and everything else come from separate chunks, so that a
+  // walk over a tree's nodes touches as little memory as possible.
+  ArenaStream texts;
+  ArenaStream nodes;
   const int32_t *progress;  // the reader's position in a text of `total`
   int32_t total;            // units: a new chunk is sized for what remains
   BlockArena *outer;        // the arena current before this one
