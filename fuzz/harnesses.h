@@ -15,7 +15,8 @@
 namespace sprig_fuzz {
 
 // Folder for the files the harnesses write (native form, no trailing slash).
-// Default: $SPRIG_FUZZ_TMP, else $TMPDIR, else /tmp.
+// Default: $SPRIG_FUZZ_TMP, else /dev/shm where it exists, else $TMPDIR,
+// else /tmp.
 void SetScratchDir(const std::string &dir);
 
 // Bytes through sgParseXMLA (exact length or up to a terminator), then a walk

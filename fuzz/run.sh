@@ -5,7 +5,9 @@
 # missing; keeps each harness's growing corpus in <out>/corpus/<name>; writes
 # crash inputs to <out>/findings/<name>/ (copy one to fuzz/regressions/<name>/
 # with a fix so the replay test keeps it). Prints one line per harness with
-# its executions; exits 1 if any harness found something.
+# its executions; exits 1 if any harness found something. Scratch files go
+# to $SPRIG_FUZZ_TMP (default /dev/shm/sprig-fuzz-<uid>, else <out>/tmp); a
+# round_trip finding leaves its saved generations there.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -18,7 +20,12 @@ HARNESSES=("$@")
 "$ROOT/fuzz/build.sh" "$OUT" >/dev/null || { echo "fuzz build failed"; exit 1; }
 [ -d "$OUT/seeds/api_sequence" ] || "$ROOT/fuzz/make_seeds.sh" "$OUT/seeds" >/dev/null
 
-export SPRIG_FUZZ_TMP="$OUT/tmp"
+# Scratch files on a memory file system where there is one (a disk one makes
+# the file harnesses wait on writeback); an exported SPRIG_FUZZ_TMP wins.
+if [ -z "${SPRIG_FUZZ_TMP:-}" ]; then
+  if [ -d /dev/shm ]; then SPRIG_FUZZ_TMP=/dev/shm/sprig-fuzz-$(id -u); else SPRIG_FUZZ_TMP="$OUT/tmp"; fi
+fi
+export SPRIG_FUZZ_TMP
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 mkdir -p "$SPRIG_FUZZ_TMP"
 status=0
