@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
@@ -48,9 +47,16 @@ std::string ScratchFile(const char *name) {
   return ScratchDir() + "/sprig-fuzz-" + tag + "-" + name;
 }
 
+// The file's bytes in one read (empty when it cannot be read).
 std::string ReadWhole(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  if (size <= 0) return std::string();
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  in.read(&bytes[0], static_cast<std::streamsize>(size));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
 }
 
 void WriteWhole(const std::string &path, const void *data, size_t size) {
@@ -64,10 +70,14 @@ void WriteWhole(const std::string &path, const void *data, size_t size) {
   std::abort();
 }
 
+// Most cursors one check takes (the program's slots).
+enum { kMaxChecked = 8 };
+
 void Check(const SG_CURSOR *cursors, size_t count) {
-  std::vector<const Cursor *> live;
-  for (size_t i = 0; i < count; ++i) live.push_back(cursors[i] ? AsCursor(cursors[i]) : nullptr);
-  if (const char *e = CheckInvariants(live.data(), live.size())) Fail("invariant broken", e);
+  const Cursor *live[kMaxChecked];
+  if (count > kMaxChecked) Fail("too many cursors for one check", nullptr);
+  for (size_t i = 0; i < count; ++i) live[i] = cursors[i] ? AsCursor(cursors[i]) : nullptr;
+  if (const char *e = CheckInvariants(live, count)) Fail("invariant broken", e);
 }
 
 void CheckOne(SG_CURSOR cursor) { Check(&cursor, 1); }
@@ -270,8 +280,12 @@ int RoundTrip(const uint8_t *data, size_t size) {
     FreeOuter(wide);
     if (!c) Fail("rendered text cannot be parsed", nullptr);
   }
-  bool neverSettles = HasUnquotedPiTail(c);
-  for (const std::string &g : generations) neverSettles = neverSettles || HasQuestionEndTag(g);
+  // The shapes that never settle are looked for only when the saves did not.
+  bool neverSettles = false;
+  if (!settled) {
+    neverSettles = HasUnquotedPiTail(c);
+    for (const std::string &g : generations) neverSettles = neverSettles || HasQuestionEndTag(g);
+  }
   sgDeleteXML(c);
   if (!settled && !neverSettles) {
     // Keep the generations beside the scratch files for triage.
