@@ -350,6 +350,19 @@ const uint32_t kCodePages[] = {0, 65001, 65000, 932, 1252, 20127, 51932, 12345, 
 
 enum { kSlots = 6 };
 
+// Calls one program makes at most. Faults of the call sequences show within
+// a few dozen calls over small documents; a longer program mostly repeats
+// them, costs an invariant check of every document after each call, and
+// gives each mutation less to change.
+enum { kMaxSteps = 100 };
+
+// Largest document an insertion may make. An insertion copies a whole list
+// or subtree, so a program that inserts a document into itself doubles it
+// each time: without a bound a few dozen calls outgrow memory, and every
+// check after them walks the whole document. Ten times the samples' size is
+// room enough for every shape the calls make.
+enum { kMaxInsertNodes = 1000 };
+
 struct State {
   SG_CURSOR slots[kSlots] = {};
   Program *program = nullptr;
@@ -387,6 +400,32 @@ struct State {
   }
   void Verify() { Check(slots, kSlots); }
 };
+
+// Nodes of the document `cursor` stands in, counted up to just past `limit`
+// (a walk in document order through the links, without recursion).
+size_t CountNodes(SG_CURSOR cursor, size_t limit) {
+  const Node *root = &AsCursor(cursor)->document->root;
+  const Node *head = root;  // head of the list being walked
+  const Node *from = root;  // the record whose next link is followed
+  size_t count = 0;
+  while (count <= limit) {
+    const Node *node = from->next;
+    if (node == head) {
+      if (head == root) break;
+      from = head->child;  // the list's owner: go on after it
+      head = from->parent;
+      continue;
+    }
+    ++count;
+    if (node->child) {
+      head = node->child;
+      from = head;
+    } else {
+      from = node;
+    }
+  }
+  return count;
+}
 
 // True when `node` is `element` or lies below it.
 bool Within(const Node *node, const Node *element) {
@@ -546,7 +585,11 @@ void RunOne(State &s) {
       break;
     case 17: case 18: {
       SG_CURSOR source = s.Pick();
-      if (source) sgInsertTree(c, source, p.Byte() % 5);
+      if (!source) break;
+      const uint32_t place = p.Byte() % 5;
+      // What is copied is at most the source's whole document.
+      if (CountNodes(c, kMaxInsertNodes) + CountNodes(source, kMaxInsertNodes) <= kMaxInsertNodes)
+        sgInsertTree(c, source, place);
       break;
     }
     case 19:
@@ -696,7 +739,7 @@ int ApiSequence(const uint8_t *data, size_t size) {
   s.slots[1] = (first & 0x80) ? sgParseXMLA(text.data(), static_cast<uint32_t>(text.size()))
                               : sgParseXMLA(kSamples[(first >> 3) % 5], 0xFFFFFFFFu);
   s.Verify();
-  for (int step = 0; step < 400 && !program.Done(); ++step) {
+  for (int step = 0; step < kMaxSteps && !program.Done(); ++step) {
     RunOne(s);
     s.Verify();
   }

@@ -31,8 +31,8 @@ int ParseWide(const uint8_t *data, size_t size);
 // settle on bytes that repeat (see the harness for why the first differ),
 // and each must equal the rendering of its tree.
 int RoundTrip(const uint8_t *data, size_t size);
-// The input as a program of calls over two documents and several cursors,
-// invariants checked after every call.
+// The input as a program of at most 100 calls over two documents and
+// several cursors, invariants checked after every call.
 int ApiSequence(const uint8_t *data, size_t size);
 
 // Harness by name ("parse_narrow", "open_file", "parse_wide", "round_trip",
