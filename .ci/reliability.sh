@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # CI reliability stage, run by .ci/run after the workflows (needs build/dev):
-#   1. fuzzes each libFuzzer harness for FUZZ_SECONDS (default 45; five
-#      harnesses, so about 4 minutes plus a one-minute clang build);
+#   1. fuzzes each libFuzzer harness for FUZZ_SECONDS (default 60; five
+#      harnesses, so 5 minutes plus a one-minute clang build);
 #   2. runs a fast subset of the native tests under valgrind memcheck (the
 #      invariant checker, the smaller allocation sweeps, the fuzz replay and
 #      the model, text, edit and output suites: about 100 s, measured; the
@@ -14,7 +14,7 @@ set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
-FUZZ_SECONDS=${FUZZ_SECONDS:-45}
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 DEV_BUILD=${DEV_BUILD:-build/dev}  # the native build whose tests run under valgrind
 
 as_root() {

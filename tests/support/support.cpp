@@ -24,6 +24,7 @@
 #include <limits.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -375,6 +376,27 @@ std::size_t CurrentStackSize() {
   if (pthread_attr_getstack(&attr, &low, &size) != 0) size = 0;
   pthread_attr_destroy(&attr);
   return size;
+#endif
+}
+
+int RunUnprivileged(const std::function<bool()>& body) {
+#ifdef _WIN32
+  (void)body;
+  return -1;
+#else
+  if (geteuid() != 0) return -1;
+  fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    const uid_t nobody = 65534;
+    if (setgid(nobody) != 0 || setuid(nobody) != 0) _exit(3);
+    _exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 0;
+  const int code = WEXITSTATUS(status);
+  return code == 0 ? 1 : code == 1 ? 0 : -1;
 #endif
 }
 

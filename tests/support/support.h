@@ -112,6 +112,12 @@ inline void RunOnSmallStack(const std::function<void()>& fn) {
 // Total stack size (reserve) of the calling thread in bytes, 0 if unknown.
 std::size_t CurrentStackSize();
 
+// Runs `body` in a child process holding the rights of the unprivileged user
+// "nobody", for checks that root's rights would defeat (a file without read
+// permission). 1 when `body` returned true there, 0 when false, -1 when it
+// cannot be done here: not root, or Windows.
+int RunUnprivileged(const std::function<bool()>& body);
+
 }  // namespace sprig_test
 
 #endif  // SPRIG_TESTS_SUPPORT_H
