@@ -57,6 +57,7 @@ const char *CheckRefRing(const Node *node, const Document *document, uint32_t *r
 
 // Fields every node of a tree must hold, list heads or not.
 const char *CheckNodeFields(const Node *node, const Document *document, uint32_t *refs) {
+  if (node->nameKey != NameKeyOf(node->name)) return "name key does not match the name";
   if (!node->attribs) {
     if (node->attribCount != 0) return "attribute count without a ring";
   } else if (const char *e = CheckAttribRing(node->attribs, node->attribCount)) {

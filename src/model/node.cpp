@@ -20,6 +20,7 @@ void NodeInit(Node *node) {
   node->srcEnd = 0;
   node->srcTagEnd = 0;
   node->attribCount = 0;
+  node->nameKey = kNameKeyAny;
   node->name = nullptr;
   node->inner = nullptr;
   node->after = nullptr;
@@ -55,6 +56,7 @@ static void ReleaseFields(Node *node) {
   FreeBlock(node->inner);
   FreeBlock(node->after);
   node->name = node->inner = node->after = nullptr;
+  node->nameKey = kNameKeyAny;
   if (node->narrow) {
     FreeBlock(node->narrow->name);
     FreeBlock(node->narrow->inner);
@@ -169,11 +171,15 @@ static void RaiseKindForInner(Node *node) {
 }
 
 int NodeSetName(Node *node, const WCHAR *text, int32_t length) {
-  return SetField(&node->name, CacheOf(node, kNarrowName), text, length);
+  if (!SetField(&node->name, CacheOf(node, kNarrowName), text, length)) return 0;
+  node->nameKey = NameKeyOf(node->name);
+  return 1;
 }
 
 int NodeSetNameA(Node *node, const char *text) {
-  return SetFieldA(&node->name, CacheOf(node, kNarrowName), text, -1);
+  if (!SetFieldA(&node->name, CacheOf(node, kNarrowName), text, -1)) return 0;
+  node->nameKey = NameKeyOf(node->name);
+  return 1;
 }
 
 int NodeSetInner(Node *node, const WCHAR *text, int32_t length) {

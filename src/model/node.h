@@ -47,6 +47,7 @@ struct Node {
   int32_t srcEnd;     // behind the whole element
   int32_t srcTagEnd;  // behind the '>' of the start tag
   uint32_t attribCount;
+  uint32_t nameKey;   // NameKeyOf(name), kept by the name setters
   WCHAR *name;        // absent in list heads
   WCHAR *inner;       // text between the start tag and first child/end tag
   WCHAR *after;       // text after the node's end up to the next tag
@@ -62,6 +63,24 @@ struct Node {
 };
 
 inline bool NodeIsListHead(const Node *node) { return node->parent == node; }
+
+// A key of a name that a search compares before the name itself, sparing it
+// a visit to the text: the first unit folded to lower case when it is an
+// ASCII letter or digit (two names whose keys are such and differ never
+// compare equal with lstrcmpiW), 0 for an empty name, kNameKeyAny for any
+// other first unit or no name (only the whole names can tell).
+enum : uint32_t { kNameKeyAny = 0xFFFFFFFFu };
+inline uint32_t NameKeyOf(const WCHAR *name) {
+  if (!name) return kNameKeyAny;
+  const uint32_t first = name[0];
+  if (first >= 'A' && first <= 'Z') return first + ('a' - 'A');
+  if ((first >= 'a' && first <= 'z') || (first >= '0' && first <= '9') || first == 0) return first;
+  return kNameKeyAny;
+}
+// False only when the keys show that two names differ.
+inline bool NameKeysMayMatch(uint32_t a, uint32_t b) {
+  return a == b || a == kNameKeyAny || b == kNameKeyAny;
+}
 
 // Initialises an embedded or freshly allocated node: initial values, a new
 // NodeId, empty attribute and reference rings, detached.

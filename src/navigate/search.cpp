@@ -16,8 +16,10 @@ inline bool IsElement(const Node *node) {
   return node && node->parent && node->parent != node;
 }
 
+// The key test reads only the node record; most names are told apart there.
 inline bool NamesMatch(const Node *node, const WCHAR *name) {
-  return node->name && lstrcmpiW(node->name, name) == 0;
+  return NameKeysMayMatch(node->nameKey, NameKeyOf(name)) && node->name &&
+         lstrcmpiW(node->name, name) == 0;
 }
 
 // Counts one match: true when it is the one sought.

@@ -293,6 +293,36 @@ TEST(Search, NarrowNamesAndPathsUseTheSystemCodePage) {
   sgCloseXML(c);
 }
 
+// Names that start with a capital, a digit, a non-ASCII letter with a case
+// partner or a mark that is no letter: each is found under its other-case
+// spelling and only there, inserted in either form.
+TEST(Search, NamesMatchWhateverTheirFirstUnit) {
+  Doc c("<r></r>");
+  ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST), 1);
+  const std::vector<WString> names = {
+      Utf16("Item"), Utf16("9lives"), Utf16("\xc3\x84rger"), Utf16("_u"), Utf16("-v"),
+      Utf16("\xc5\xbftrange")};
+  ASSERT_EQ(sgAddChildNodeW(c, names[0].c_str(), 0), 1);
+  for (size_t i = 1; i < names.size(); ++i) ASSERT_EQ(sgAddNodeW(c, names[i].c_str(), 0), 1);
+  ASSERT_EQ(sgAddNodeA(c, "Narrow", 0), 1);
+  const struct {
+    const char *query;  // UTF-8
+    const char *found;  // UTF-8 name found, or null
+  } cases[] = {
+      {"item", "Item"},          {"ITEM", "Item"},       {"9LIVES", "9lives"},
+      {"\xc3\xa4RGER", "\xc3\x84rger"}, {"_U", "_u"},  {"-V", "-v"},
+      {"narrow", "Narrow"},      {"tem", nullptr},       {"lives", nullptr},
+      {"rger", nullptr},         {"Items", nullptr},
+  };
+  for (const auto &k : cases) {
+    SCOPED_TRACE(k.query);
+    ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE_FIRST), 1);
+    const int32_t found = sgSearchW(c, Utf16(k.query).c_str(), SG_SEARCH_FIRST);
+    EXPECT_EQ(found, k.found ? 1 : 0);
+    if (found && k.found) EXPECT_EQ(Name(c), k.found);
+  }
+}
+
 TEST(Search, EmptyNameMatchesOnlyEmptyNames) {
   Doc c("<r><a></a><!--note--><b></b></r>");
   ASSERT_EQ(sgSearchW(c, Utf16("").c_str(), SG_SEARCH_FIRST), 1);
