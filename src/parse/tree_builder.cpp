@@ -206,14 +206,14 @@ int BuildNode(Node *base, SourceText *source, Node **pending, bool *outOfMemory)
 int ParseDocument(Document *document, SourceText *source) {
   bool outOfMemory = false;
   bool restart;
-  // The tree's records and texts are carved from an arena sized by what
-  // remains of the text.
-  BlockArena arena;
-  ArenaBegin(&arena, &source->pos, source->textLength);
   do {
     restart = false;
     NodeDestroyRing(&document->root);
-    arena.total = source->textLength;
+    // The tree's records and texts are carved from an arena sized by what
+    // remains of the text. Each pass has its own, so a restart gives back
+    // the chunks of the tree it destroyed.
+    BlockArena arena;
+    ArenaBegin(&arena, &source->pos, source->textLength);
     source->tagCounter = 0;
     document->encoding = source->codePage;
     for (;;) {
@@ -243,8 +243,8 @@ int ParseDocument(Document *document, SourceText *source) {
         break;
       }
     }
+    ArenaEnd(&arena);
   } while (restart);
-  ArenaEnd(&arena);
   return outOfMemory ? 0 : 1;
 }
 

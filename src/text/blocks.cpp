@@ -33,11 +33,14 @@ struct BlockHeader {
 // Blocks larger than this always get a global block of their own, so that
 // leaving a chunk for a new one wastes little.
 const size_t kMaxCarved = 4096;
-// Chunk sizes: what remains of the text times these, within the bounds. A
-// parse makes about this many bytes of texts and of node records per source
-// unit.
-const size_t kTextBytesPerUnit = 2;
-const size_t kNodeBytesPerUnit = 1;
+// Chunk sizes. A stream's first chunk is sized for what remains of the text
+// at these eighths of a byte a unit (about what a web page makes of texts
+// and of node records), at most kFirstChunk; each later one for half of
+// what remains at the stream's own rate so far, so that the chunks follow
+// the document's density and the unused tail of the last one stays small.
+const size_t kTextEighthsPerUnit = 15;
+const size_t kNodeEighthsPerUnit = 7;
+const size_t kFirstChunk = size_t(64) << 10;
 const size_t kMinChunk = 4096;
 const size_t kMaxChunk = size_t(1) << 20;
 #ifdef SPRIG_ADDRESS_SANITIZER
@@ -69,12 +72,23 @@ void LeaveChunk(ArenaStream *stream) {
 }
 
 // A new chunk for `stream` with room for at least `need` bytes, sized for
-// what remains of the text at `perUnit` bytes a unit; false when memory runs
-// out (the stream keeps its old chunk).
-bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t perUnit, size_t need) {
-  int32_t remaining = arena->total - (arena->progress ? *arena->progress : 0);
+// what remains of the text at `eighths` eighths of a byte a unit; false when
+// memory runs out (the stream keeps its old chunk).
+bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t eighths, size_t need) {
+  const int32_t done = arena->progress ? *arena->progress : 0;
+  int32_t remaining = arena->total - done;
   if (remaining < 0) remaining = 0;
-  size_t size = static_cast<size_t>(remaining) * perUnit;
+  size_t size;
+  if (stream->used == 0 || done <= 0) {
+    size = static_cast<size_t>(remaining) * eighths / 8;
+    if (size > kFirstChunk) size = kFirstChunk;
+  } else {
+    // Half of what the rate so far projects: the chunks halve towards the
+    // end instead of betting on the density of the rest.
+    const double rate = static_cast<double>(stream->used) / static_cast<double>(done);
+    const double projected = rate * static_cast<double>(remaining) / 2;
+    size = projected < static_cast<double>(kMaxChunk) ? static_cast<size_t>(projected) : kMaxChunk;
+  }
   if (size < kMinChunk) size = kMinChunk;
   if (size > kMaxChunk) size = kMaxChunk;
   if (size < sizeof(ArenaChunk) + need) size = sizeof(ArenaChunk) + need;
@@ -97,15 +111,16 @@ bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t perUnit, si
 
 // A block of `bytes` (at most kMaxCarved) carved from a stream of `arena`;
 // null when memory runs out.
-void *Carve(const BlockArena *arena, ArenaStream *stream, size_t perUnit, size_t bytes) {
+void *Carve(const BlockArena *arena, ArenaStream *stream, size_t eighths, size_t bytes) {
   if (PlatformAllocationShouldFail()) return nullptr;
   const size_t need = RoundUp(sizeof(BlockHeader) + bytes + kRedZone);
   if (static_cast<size_t>(stream->end - stream->next) < need &&
-      !StartChunk(arena, stream, perUnit, need)) {
+      !StartChunk(arena, stream, eighths, need)) {
     return nullptr;
   }
   BlockHeader *header = reinterpret_cast<BlockHeader *>(stream->next);
   stream->next += need;
+  stream->used += need;
   ++stream->carved;
   PlatformUnpoison(header, sizeof(BlockHeader) + bytes);
   header->chunk = stream->chunk;
@@ -137,13 +152,13 @@ void *AllocOwn(size_t bytes, UINT flags) {
 void *AllocBlockRaw(size_t bytes) {
   if (bytes == 0) bytes = 1;
   BlockArena *arena = tArena;
-  if (arena && bytes <= kMaxCarved) return Carve(arena, &arena->texts, kTextBytesPerUnit, bytes);
+  if (arena && bytes <= kMaxCarved) return Carve(arena, &arena->texts, kTextEighthsPerUnit, bytes);
   return AllocOwn(bytes, GMEM_FIXED);
 }
 
 void *AllocNodeBlock(size_t bytes) {
   BlockArena *arena = tArena;
-  if (arena && bytes <= kMaxCarved) return Carve(arena, &arena->nodes, kNodeBytesPerUnit, bytes);
+  if (arena && bytes <= kMaxCarved) return Carve(arena, &arena->nodes, kNodeEighthsPerUnit, bytes);
   return AllocBlockRaw(bytes);
 }
 
@@ -151,7 +166,7 @@ void *AllocBlock(size_t bytes) {
   if (bytes == 0) bytes = 1;
   BlockArena *arena = tArena;
   if (arena && bytes <= kMaxCarved) {
-    void *block = Carve(arena, &arena->texts, kTextBytesPerUnit, bytes);
+    void *block = Carve(arena, &arena->texts, kTextEighthsPerUnit, bytes);
     if (block) memset(block, 0, bytes);
     return block;
   }

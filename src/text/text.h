@@ -52,6 +52,7 @@ struct ArenaStream {
   char *next;               // its free space
   char *end;
   intptr_t carved;          // blocks carved from `chunk` so far
+  size_t used;              // bytes carved by this stream in all its chunks
 };
 struct BlockArena {
   // Node records and everything else come from separate chunks, so that a
