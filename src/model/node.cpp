@@ -34,12 +34,7 @@ void NodeInit(Node *node) {
 }
 
 Attrib *NodeAttribHead(Node *node) {
-  if (!node->attribs) {
-    Attrib *head = static_cast<Attrib *>(AllocBlockRaw(sizeof(Attrib)));
-    if (!head) return nullptr;
-    AttribInitHead(head);
-    node->attribs = head;
-  }
+  if (!node->attribs) node->attribs = AttribCreate();  // an empty ring's head
   return node->attribs;
 }
 
