@@ -319,7 +319,9 @@ TEST(Search, NamesMatchWhateverTheirFirstUnit) {
     ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE_FIRST), 1);
     const int32_t found = sgSearchW(c, Utf16(k.query).c_str(), SG_SEARCH_FIRST);
     EXPECT_EQ(found, k.found ? 1 : 0);
-    if (found && k.found) EXPECT_EQ(Name(c), k.found);
+    if (found && k.found) {
+      EXPECT_EQ(Name(c), k.found);
+    }
   }
 }
 
