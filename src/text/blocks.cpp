@@ -6,7 +6,9 @@
 // the arena chunk it was carved from. A chunk counts its live blocks; the
 // arena adds what it carved when it leaves the chunk, and each FreeBlock
 // subtracts one, so the count reaches zero exactly once, at the last of both
-// events, whichever thread makes it.
+// events, whichever thread makes it. A few small chunks are parked when their
+// count reaches zero and handed to the next arenas, so that parsing document
+// after document reuses memory the process already touched.
 #include "text/text.h"
 
 #include <string.h>
@@ -18,7 +20,7 @@ struct ArenaChunk {
   // Carved blocks not yet freed, less those the arena has not yet added:
   // negative while the arena still carves and some were freed already.
   std::atomic<intptr_t> live;
-  intptr_t padding;  // keeps the carved blocks 16 bytes from the chunk start
+  size_t size;  // bytes, this record included; also keeps the blocks 16-aligned
 };
 
 namespace {
@@ -58,7 +60,65 @@ thread_local BlockArena *tArena;
 
 size_t RoundUp(size_t bytes) { return (bytes + 7) & ~size_t(7); }
 
-void FreeChunk(ArenaChunk *chunk) { GlobalFree(GlobalHandle(chunk)); }
+// Spare chunks: freed chunks of at most kMaxSpare bytes wait in these slots
+// for the next StartChunk of any thread, so a process holds at most
+// kSpareSlots * kMaxSpare bytes beyond its documents. A slot is taken and
+// filled by exchange only, so a chunk is in one slot or one stream, never
+// both. While parked, everything behind the record is poisoned.
+const int kSpareSlots = 4;
+const size_t kMaxSpare = size_t(256) << 10;
+std::atomic<ArenaChunk *> gSpare[kSpareSlots];
+
+// Parks `chunk`, keeping the biggest chunks: it goes into an empty slot, or
+// is swapped through the slots, each keeping the bigger of its chunk and the
+// one carried along. Returns what is left over to free (null when a slot was
+// empty): the smallest chunk met.
+ArenaChunk *ParkChunk(ArenaChunk *chunk) {
+  for (std::atomic<ArenaChunk *> &slot : gSpare) {
+    ArenaChunk *empty = nullptr;
+    if (slot.load(std::memory_order_relaxed) == nullptr &&
+        slot.compare_exchange_strong(empty, chunk, std::memory_order_acq_rel)) {
+      return nullptr;
+    }
+  }
+  for (std::atomic<ArenaChunk *> &slot : gSpare) {
+    // Each exchange hands over ownership: what comes out is ours alone.
+    ArenaChunk *parked = slot.exchange(chunk, std::memory_order_acq_rel);
+    if (!parked) return nullptr;
+    if (parked->size > chunk->size) {
+      chunk = slot.exchange(parked, std::memory_order_acq_rel);
+      if (!chunk) return nullptr;  // another thread took ours meanwhile
+    } else {
+      chunk = parked;
+    }
+  }
+  return chunk;
+}
+
+void FreeChunk(ArenaChunk *chunk) {
+  if (chunk->size <= kMaxSpare) {
+    PlatformPoison(chunk + 1, chunk->size - sizeof(ArenaChunk));
+    chunk = ParkChunk(chunk);
+    if (!chunk) return;
+  }
+  GlobalFree(GlobalHandle(chunk));
+}
+
+// A parked chunk of at least `size` bytes, taken out of its slot, or null.
+// A smaller one met on the way goes back, or is freed if its slot was
+// filled meanwhile.
+ArenaChunk *TakeSpare(size_t size) {
+  for (std::atomic<ArenaChunk *> &slot : gSpare) {
+    if (slot.load(std::memory_order_relaxed) == nullptr) continue;
+    ArenaChunk *chunk = slot.exchange(nullptr, std::memory_order_acq_rel);
+    if (!chunk) continue;
+    if (chunk->size >= size) return chunk;
+    ArenaChunk *empty = nullptr;
+    if (!slot.compare_exchange_strong(empty, chunk, std::memory_order_acq_rel))
+      GlobalFree(GlobalHandle(chunk));
+  }
+  return nullptr;
+}
 
 // Adds the stream's carved blocks to its chunk's count and lets go of it.
 void LeaveChunk(ArenaStream *stream) {
@@ -92,19 +152,31 @@ bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t eighths, si
   if (size < kMinChunk) size = kMinChunk;
   if (size > kMaxChunk) size = kMaxChunk;
   if (size < sizeof(ArenaChunk) + need) size = sizeof(ArenaChunk) + need;
-  HGLOBAL handle = GlobalAlloc(GMEM_FIXED, size);
-  if (!handle) return false;
-  void *memory = GlobalLock(handle);
-  if (!memory) {
-    GlobalFree(handle);
-    return false;
+  ArenaChunk *chunk = TakeSpare(size);
+  if (chunk) {
+    // Stands for the allocation the spare saves, so that a run makes the
+    // same sequence of allocations whatever the slots held.
+    if (PlatformAllocationShouldFail()) {
+      FreeChunk(chunk);
+      return false;
+    }
+    PlatformUnpoison(chunk + 1, chunk->size - sizeof(ArenaChunk));
+  } else {
+    HGLOBAL handle = GlobalAlloc(GMEM_FIXED, size);
+    if (!handle) return false;
+    void *memory = GlobalLock(handle);
+    if (!memory) {
+      GlobalFree(handle);
+      return false;
+    }
+    chunk = new (memory) ArenaChunk;
+    chunk->size = size;
   }
   LeaveChunk(stream);
-  ArenaChunk *chunk = new (memory) ArenaChunk;
   chunk->live.store(0, std::memory_order_relaxed);
   stream->chunk = chunk;
-  stream->next = static_cast<char *>(memory) + sizeof(ArenaChunk);
-  stream->end = static_cast<char *>(memory) + size;
+  stream->next = reinterpret_cast<char *>(chunk + 1);
+  stream->end = reinterpret_cast<char *>(chunk) + chunk->size;
   PlatformPoison(stream->next, static_cast<size_t>(stream->end - stream->next));
   return true;
 }
@@ -112,7 +184,7 @@ bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t eighths, si
 // A block of `bytes` (at most kMaxCarved) carved from a stream of `arena`;
 // null when memory runs out.
 void *Carve(const BlockArena *arena, ArenaStream *stream, size_t eighths, size_t bytes) {
-  if (PlatformAllocationShouldFail()) return nullptr;
+  if (PlatformAllocationCounting() && PlatformAllocationShouldFail()) return nullptr;
   const size_t need = RoundUp(sizeof(BlockHeader) + bytes + kRedZone);
   if (static_cast<size_t>(stream->end - stream->next) < need &&
       !StartChunk(arena, stream, eighths, need)) {
