@@ -282,6 +282,19 @@ int Cp932Row(unsigned char lead) {
   return lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 31;
 }
 
+// Each byte's row: a lead byte's own, else the row of single bytes.
+struct Cp932RowTable {
+  uint8_t row[256];
+  constexpr Cp932RowTable() : row() {
+    for (int b = 0; b < 256; ++b)
+      row[b] = static_cast<uint8_t>((b >= 0x81 && b <= 0x9F) ? b - 0x81
+                                    : (b >= 0xE0 && b <= 0xFC) ? b - 0xE0 + 31
+                                                               : kCp932Rows - 1);
+  }
+};
+constexpr Cp932RowTable kCp932RowTable;
+const uint8_t *const kCp932RowOf = kCp932RowTable.row;
+
 // The one unit DecodeRun makes of exactly these bytes, or 0.
 WCHAR DecodeAlone(iconv_t cd, const CodePageInfo *info, const unsigned char *bytes,
                   size_t length) {
@@ -331,8 +344,51 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
   // state is read once per row, not once per character.
   static_assert(kCp932Rows <= 64, "one bit per row");
   uint64_t ready = 0;
-  WideSink local = *sink;
   size_t i = 0;
+  // No character makes more units than it has bytes, so where the room
+  // covers a unit per byte the units go straight to the buffer, unchecked.
+  if (sink->count <= sink->capacity && sink->capacity - sink->count >= bytes) {
+    WCHAR *const start = sink->out + sink->count;
+    WCHAR *out = start;
+    while (i < bytes) {
+#if defined(__SSE2__)
+      // ASCII sixteen at a time. All sixteen are stored even when fewer are
+      // ASCII: the room behind `out` holds them, and the characters that
+      // follow overwrite the extra.
+      if (text[i] < 0x80 && bytes - i >= 16) {
+        const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
+        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(group));
+        const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16;
+        out += ascii;
+        i += ascii;
+        continue;
+      }
+#endif
+      // One character through the table, without branching on its size.
+      const unsigned char byte = text[i];
+      const int leadRow = kCp932RowOf[byte];
+      const bool pair = leadRow != kCp932Rows - 1 && bytes - i >= 2;
+      const int row = pair ? leadRow : kCp932Rows - 1;
+      const unsigned char last = text[i + pair];
+      if (__builtin_expect(!((ready >> row) & 1), 0) && Cp932Units(cd, info, row))
+        ready |= uint64_t(1) << row;
+      const WCHAR unit = ((ready >> row) & 1) ? gCp932.units[row][last] : 0;
+      if (__builtin_expect(unit != 0, 1)) {
+        *out++ = unit;
+      } else {
+        WideSink rest = {out, bytes - i, 0};
+        DecodeRun(cd, info, text + i, 1 + pair, &rest);
+        out += rest.count;
+      }
+      i += 1 + pair;
+    }
+    sink->count += static_cast<size_t>(out - start);
+    return;
+  }
+  WideSink local = *sink;
   while (i < bytes) {
     const unsigned char byte = text[i];
     if (byte < 0x80) {

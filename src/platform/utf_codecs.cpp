@@ -23,15 +23,54 @@ inline bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 // (overlong) is bad including that byte, and a value above U+10FFFF is bad
 // before the third byte; after the second byte of a three-byte form, an
 // overlong form or a surrogate is bad including that byte.
-void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
+namespace {
+
+// Output straight into a buffer known to have room for a unit per input
+// byte, which is the most UTF-8 ever makes: no bound is checked.
+struct RoomyOut {
+  WCHAR *out;
+  void Put(WCHAR unit) { *out++ = unit; }
+  // Takes the ASCII at the front of the input, sixteen at a time where at
+  // least sixteen bytes are left (all sixteen are stored, and what follows
+  // overwrites the extra); returns the bytes taken, at least one.
+  size_t PutAscii(const unsigned char *text, size_t bytes) {
+#if defined(__SSE2__)
+    if (bytes >= 16) {
+      const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(group));
+      const size_t ascii = high ? static_cast<size_t>(__builtin_ctz(high)) : 16;
+      out += ascii;
+      return ascii;
+    }
+#endif
+    size_t i = 0;
+    while (i < bytes && text[i] < 0x80) *out++ = text[i++];
+    return i;
+  }
+};
+
+// The bounded sink, with the shared ASCII groups.
+struct BoundedOut {
+  WideSink *sink;
+  void Put(WCHAR unit) { sink->Put(unit); }
+  size_t PutAscii(const unsigned char *text, size_t bytes) {
+    size_t i = PutAsciiGroupsWide(text, bytes, sink);
+    while (i < bytes && text[i] < 0x80) sink->Put(text[i++]);
+    return i;
+  }
+};
+
+template <typename Out>
+void DecodeUtf8To(const unsigned char *text, size_t bytes, Out *out) {
   size_t i = 0;
   while (i < bytes) {
     unsigned char lead = text[i];
     if (lead < 0x80) {
-      // Markup is mostly ASCII: whole groups first, then single bytes up to
-      // the next lead byte.
-      i += PutAsciiGroupsWide(text + i, bytes - i, sink);
-      while (i < bytes && text[i] < 0x80) sink->Put(text[i++]);
+      // Markup is mostly ASCII.
+      i += out->PutAscii(text + i, bytes - i);
       continue;
     }
     ++i;
@@ -47,11 +86,11 @@ void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
       value = lead & 0x07;
       tail = 3;
     } else {
-      sink->Put(kReplacement);
+      out->Put(kReplacement);
       continue;
     }
     if (bytes - i < static_cast<size_t>(tail)) {  // cut off by the end
-      sink->Put(kReplacement);
+      out->Put(kReplacement);
       break;
     }
     bool valid = false;
@@ -70,14 +109,27 @@ void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
       }
     }
     if (!valid) {
-      sink->Put(kReplacement);
+      out->Put(kReplacement);
     } else if (value >= 0x10000) {
       value -= 0x10000;
-      sink->Put(static_cast<WCHAR>(0xD800 + (value >> 10)));
-      sink->Put(static_cast<WCHAR>(0xDC00 + (value & 0x3FF)));
+      out->Put(static_cast<WCHAR>(0xD800 + (value >> 10)));
+      out->Put(static_cast<WCHAR>(0xDC00 + (value & 0x3FF)));
     } else {
-      sink->Put(static_cast<WCHAR>(value));
+      out->Put(static_cast<WCHAR>(value));
     }
+  }
+}
+
+}  // namespace
+
+void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
+  if (sink->count <= sink->capacity && sink->capacity - sink->count >= bytes) {
+    RoomyOut out = {sink->out + sink->count};
+    DecodeUtf8To(text, bytes, &out);
+    sink->count = static_cast<size_t>(out.out - sink->out);
+  } else {
+    BoundedOut out = {sink};
+    DecodeUtf8To(text, bytes, &out);
   }
 }
 

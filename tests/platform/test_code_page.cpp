@@ -164,6 +164,39 @@ TEST(CodePage, OtherCodePagesGoThroughTheirOwnTables) {
   EXPECT_EQ(Decode(20932, "\xA4\xA2\x8E\xB1"), (Units{0x3042, 0xFF71}));
 }
 
+TEST(CodePage, DecodingIsTheSameWithRoomToSpareOrJustEnough) {
+  // Output room of a unit per byte lets a decoder write without checking
+  // bounds; an exact room or a size query goes the checked way. Random
+  // mixes of ASCII, lead and trail bytes, invalid ones and zeros (at the end
+  // too) must decode alike on every way.
+  const unsigned char kBytes[] = {'a', '<', 0, 0x20, 0x40, 0x7F, 0x80, 0x81, 0x9F, 0xA0,
+                                  0xA4, 0xB1, 0xC2, 0xDF, 0xE0, 0xE3, 0xEF, 0xF0,
+                                  0xF4, 0xFC, 0xFD, 0xFF, 0x82, 0xBF};
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (UINT codePage : {kShiftJis, static_cast<UINT>(CP_UTF8)}) {
+    for (int round = 0; round < 3000; ++round) {
+      std::string bytes(1 + next() % 48, '\0');
+      for (char &b : bytes) {
+        // Runs of ASCII long enough for the sixteen-at-a-time paths.
+        b = static_cast<char>(next() % 3 ? 'a' + next() % 26 : kBytes[next() % sizeof kBytes]);
+      }
+      const int n = static_cast<int>(bytes.size());
+      const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), n, nullptr, 0);
+      ASSERT_GT(needed, 0);
+      ASSERT_LE(needed, n);
+      std::vector<WCHAR> roomy(static_cast<size_t>(n)), exact(static_cast<size_t>(needed));
+      ASSERT_EQ(needed, MultiByteToWideChar(codePage, 0, bytes.data(), n, roomy.data(), n));
+      ASSERT_EQ(needed, MultiByteToWideChar(codePage, 0, bytes.data(), n, exact.data(), needed));
+      EXPECT_EQ(UnitsOf(roomy.data(), needed), UnitsOf(exact.data(), needed))
+          << "code page " << codePage << ", round " << round;
+    }
+  }
+}
+
 TEST(CodePage, IsDBCSLeadByteFollowsShiftJis) {
   for (int byte : {0x81, 0x9F, 0xE0, 0xEF, 0xFC}) EXPECT_TRUE(IsDBCSLeadByte(byte)) << byte;
   for (int byte : {0x00, 0x40, 0x5C, 0x80, 0xA0, 0xB1, 0xDF, 0xFD, 0xFF})
