@@ -41,7 +41,8 @@ void AttribLinkLast(Attrib *head, Attrib *attrib);
 // Destroys every record of the ring of `head` and sets *count to 0.
 void AttribDestroyAll(Attrib *head, uint32_t *count);
 
-// Field setters (UTF-16: negative length means whole text; null: absent).
+// Field setters (UTF-16: negative length means whole text, else that many
+// units, none of them zero; null: absent).
 // 1, or 0 when memory runs out (the record is then unchanged). Each frees the
 // field's narrow cache.
 int AttribSetName(Attrib *attrib, const WCHAR *name, int32_t length);
@@ -55,7 +56,7 @@ int AttribSetValueA(Attrib *attrib, const char *value);
 const char *AttribNameNarrow(Attrib *attrib);
 const char *AttribValueNarrow(Attrib *attrib);
 
-// Appends a record named `name` (length: negative whole) to the ring of
+// Appends a record named `name` (length as for AttribSetName) to the ring of
 // `head`, raising *count. namePos may be null. Returns it, or null when the
 // record cannot be allocated (a failed name copy leaves it nameless).
 Attrib *AttribAppend(Attrib *head, uint32_t *count, const WCHAR *name,

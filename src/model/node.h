@@ -97,7 +97,8 @@ void NodeReleaseEmbedded(Node *node);
 // Destroys every node of the ring of list head `head`; the head survives.
 void NodeDestroyRing(Node *head);
 
-// Text-field setters (UTF-16 length negative: whole text; null: absent).
+// Text-field setters (UTF-16 length: negative for the whole text, else that
+// many units, none of them zero; null: absent).
 // 1, or 0 when memory runs out (field unchanged). Setting the inner text
 // turns kinds 0, 3 and 4 into 1.
 int NodeSetName(Node *node, const WCHAR *text, int32_t length);

@@ -79,6 +79,9 @@ int32_t CursorSetField(Cursor *cursor, TextField field, const WCHAR *text, int32
     length = 0;
   } else if (length < 0) {
     length = lstrlenW(text);
+  } else {
+    // The caller's length may reach past the text's terminator.
+    length = static_cast<int32_t>(BoundedLengthW(text, static_cast<size_t>(length)));
   }
   switch (field) {
     case kFieldInner: return NodeSetInner(node, text, length);

@@ -28,6 +28,21 @@ int ClampCount(size_t count) {
   return static_cast<int>(count > kMaxCallCount ? kMaxCallCount : count);
 }
 
+}  // namespace
+
+const WCHAR *EmptyTextW(void) { return kEmptyW; }
+const char *EmptyTextA(void) { return kEmptyA; }
+
+void PutRing(ResultRing *ring, void *block) {
+  if (!block) return;
+  int32_t index = ring->index;
+  if (ring->slots[index]) FreeBlock(ring->slots[index]);
+  ring->slots[index] = block;
+  ring->index = (index + 1) % kRingSlots;
+}
+
+int32_t TextLengthW(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
+
 // Units of `text` before its first zero, at most `limit`. Never reads past
 // the first zero (a text may end well before `limit`); four units per limit
 // check, each read only once the ones before it were non-zero.
@@ -43,21 +58,6 @@ size_t BoundedLengthW(const WCHAR *text, size_t limit) {
   while (n < limit && text[n]) ++n;
   return n;
 }
-
-}  // namespace
-
-const WCHAR *EmptyTextW(void) { return kEmptyW; }
-const char *EmptyTextA(void) { return kEmptyA; }
-
-void PutRing(ResultRing *ring, void *block) {
-  if (!block) return;
-  int32_t index = ring->index;
-  if (ring->slots[index]) FreeBlock(ring->slots[index]);
-  ring->slots[index] = block;
-  ring->index = (index + 1) % kRingSlots;
-}
-
-int32_t TextLengthW(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
 
 WCHAR *CopyTextW(const WCHAR *text, int32_t length) {
   if (!text) return nullptr;
@@ -78,6 +78,15 @@ WCHAR *CopyTextW(const WCHAR *text, int32_t length) {
   // block would hold.
   memcpy(block, text, units * sizeof(WCHAR));
   memset(block + units, 0, (size - units) * sizeof(WCHAR));
+  return block;
+}
+
+WCHAR *CopyUnitsW(const WCHAR *units, size_t count) {
+  if (count >= 0x7FFFFFFF) return nullptr;
+  WCHAR *block = static_cast<WCHAR *>(AllocBlockRaw((count + 1) * sizeof(WCHAR)));
+  if (!block) return nullptr;
+  memcpy(block, units, count * sizeof(WCHAR));
+  block[count] = 0;
   return block;
 }
 

@@ -77,6 +77,13 @@ int32_t TextLengthW(const WCHAR *text);
 // text), always terminated; stops early at a terminating zero. Null when
 // `text` is null or memory runs out.
 WCHAR *CopyTextW(const WCHAR *text, int32_t length);
+// A new block holding the `count` units at `units` and a terminator, for a
+// caller that knows none of them is zero (the reader's texts): no scan. Null
+// when memory runs out.
+WCHAR *CopyUnitsW(const WCHAR *units, size_t count);
+// Units of `text` before its first zero, at most `limit`; never reads past
+// that zero.
+size_t BoundedLengthW(const WCHAR *text, size_t limit);
 
 // Narrow text of `length` bytes (negative: up to its zero) in `codePage` to a
 // new UTF-16 block of length + 1 units. Null for a null text or no memory; a
