@@ -10,6 +10,10 @@
 #include "text/escape.h"
 #include "text/text.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const WCHAR kEmptyName[1] = {0};
@@ -105,6 +109,61 @@ bool SkipEndTag(SourceText *source) {
   return true;
 }
 
+#if defined(__SSE2__)
+// The scanners below read eight units at a time: the source text's padding
+// keeps every such read inside its block as long as it starts at or before
+// the terminator, and each stops at the first zero it meets.
+
+// Bit 2k set where unit k of the eight at `at` is `a`, `b` or zero.
+inline unsigned StopMask(const WCHAR *at, __m128i a, __m128i b) {
+  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+  const __m128i stop = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi16(units, a), _mm_cmpeq_epi16(units, b)),
+      _mm_cmpeq_epi16(units, _mm_setzero_si128()));
+  return static_cast<unsigned>(_mm_movemask_epi8(stop)) & 0x5555u;
+}
+
+// Position of the first unit at or after `pos` that is `a`, `b` or zero.
+inline int32_t SkipToEither(const WCHAR *text, int32_t pos, WCHAR a, WCHAR b) {
+  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+  for (;;) {
+    const unsigned mask = StopMask(text + pos, va, vb);
+    if (mask) return pos + static_cast<int32_t>(__builtin_ctz(mask) >> 1);
+    pos += 8;
+  }
+}
+
+// Position of the first '<' or zero at or after `pos`.
+inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
+  return SkipToEither(text, pos, '<', '<');
+}
+
+// Position of the first unit at or below U+0020 or '>' at or after `pos`.
+inline int32_t SkipUnquoted(const WCHAR *text, int32_t pos) {
+  const __m128i gt = _mm_set1_epi16('>');
+  const __m128i space = _mm_set1_epi16(0x20);
+  for (;;) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + pos));
+    // Saturating subtraction leaves zero exactly for units at or below U+0020.
+    const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(units, space), _mm_setzero_si128());
+    const unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi16(units, gt))));
+    if (mask) return pos + static_cast<int32_t>(__builtin_ctz(mask) >> 1);
+    pos += 8;
+  }
+}
+#else
+inline int32_t SkipToEither(const WCHAR *text, int32_t pos, WCHAR a, WCHAR b) {
+  while (text[pos] != a && text[pos] != b && text[pos] != 0) ++pos;
+  return pos;
+}
+
+inline int32_t SkipUnquoted(const WCHAR *text, int32_t pos) {
+  while (text[pos] > 0x20 && text[pos] != '>') ++pos;
+  return pos;
+}
+
 // Position of the first '<' or zero at or after `pos`. Four units per loop
 // trip, each read only after the ones before it (never past the zero).
 inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
@@ -120,6 +179,7 @@ inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
     pos += 4;
   }
 }
+#endif
 
 }  // namespace
 
@@ -136,7 +196,7 @@ uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, in
     // Quoted value, in either mode: ends at its quote, or before a '>' or
     // the end, which stay in place.
     int32_t from = ++pos;
-    while (text[pos] != c && text[pos] != '>' && text[pos] != 0) ++pos;
+    pos = SkipToEither(text, pos, static_cast<WCHAR>(c), '>');
     *start = text + from;
     *length = static_cast<uint32_t>(pos - from);
     if (text[pos] == c) ++pos;
@@ -163,9 +223,8 @@ uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, in
     // before that '>' is given back so that it closes the tag. A value that
     // starts at a control unit is empty and consumes nothing.
     int32_t from = pos;
-    unsigned last = 0;
-    while (text[pos] > 0x20 && text[pos] != '>') last = text[pos++];
-    if (text[pos] == '>' && last == '/' && pos != 0) --pos;
+    pos = SkipUnquoted(text, pos);
+    if (text[pos] == '>' && pos != from && text[pos - 1] == '/') --pos;
     *start = text + from;
     *length = static_cast<uint32_t>(pos - from);
     token = SG_TOK_VALUE;

@@ -124,15 +124,21 @@ int LoadTextA(SourceText *source, const char *text, int32_t length) {
 
 int LoadTextW(SourceText *source, const WCHAR *text, int32_t length) {
   if (!text) return 0;
-  WCHAR *copy = CopyTextW(text, length);  // stops early at a NUL
+  // Up to the first NUL, at most `length` units.
+  const size_t units = length < 0 ? static_cast<size_t>(lstrlenW(text))
+                                  : BoundedLengthW(text, static_cast<size_t>(length));
+  if (units >= 0x7FFFFFFF - 1 - kSourcePadding) return 0;
+  WCHAR *copy = static_cast<WCHAR *>(AllocBlockRaw((units + 1 + kSourcePadding) * sizeof(WCHAR)));
   if (!copy) return 0;
+  memcpy(copy, text, units * sizeof(WCHAR));
+  memset(copy + units, 0, (1 + kSourcePadding) * sizeof(WCHAR));
   FreeBlock(source->rawBytes);
   source->rawBytes = nullptr;
   source->rawSize = 0;
   source->codePage = 0;
   FreeBlock(source->text);
   source->text = copy;
-  source->textLength = TextLengthW(copy);
+  source->textLength = static_cast<int32_t>(units);
   source->pos = 0;
   return 1;
 }
@@ -197,7 +203,8 @@ int DecodeSource(SourceText *source) {
   uint32_t skip = (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) ? 3 : 0;
   uint32_t n = source->rawSize - skip;
   if (n > kMaxRawBytes) return 0;
-  WCHAR *text = static_cast<WCHAR *>(AllocBlockRaw((static_cast<size_t>(n) + 1) * sizeof(WCHAR)));
+  const size_t units = static_cast<size_t>(n) + 1 + kSourcePadding;
+  WCHAR *text = static_cast<WCHAR *>(AllocBlockRaw(units * sizeof(WCHAR)));
   if (!text) return 0;
   int count = 0;
   if (n > 0) {
@@ -207,7 +214,7 @@ int DecodeSource(SourceText *source) {
     if (static_cast<uint32_t>(count) > n) count = static_cast<int>(n);
   }
   // The units behind the text are zero, as in a zero-filled block.
-  memset(text + count, 0, (static_cast<size_t>(n) + 1 - static_cast<size_t>(count)) * sizeof(WCHAR));
+  memset(text + count, 0, (units - static_cast<size_t>(count)) * sizeof(WCHAR));
   FreeBlock(source->text);
   source->text = text;
   source->textLength = count;

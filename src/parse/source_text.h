@@ -14,11 +14,15 @@ struct SourceText {
   char *rawBytes;       // bytes as read or given plus at least one zero; null for UTF-16
                         // and once decoded with a code page other than 0 (final)
   uint32_t rawSize;     // bytes handed to the decoder
-  WCHAR *text;          // decoded text, NUL-terminated, owned
+  WCHAR *text;          // decoded text, NUL-terminated and padded, owned
   int32_t textLength;   // units of `text` before its terminator
   int32_t pos;          // the lexer's read position in `text`
   uint32_t tagCounter;  // next tag number
 };
+
+// Zero units behind the terminator of every text: the scanners read eight
+// units at a time from any position up to the terminator.
+const size_t kSourcePadding = 7;
 
 // A new empty SourceText, or null.
 SourceText *CreateSourceText(void);

@@ -140,6 +140,30 @@ TEST(Lexer, TextEndingInsideATag) {
   EXPECT_EQ(0, a->srcEnd);
 }
 
+TEST(Lexer, ScansEndAtTheEndOfTextsOfEveryLength) {
+  // The scanners read several units at a time; a text, value or tag cut
+  // off at the end of the input must come out whole whatever its length
+  // (and the sanitizer builds see any read past the source text).
+  for (int k = 1; k <= 40; ++k) {
+    const std::string x(static_cast<size_t>(k), 'x');
+    for (bool narrow : {false, true}) {
+      auto parse = [&](ParsedDocument &d, const std::string &text) {
+        return narrow ? ParseA(d, text) : ParseW(d, text);
+      };
+      ParsedDocument quoted, bare, text, slash;
+      ASSERT_EQ(1, parse(quoted, "<a b='" + x));
+      EXPECT_EQ(x, U8(AttribAt(quoted.top(), 0)->value)) << k;
+      ASSERT_EQ(1, parse(bare, "<a b=" + x));
+      EXPECT_EQ(x, U8(AttribAt(bare.top(), 0)->value)) << k;
+      ASSERT_EQ(1, parse(text, "<a>" + x));
+      EXPECT_EQ(x, InnerOf(text.top())) << k;
+      ASSERT_EQ(1, parse(slash, "<a b=" + x + "/>"));
+      EXPECT_EQ(x, U8(AttribAt(slash.top(), 0)->value)) << k;
+      EXPECT_EQ(kKindEmptyTag, slash.top()->kind) << k;
+    }
+  }
+}
+
 TEST(Lexer, Declarations) {
   ParsedDocument d;
   ASSERT_EQ(1, ParseW(d, "<!DOCTYPE note SYSTEM 'note.dtd' \"x\">"));
