@@ -10,16 +10,17 @@
 
 #include "platform/platform.h"
 
+std::atomic<bool> gPlatformAllocationCounting{false};
+
 namespace {
 
-std::atomic<bool> gCounting{false};
 std::atomic<unsigned long> gAllocations{0};
 std::atomic<unsigned long> gFailAt{0};
 
 }  // namespace
 
 bool AllocationShouldFail() {
-  if (!gCounting.load(std::memory_order_relaxed)) return false;
+  if (!gPlatformAllocationCounting.load(std::memory_order_relaxed)) return false;
   unsigned long n = gAllocations.fetch_add(1, std::memory_order_relaxed) + 1;
   return n == gFailAt.load(std::memory_order_relaxed);
 }
@@ -27,7 +28,7 @@ bool AllocationShouldFail() {
 void PlatformFailAllocationAt(unsigned long n) {
   gFailAt.store(n, std::memory_order_relaxed);
   gAllocations.store(0, std::memory_order_relaxed);
-  gCounting.store(true, std::memory_order_relaxed);
+  gPlatformAllocationCounting.store(true, std::memory_order_relaxed);
 }
 
 bool PlatformAllocationShouldFail(void) { return AllocationShouldFail(); }

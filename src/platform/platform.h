@@ -14,6 +14,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <atomic>
+
 #if defined(_WIN32)
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -144,6 +146,11 @@ unsigned long PlatformAllocationCount(void);
 // memory the library already holds) with the same hook; true when it is the
 // one to fail.
 bool PlatformAllocationShouldFail(void);
+// True once the hook counts; lets a hot path skip the call while it does not.
+extern std::atomic<bool> gPlatformAllocationCounting;
+inline bool PlatformAllocationCounting(void) {
+  return gPlatformAllocationCounting.load(std::memory_order_relaxed);
+}
 
 // Memory-checker annotations for blocks the library carves itself: poisoned
 // bytes may not be touched until unpoisoned. No-ops without AddressSanitizer.
