@@ -350,6 +350,9 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
   if (sink->count <= sink->capacity && sink->capacity - sink->count >= bytes) {
     WCHAR *const start = sink->out + sink->count;
     WCHAR *out = start;
+    static const WCHAR kUnready[256] = {};
+    const WCHAR *rows[kCp932Rows];
+    for (const WCHAR *&row : rows) row = kUnready;
     while (i < bytes) {
 #if defined(__SSE2__)
       // ASCII sixteen at a time. All sixteen are stored even when fewer are
@@ -367,15 +370,22 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
         continue;
       }
 #endif
-      // One character through the table, without branching on its size.
+      // One character through the table, without branching on its size. A
+      // row not yet seen ready reads as zeros until the slow way below
+      // makes it ready; a zero left after that is a sequence DecodeRun
+      // takes alone.
       const unsigned char byte = text[i];
       const int leadRow = kCp932RowOf[byte];
       const bool pair = leadRow != kCp932Rows - 1 && bytes - i >= 2;
       const int row = pair ? leadRow : kCp932Rows - 1;
       const unsigned char last = text[i + pair];
-      if (__builtin_expect(!((ready >> row) & 1), 0) && Cp932Units(cd, info, row))
-        ready |= uint64_t(1) << row;
-      const WCHAR unit = ((ready >> row) & 1) ? gCp932.units[row][last] : 0;
+      WCHAR unit = rows[row][last];
+      if (__builtin_expect(unit == 0, 0)) {
+        if (const WCHAR *units = Cp932Units(cd, info, row)) {
+          rows[row] = units;
+          unit = units[last];
+        }
+      }
       if (__builtin_expect(unit != 0, 1)) {
         *out++ = unit;
       } else {
