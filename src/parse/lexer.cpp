@@ -18,8 +18,6 @@ namespace {
 
 const WCHAR kEmptyName[1] = {0};
 
-inline bool IsBlank(unsigned c) { return c == 9 || c == 10 || c == 13 || c == 32; }
-
 // A name starts with an ASCII letter, a digit, '-' or '_' and goes on with
 // those and ':' and '.'; no other unit (no non-ASCII letter) belongs to it.
 // One table of the ASCII range: bit 1 may start a name, bit 2 may go on.
@@ -38,8 +36,32 @@ struct NameTable {
 };
 constexpr NameTable kNames;
 
-inline bool IsNameStart(unsigned c) { return c < 128 && (kNames.cls[c] & kStart); }
 inline bool IsNameChar(unsigned c) { return c < 128 && (kNames.cls[c] & kGoOn); }
+
+// What a token starting with a unit is, for NextToken's one dispatch.
+enum : uint8_t {
+  kClassOther, kClassBlank, kClassEnd, kClassQuote, kClassPunct, kClassMark, kClassName
+};
+constexpr uint8_t TokenClassOf(unsigned c) {
+  // Blanks are tab, line feed, carriage return and space.
+  return c == 0 ? kClassEnd
+         : (c == 9 || c == 10 || c == 13 || c == 32) ? kClassBlank
+         : (c == '"' || c == '\'') ? kClassQuote
+         : (c == '<' || c == '=' || c == '>') ? kClassPunct
+         : (c == '!' || c == '/' || c == '?') ? kClassMark
+         : (NameClass(c) & kStart) ? kClassName
+                                   : kClassOther;
+}
+struct TokenClassTable {
+  uint8_t cls[128];
+  constexpr TokenClassTable() : cls() {
+    for (unsigned c = 0; c < 128; ++c) cls[c] = TokenClassOf(c);
+  }
+};
+constexpr TokenClassTable kTokenClasses;
+inline unsigned TokenClass(unsigned c) {
+  return c < 128 ? kTokenClasses.cls[c] : static_cast<unsigned>(kClassOther);
+}
 
 // The six start tags that never have an end tag. `name` is a name token of
 // `length` units, all ASCII, so folding ASCII letters compares as lstrcmpiW.
@@ -187,47 +209,57 @@ uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, in
   const WCHAR *text = source->text;
   if (!text) return SG_TOK_END;
   int32_t pos = source->pos;
-  while (IsBlank(text[pos])) ++pos;
   unsigned c = text[pos];
+  unsigned cls = TokenClass(c);
+  while (cls == kClassBlank) cls = TokenClass(c = text[++pos]);
   uint32_t token;
-  if (c == 0) {
-    token = SG_TOK_END;
-  } else if (c == '"' || c == '\'') {
-    // Quoted value, in either mode: ends at its quote, or before a '>' or
-    // the end, which stay in place.
-    int32_t from = ++pos;
-    pos = SkipToEither(text, pos, static_cast<WCHAR>(c), '>');
-    *start = text + from;
-    *length = static_cast<uint32_t>(pos - from);
-    if (text[pos] == c) ++pos;
-    token = c;
-  } else if (c == '<' || c == '=' || c == '>') {
-    ++pos;
-    token = c;
-  } else if (mode == kNameMode) {
-    if (c == '!' || c == '/' || c == '?') {
-      ++pos;
-      token = c;
-    } else if (IsNameStart(c)) {
-      int32_t from = pos;
-      while (IsNameChar(text[pos])) ++pos;
+  switch (cls) {
+    case kClassEnd:
+      token = SG_TOK_END;
+      break;
+    case kClassQuote: {
+      // Quoted value, in either mode: ends at its quote, or before a '>' or
+      // the end, which stay in place.
+      int32_t from = ++pos;
+      pos = SkipToEither(text, pos, static_cast<WCHAR>(c), '>');
       *start = text + from;
       *length = static_cast<uint32_t>(pos - from);
-      token = SG_TOK_NAME;
-    } else {
-      ++pos;
-      token = SG_TOK_OTHER;
+      if (text[pos] == c) ++pos;
+      token = c;
+      break;
     }
-  } else {
-    // Unquoted value: up to a unit at or below U+0020 or a '>'. A '/' right
-    // before that '>' is given back so that it closes the tag. A value that
-    // starts at a control unit is empty and consumes nothing.
-    int32_t from = pos;
-    pos = SkipUnquoted(text, pos);
-    if (text[pos] == '>' && pos != from && text[pos - 1] == '/') --pos;
-    *start = text + from;
-    *length = static_cast<uint32_t>(pos - from);
-    token = SG_TOK_VALUE;
+    case kClassPunct:  // '<', '=' and '>', in either mode
+      ++pos;
+      token = c;
+      break;
+    default:
+      if (mode == kNameMode) {
+        if (cls == kClassMark) {  // '!', '/' and '?'
+          ++pos;
+          token = c;
+        } else if (cls == kClassName) {
+          int32_t from = pos;
+          while (IsNameChar(text[++pos])) {
+          }
+          *start = text + from;
+          *length = static_cast<uint32_t>(pos - from);
+          token = SG_TOK_NAME;
+        } else {
+          ++pos;
+          token = SG_TOK_OTHER;
+        }
+      } else {
+        // Unquoted value: up to a unit at or below U+0020 or a '>'. A '/'
+        // right before that '>' is given back so that it closes the tag. A
+        // value that starts at a control unit is empty and consumes nothing.
+        int32_t from = pos;
+        pos = SkipUnquoted(text, pos);
+        if (text[pos] == '>' && pos != from && text[pos - 1] == '/') --pos;
+        *start = text + from;
+        *length = static_cast<uint32_t>(pos - from);
+        token = SG_TOK_VALUE;
+      }
+      break;
   }
   source->pos = pos;
   return token;
