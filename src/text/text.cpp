@@ -85,7 +85,25 @@ WCHAR *CopyUnitsW(const WCHAR *units, size_t count) {
   if (count >= 0x7FFFFFFF) return nullptr;
   WCHAR *block = static_cast<WCHAR *>(AllocBlockRaw((count + 1) * sizeof(WCHAR)));
   if (!block) return nullptr;
-  memcpy(block, units, count * sizeof(WCHAR));
+  // Most of the reader's names, values and texts are short: two fixed-size
+  // copies that overlap in the middle cover 2 to 32 bytes without a call.
+  const size_t bytes = count * sizeof(WCHAR);
+  char *to = reinterpret_cast<char *>(block);
+  const char *from = reinterpret_cast<const char *>(units);
+  if (bytes > 32) {
+    memcpy(to, from, bytes);
+  } else if (bytes >= 16) {
+    memcpy(to, from, 16);
+    memcpy(to + bytes - 16, from + bytes - 16, 16);
+  } else if (bytes >= 8) {
+    memcpy(to, from, 8);
+    memcpy(to + bytes - 8, from + bytes - 8, 8);
+  } else if (bytes >= 4) {
+    memcpy(to, from, 4);
+    memcpy(to + bytes - 4, from + bytes - 4, 4);
+  } else if (bytes == 2) {
+    memcpy(to, from, 2);
+  }
   block[count] = 0;
   return block;
 }
