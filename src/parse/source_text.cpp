@@ -93,6 +93,53 @@ inline int64_t SniffNameAt(const unsigned char *b, int64_t p, int64_t n) {
   return -1;
 }
 
+// True when decoding the `n` bytes at `bytes` with `codePage` gives the same
+// units up to the first zero as decoding them with a zero behind them. Code
+// page 932 and UTF-7 end a sequence cut off by the end as they end one cut
+// off by a zero; UTF-8 makes one that the end cuts off take the rest of the
+// input with it, a zero too, so for UTF-8 the last three bytes must be ASCII.
+bool EndsAlikeWithoutZero(uint32_t codePage, const char *bytes, uint32_t n) {
+  if (codePage != SG_ENC_UTF8) return true;
+  for (uint32_t k = n < 3 ? n : 3; k > 0; --k) {
+    if (static_cast<unsigned char>(bytes[n - k]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Decodes the `n` bytes at `raw` with `codePage` into a new `text` of
+// `source` and resets `pos`. 1, or 0 when memory runs out (old text kept).
+int DecodeBytes(SourceText *source, uint32_t codePage, const char *raw, uint32_t n) {
+  const unsigned char *u = reinterpret_cast<const unsigned char *>(raw);
+  // A UTF-8 byte-order mark is dropped whatever the code page says.
+  const uint32_t skip = (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) ? 3 : 0;
+  n -= skip;
+  if (n > kMaxRawBytes) return 0;
+  const size_t units = static_cast<size_t>(n) + 1 + kSourcePadding;
+  WCHAR *text = static_cast<WCHAR *>(AllocBlockRaw(units * sizeof(WCHAR)));
+  if (!text) return 0;
+  int count = 0;
+  if (n > 0) {
+    count = MultiByteToWideChar(codePage, 0, raw + skip, static_cast<int>(n), text,
+                                static_cast<int>(n) + 1);
+    if (count < 0) count = 0;
+    if (static_cast<uint32_t>(count) > n) count = static_cast<int>(n);
+  }
+  // The units behind the text are zero, as in a zero-filled block.
+  memset(text + count, 0, (units - static_cast<size_t>(count)) * sizeof(WCHAR));
+  FreeBlock(source->text);
+  source->text = text;
+  source->textLength = count;
+  source->pos = 0;
+  return 1;
+}
+
+// True when "utf-7" or "utf-8" (ASCII case ignored) ends the `n` bytes.
+bool EndsWithUtfName(const char *bytes, uint32_t n) {
+  const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
+  return n >= 5 && MatchesAsciiNoCase(b + n - 5, "utf-", 4) &&
+         (b[n - 1] == '7' || b[n - 1] == '8');
+}
+
 }  // namespace
 
 SourceText *CreateSourceText(void) {
@@ -111,6 +158,24 @@ int LoadTextA(SourceText *source, const char *text, int32_t length) {
   if (!text) return 0;
   if (length < 0) length = lstrlenA(text);
   if (static_cast<uint32_t>(length) + 1 > kMaxRawBytes) return 0;
+  bool found = false;
+  const uint32_t codePage = SniffEncoding(text, static_cast<uint32_t>(length), &found);
+  // Only a declaration or meta tag naming UTF-7 or UTF-8 switches a text of
+  // code page 0, by decoding its bytes again. The sniffer meets every such
+  // name in the bytes but one that ends them (it needs a byte behind it to
+  // count); a text with none of them, or of another code page, is decoded
+  // once, straight from the caller's bytes, and keeps no copy, wherever that
+  // decodes as the copy with its zero would.
+  const bool mayName = found || EndsWithUtfName(text, static_cast<uint32_t>(length));
+  if ((codePage != 0 || !mayName) &&
+      EndsAlikeWithoutZero(codePage, text, static_cast<uint32_t>(length))) {
+    if (!DecodeBytes(source, codePage, text, static_cast<uint32_t>(length))) return 0;
+    FreeBlock(source->rawBytes);
+    source->rawBytes = nullptr;
+    source->rawSize = static_cast<uint32_t>(length) + 1;  // as if copied with its zero
+    source->codePage = codePage;
+    return 1;
+  }
   char *bytes = static_cast<char *>(AllocBlockRaw(static_cast<size_t>(length) + 1));
   if (!bytes) return 0;
   memcpy(bytes, text, static_cast<size_t>(length));  // zeros inside included
@@ -118,7 +183,7 @@ int LoadTextA(SourceText *source, const char *text, int32_t length) {
   FreeBlock(source->rawBytes);
   source->rawBytes = bytes;
   source->rawSize = static_cast<uint32_t>(length) + 1;
-  source->codePage = SniffEncoding(bytes, static_cast<uint32_t>(length));
+  source->codePage = codePage;
   return DecodeSource(source);
 }
 
@@ -155,7 +220,8 @@ int LoadFileW(SourceText *source, const WCHAR *path) {
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-uint32_t SniffEncoding(const char *bytes, uint32_t length) {
+uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *found) {
+  if (found) *found = true;
   const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
   const int64_t n = length;
   int64_t p = 0;
@@ -192,33 +258,14 @@ uint32_t SniffEncoding(const char *bytes, uint32_t length) {
     const int64_t found = SniffNameAt(b, p, n);
     if (found >= 0) return static_cast<uint32_t>(found);
   }
+  if (found) *found = false;
   return SG_ENC_ANSI;
 }
 
+
 int DecodeSource(SourceText *source) {
-  const char *raw = source->rawBytes;
-  if (!raw) return 0;
-  const unsigned char *u = reinterpret_cast<const unsigned char *>(raw);
-  // A UTF-8 byte-order mark is dropped whatever the code page says.
-  uint32_t skip = (u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) ? 3 : 0;
-  uint32_t n = source->rawSize - skip;
-  if (n > kMaxRawBytes) return 0;
-  const size_t units = static_cast<size_t>(n) + 1 + kSourcePadding;
-  WCHAR *text = static_cast<WCHAR *>(AllocBlockRaw(units * sizeof(WCHAR)));
-  if (!text) return 0;
-  int count = 0;
-  if (n > 0) {
-    count = MultiByteToWideChar(source->codePage, 0, raw + skip, static_cast<int>(n), text,
-                                static_cast<int>(n) + 1);
-    if (count < 0) count = 0;
-    if (static_cast<uint32_t>(count) > n) count = static_cast<int>(n);
-  }
-  // The units behind the text are zero, as in a zero-filled block.
-  memset(text + count, 0, (units - static_cast<size_t>(count)) * sizeof(WCHAR));
-  FreeBlock(source->text);
-  source->text = text;
-  source->textLength = count;
-  source->pos = 0;
+  if (!source->rawBytes) return 0;
+  if (!DecodeBytes(source, source->codePage, source->rawBytes, source->rawSize)) return 0;
   // Only code page 0 ever switches (to UTF-7 or UTF-8, once): the bytes of a
   // text decoded with any other code page are never decoded again, so they
   // go now instead of doubling the document's peak. rawSize keeps the count.

@@ -11,8 +11,8 @@ struct Document;
 
 struct SourceText {
   uint32_t codePage;    // code page `rawBytes` is decoded with; 0 for UTF-16 input
-  char *rawBytes;       // bytes as read or given plus at least one zero; null for UTF-16
-                        // and once decoded with a code page other than 0 (final)
+  char *rawBytes;       // bytes as read or given plus at least one zero, kept while the
+                        // parse may still switch the code page; else null
   uint32_t rawSize;     // bytes handed to the decoder
   WCHAR *text;          // decoded text, NUL-terminated and padded, owned
   int32_t textLength;   // units of `text` before its terminator
@@ -41,7 +41,8 @@ int LoadFileW(SourceText *source, const WCHAR *path);
 
 // The earliest of "shift-jis" (0), "utf-7" (65000), "utf-8" (65001) in the
 // bytes, ASCII case ignored, each needing one byte behind it; 0 if none.
-uint32_t SniffEncoding(const char *bytes, uint32_t length);
+// *found, when given, tells whether one was found.
+uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *found = nullptr);
 // Decodes `rawBytes` (minus a UTF-8 byte-order mark) with `codePage` into a
 // new `text` and resets `pos`; with a code page other than 0 the raw bytes
 // are then released. 1, or 0 when memory runs out (old text kept).

@@ -245,6 +245,10 @@ int ParseDocument(Document *document, SourceText *source) {
     }
     ArenaEnd(&arena);
   } while (restart);
+  // The code page is final once the tree is read: the raw bytes kept for a
+  // switch go (rawSize keeps their count).
+  FreeBlock(source->rawBytes);
+  source->rawBytes = nullptr;
   return outOfMemory ? 0 : 1;
 }
 

@@ -123,6 +123,30 @@ TEST(SourceText, DeclarationSelectsUtf8OnlyForWellFormedBytes) {
   EXPECT_EQ(1u, bad.doc()->xmlFlag);
 }
 
+TEST(SourceText, TextsInMemorySwitchWhereANameMaySwitchThem) {
+  // A text is decoded straight from the caller's bytes unless a name in them
+  // may still switch its code page: after an earlier "shift-jis", or ending
+  // the text where the sniffer does not count it. Either way the bytes are
+  // gone once the tree is read.
+  const std::string utf8Body = std::string("<r>") + kEAcute + "</r>";
+  ParsedDocument later;
+  ASSERT_EQ(1, ParseA(later, "<!-- shift-jis --><?xml version='1.0' encoding='utf-8'?>" + utf8Body));
+  EXPECT_EQ(65001u, later.doc()->encoding);
+  EXPECT_EQ(kEAcute, InnerOf(later.top(2)));
+  EXPECT_EQ(nullptr, later.source()->rawBytes);
+
+  ParsedDocument atEnd;
+  ASSERT_EQ(1, ParseA(atEnd, "<?xml version='1.0' encoding=utf-8"));
+  EXPECT_EQ(65001u, atEnd.doc()->encoding);
+  EXPECT_EQ(nullptr, atEnd.source()->rawBytes);
+
+  ParsedDocument none;
+  ASSERT_EQ(1, ParseA(none, "<?xml version='1.0' encoding='euc-jp'?><r>\x82\xA0</r>"));
+  EXPECT_EQ(0u, none.doc()->encoding);
+  EXPECT_EQ("\xE3\x81\x82", InnerOf(none.top(1)));  // U+3042 from code page 932
+  EXPECT_EQ(nullptr, none.source()->rawBytes);
+}
+
 TEST(SourceText, DeclarationEncodingNames) {
   sprig_test::TempDir dir;
   struct Case {

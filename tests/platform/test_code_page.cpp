@@ -197,6 +197,35 @@ TEST(CodePage, DecodingIsTheSameWithRoomToSpareOrJustEnough) {
   }
 }
 
+TEST(CodePage, TheEndCutsASequenceAsAZeroDoes) {
+  // The reader decodes a text with or without the zero behind it: the units
+  // up to the first zero must not differ, whatever sequence the end cuts.
+  // UTF-8 is the exception: a sequence cut off by the end takes the rest of
+  // the input with it, so only a text ending in three ASCII bytes qualifies.
+  const unsigned char kBytes[] = {'a', '+', '-', 'A', 'G', '0', 0, 0x81, 0x9F, 0xA4, 0xC3,
+                                  0xE3, 0xF0, 0x82, 0xBF, 0xFC, 0xFF};
+  uint32_t seed = 777;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  auto upToZero = [](Units units) {
+    for (size_t i = 0; i < units.size(); ++i) {
+      if (units[i] == 0) units.resize(i);
+    }
+    return units;
+  };
+  for (UINT codePage : {kShiftJis, static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_UTF7)}) {
+    for (int round = 0; round < 3000; ++round) {
+      std::string bytes(1 + next() % 12, '\0');
+      for (char &b : bytes) b = static_cast<char>(kBytes[next() % sizeof kBytes]);
+      if (codePage == CP_UTF8) bytes += "a-0";
+      EXPECT_EQ(upToZero(Decode(codePage, bytes)), upToZero(Decode(codePage, bytes + '\0')))
+          << "code page " << codePage << ", round " << round;
+    }
+  }
+}
+
 TEST(CodePage, IsDBCSLeadByteFollowsShiftJis) {
   for (int byte : {0x81, 0x9F, 0xE0, 0xEF, 0xFC}) EXPECT_TRUE(IsDBCSLeadByte(byte)) << byte;
   for (int byte : {0x00, 0x40, 0x5C, 0x80, 0xA0, 0xB1, 0xDF, 0xFD, 0xFF})
