@@ -82,10 +82,13 @@ ArenaChunk *ParkChunk(ArenaChunk *chunk) {
     }
   }
   for (std::atomic<ArenaChunk *> &slot : gSpare) {
-    // Each exchange hands over ownership: what comes out is ours alone.
+    // Each exchange hands over ownership: what comes out is ours alone, and
+    // what goes in may be taken by another thread at once, so its size is
+    // read before.
+    const size_t size = chunk->size;
     ArenaChunk *parked = slot.exchange(chunk, std::memory_order_acq_rel);
     if (!parked) return nullptr;
-    if (parked->size > chunk->size) {
+    if (parked->size > size) {
       chunk = slot.exchange(parked, std::memory_order_acq_rel);
       if (!chunk) return nullptr;  // another thread took ours meanwhile
     } else {

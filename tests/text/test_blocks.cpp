@@ -180,7 +180,7 @@ TEST(BlockArena, BlocksFreedOnOtherThreadsWhileChunksAreReused) {
   // back and taken again from several threads at once. Every block must keep
   // its bytes until it is freed (the sanitizer builds also see any race on
   // a chunk).
-  const int kThreads = 4, kRounds = 60;
+  const int kThreads = 6, kRounds = 400;
   struct Mailbox {
     std::mutex lock;
     std::vector<std::vector<char *>> batches;
