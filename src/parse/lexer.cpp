@@ -106,31 +106,6 @@ int ReadComment(SourceText *source, int32_t mark, Node **outNode, bool *outOfMem
   return SG_READ_TAG;
 }
 
-// Reads the rest of an end tag whose name has been read, with the same
-// tokens as ReadTag's attribute loop but keeping nothing. True when it stays
-// an end tag (read up to and with its '>'); false, with the position put back
-// behind the name, when a '/' or '?' after its attributes makes it an empty
-// tag or a processing instruction, which ReadTag then reads with a Node.
-bool SkipEndTag(SourceText *source) {
-  const int32_t behindName = source->pos;
-  const WCHAR *start = nullptr;
-  uint32_t length = 0;
-  uint32_t token = NextToken(source, &start, &length, kNameMode);
-  while (token == SG_TOK_NAME) {
-    token = NextToken(source, &start, &length, kNameMode);
-    if (token != '=') continue;
-    token = NextToken(source, &start, &length, kValueMode);
-    if (token == SG_TOK_VALUE || token == '\'' || token == '"')
-      token = NextToken(source, &start, &length, kNameMode);
-  }
-  if (token == '/' || token == '?') {
-    source->pos = behindName;
-    return false;
-  }
-  while (token != '>' && token != SG_TOK_END) token = NextToken(source, &start, &length, kNameMode);
-  return true;
-}
-
 #if defined(__SSE2__)
 // The scanners below read eight units at a time: the source text's padding
 // keeps every such read inside its block as long as it starts at or before
@@ -203,9 +178,10 @@ inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
 }
 #endif
 
-}  // namespace
-
-uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, int mode) {
+// NextToken, inlined into the lexer's own loops: each tag reads several
+// tokens, and a call per token costs about as much as reading it.
+inline __attribute__((always_inline)) uint32_t ReadToken(SourceText *source, const WCHAR **start,
+                                                         uint32_t *length, int mode) {
   const WCHAR *text = source->text;
   if (!text) return SG_TOK_END;
   int32_t pos = source->pos;
@@ -265,6 +241,37 @@ uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, in
   return token;
 }
 
+// Reads the rest of an end tag whose name has been read, with the same
+// tokens as ReadTag's attribute loop but keeping nothing. True when it stays
+// an end tag (read up to and with its '>'); false, with the position put back
+// behind the name, when a '/' or '?' after its attributes makes it an empty
+// tag or a processing instruction, which ReadTag then reads with a Node.
+bool SkipEndTag(SourceText *source) {
+  const int32_t behindName = source->pos;
+  const WCHAR *start = nullptr;
+  uint32_t length = 0;
+  uint32_t token = ReadToken(source, &start, &length, kNameMode);
+  while (token == SG_TOK_NAME) {
+    token = ReadToken(source, &start, &length, kNameMode);
+    if (token != '=') continue;
+    token = ReadToken(source, &start, &length, kValueMode);
+    if (token == SG_TOK_VALUE || token == '\'' || token == '"')
+      token = ReadToken(source, &start, &length, kNameMode);
+  }
+  if (token == '/' || token == '?') {
+    source->pos = behindName;
+    return false;
+  }
+  while (token != '>' && token != SG_TOK_END) token = ReadToken(source, &start, &length, kNameMode);
+  return true;
+}
+
+}  // namespace
+
+uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, int mode) {
+  return ReadToken(source, start, length, mode);
+}
+
 int32_t ScanText(SourceText *source, const WCHAR **start) {
   const WCHAR *text = source->text;
   if (!text) return 0;
@@ -315,22 +322,22 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
   *outNode = nullptr;
   const WCHAR *start = nullptr;
   uint32_t length = 0;
-  uint32_t token = NextToken(source, &start, &length, kNameMode);
+  uint32_t token = ReadToken(source, &start, &length, kNameMode);
   if (token != '<') return SG_READ_NOTHING;
   int32_t mark = source->pos;  // just behind the '<'
   uint32_t kind = kKindElement;
-  token = NextToken(source, &start, &length, kNameMode);
+  token = ReadToken(source, &start, &length, kNameMode);
   if (token == '/') {
     kind = kKindEndTag;
-    token = NextToken(source, &start, &length, kNameMode);
+    token = ReadToken(source, &start, &length, kNameMode);
   } else if (token == '?') {
     kind = kKindPi;
-    token = NextToken(source, &start, &length, kNameMode);
+    token = ReadToken(source, &start, &length, kNameMode);
   } else if (token == '!') {
     const WCHAR *p = CurrentPtr(source);
     if (p[0] == '-' && p[1] == '-') return ReadComment(source, mark, outNode, outOfMemory);
     kind = kKindDecl;
-    token = NextToken(source, &start, &length, kNameMode);
+    token = ReadToken(source, &start, &length, kNameMode);
   }
   if (token != SG_TOK_NAME) return SG_READ_NOT_A_TAG;
   if (kind == kKindEndTag && SkipEndTag(source)) return SG_READ_END_TAG;
@@ -343,7 +350,7 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
   if (kind == kKindElement && IsVoidName(start, length)) kind = kKindVoid;
 
   int32_t tokenPos = source->pos;  // where the reading of `token` began
-  token = NextToken(source, &start, &length, kNameMode);
+  token = ReadToken(source, &start, &length, kNameMode);
   for (;;) {
     if (token == SG_TOK_NAME) {
       int32_t namePos = tokenPos;
@@ -355,16 +362,16 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
       }
       if (!attrib->name) *outOfMemory = true;
       tokenPos = source->pos;
-      token = NextToken(source, &start, &length, kNameMode);
+      token = ReadToken(source, &start, &length, kNameMode);
       if (token == '=') {
         int32_t valuePos = source->pos;  // just behind the '='
-        token = NextToken(source, &start, &length, kValueMode);
+        token = ReadToken(source, &start, &length, kValueMode);
         if (token == SG_TOK_VALUE || token == '\'' || token == '"') {
           if (!AttribSetValue(attrib, token, start, static_cast<int32_t>(length), &valuePos)) {
             *outOfMemory = true;
           }
           tokenPos = source->pos;
-          token = NextToken(source, &start, &length, kNameMode);
+          token = ReadToken(source, &start, &length, kNameMode);
         }
       }
     } else if (kind == kKindDecl && (token == '"' || token == '\'')) {
@@ -381,20 +388,20 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
         *outOfMemory = true;
       }
       tokenPos = source->pos;
-      token = NextToken(source, &start, &length, kNameMode);
+      token = ReadToken(source, &start, &length, kNameMode);
     } else {
       break;
     }
   }
   if (token == '/') {
     kind = kKindEmptyTag;
-    token = NextToken(source, &start, &length, kNameMode);
+    token = ReadToken(source, &start, &length, kNameMode);
   } else if (token == '?') {
     kind = kKindPi;
-    token = NextToken(source, &start, &length, kNameMode);
+    token = ReadToken(source, &start, &length, kNameMode);
   }
   // Whatever else stands before the '>' is dropped.
-  while (token != '>' && token != SG_TOK_END) token = NextToken(source, &start, &length, kNameMode);
+  while (token != '>' && token != SG_TOK_END) token = ReadToken(source, &start, &length, kNameMode);
   node->kind = kind;
   *outNode = node;
   return SG_READ_TAG;
