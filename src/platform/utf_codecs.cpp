@@ -74,6 +74,20 @@ void DecodeUtf8To(const unsigned char *text, size_t bytes, Out *out) {
       continue;
     }
     ++i;
+    // The common whole forms first: two bytes, and three bytes of a lead
+    // that allows neither an overlong form nor a surrogate.
+    if (lead >= 0xC2 && lead <= 0xDF && i < bytes && IsContinuation(text[i])) {
+      out->Put(static_cast<WCHAR>(((lead & 0x1F) << 6) | (text[i] & 0x3F)));
+      ++i;
+      continue;
+    }
+    if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && bytes - i >= 2 &&
+        IsContinuation(text[i]) && IsContinuation(text[i + 1])) {
+      out->Put(static_cast<WCHAR>(((lead & 0x0F) << 12) | ((text[i] & 0x3F) << 6) |
+                                  (text[i + 1] & 0x3F)));
+      i += 2;
+      continue;
+    }
     uint32_t value;
     int tail;  // continuation bytes still expected
     if (lead >= 0xC2 && lead <= 0xDF) {
