@@ -107,15 +107,16 @@ void FreeChunk(ArenaChunk *chunk) {
   GlobalFree(GlobalHandle(chunk));
 }
 
-// A parked chunk of at least `size` bytes, taken out of its slot, or null.
-// A smaller one met on the way goes back, or is freed if its slot was
-// filled meanwhile.
+// A parked chunk of `size` to four times `size` bytes (a small document
+// kept open does not hold a large chunk), taken out of its slot, or null.
+// Another one met on the way goes back, or is freed if its slot was filled
+// meanwhile.
 ArenaChunk *TakeSpare(size_t size) {
   for (std::atomic<ArenaChunk *> &slot : gSpare) {
     if (slot.load(std::memory_order_relaxed) == nullptr) continue;
     ArenaChunk *chunk = slot.exchange(nullptr, std::memory_order_acq_rel);
     if (!chunk) continue;
-    if (chunk->size >= size) return chunk;
+    if (chunk->size >= size && chunk->size / 4 <= size) return chunk;
     ArenaChunk *empty = nullptr;
     if (!slot.compare_exchange_strong(empty, chunk, std::memory_order_acq_rel))
       GlobalFree(GlobalHandle(chunk));
