@@ -158,15 +158,15 @@ int LoadTextA(SourceText *source, const char *text, int32_t length) {
   if (!text) return 0;
   if (length < 0) length = lstrlenA(text);
   if (static_cast<uint32_t>(length) + 1 > kMaxRawBytes) return 0;
-  bool found = false;
-  const uint32_t codePage = SniffEncoding(text, static_cast<uint32_t>(length), &found);
+  bool named = false;
+  const uint32_t codePage = SniffEncoding(text, static_cast<uint32_t>(length), &named);
   // Only a declaration or meta tag naming UTF-7 or UTF-8 switches a text of
   // code page 0, by decoding its bytes again. The sniffer meets every such
   // name in the bytes but one that ends them (it needs a byte behind it to
   // count); a text with none of them, or of another code page, is decoded
   // once, straight from the caller's bytes, and keeps no copy, wherever that
   // decodes as the copy with its zero would.
-  const bool mayName = found || EndsWithUtfName(text, static_cast<uint32_t>(length));
+  const bool mayName = named || EndsWithUtfName(text, static_cast<uint32_t>(length));
   if ((codePage != 0 || !mayName) &&
       EndsAlikeWithoutZero(codePage, text, static_cast<uint32_t>(length))) {
     if (!DecodeBytes(source, codePage, text, static_cast<uint32_t>(length))) return 0;
@@ -220,8 +220,8 @@ int LoadFileW(SourceText *source, const WCHAR *path) {
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *found) {
-  if (found) *found = true;
+uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *named) {
+  if (named) *named = true;
   const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
   const int64_t n = length;
   int64_t p = 0;
@@ -258,10 +258,9 @@ uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *found) {
     const int64_t found = SniffNameAt(b, p, n);
     if (found >= 0) return static_cast<uint32_t>(found);
   }
-  if (found) *found = false;
+  if (named) *named = false;
   return SG_ENC_ANSI;
 }
-
 
 int DecodeSource(SourceText *source) {
   if (!source->rawBytes) return 0;

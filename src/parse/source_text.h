@@ -41,8 +41,8 @@ int LoadFileW(SourceText *source, const WCHAR *path);
 
 // The earliest of "shift-jis" (0), "utf-7" (65000), "utf-8" (65001) in the
 // bytes, ASCII case ignored, each needing one byte behind it; 0 if none.
-// *found, when given, tells whether one was found.
-uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *found = nullptr);
+// *named, when given, tells whether one was found.
+uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *named = nullptr);
 // Decodes `rawBytes` (minus a UTF-8 byte-order mark) with `codePage` into a
 // new `text` and resets `pos`; with a code page other than 0 the raw bytes
 // are then released. 1, or 0 when memory runs out (old text kept).
