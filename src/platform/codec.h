@@ -72,6 +72,21 @@ inline size_t PutAsciiGroupsWide(const unsigned char *text, size_t bytes, WideSi
   return i;
 }
 
+#if defined(__SSE2__)
+// For a decoder writing into room known to hold a unit per input byte:
+// stores the sixteen bytes at `text` widened to units at `out` and returns
+// how many of them, from the front, are ASCII. The caller keeps those and
+// lets what it writes next overwrite the rest.
+inline unsigned StoreGroupWide(const unsigned char *text, WCHAR *out) {
+  const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
+  const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(group));
+  return high ? static_cast<unsigned>(__builtin_ctz(high)) : 16;
+}
+#endif
+
 inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *sink) {
   size_t i = 0;
   while (units - i >= 16) {

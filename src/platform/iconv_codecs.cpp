@@ -355,16 +355,9 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
     for (const WCHAR *&row : rows) row = kUnready;
     while (i < bytes) {
 #if defined(__SSE2__)
-      // ASCII sixteen at a time. All sixteen are stored even when fewer are
-      // ASCII: the room behind `out` holds them, and the characters that
-      // follow overwrite the extra.
+      // ASCII sixteen at a time.
       if (text[i] < 0x80 && bytes - i >= 16) {
-        const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-        const __m128i zero = _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
-        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(group));
-        const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16;
+        const unsigned ascii = StoreGroupWide(text + i, out);
         out += ascii;
         i += ascii;
         continue;

@@ -31,17 +31,11 @@ struct RoomyOut {
   WCHAR *out;
   void Put(WCHAR unit) { *out++ = unit; }
   // Takes the ASCII at the front of the input, sixteen at a time where at
-  // least sixteen bytes are left (all sixteen are stored, and what follows
-  // overwrites the extra); returns the bytes taken, at least one.
+  // least sixteen bytes are left; returns the bytes taken, at least one.
   size_t PutAscii(const unsigned char *text, size_t bytes) {
 #if defined(__SSE2__)
     if (bytes >= 16) {
-      const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
-      const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
-      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(group));
-      const size_t ascii = high ? static_cast<size_t>(__builtin_ctz(high)) : 16;
+      const unsigned ascii = StoreGroupWide(text, out);
       out += ascii;
       return ascii;
     }
