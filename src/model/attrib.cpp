@@ -47,12 +47,6 @@ void AttribDestroyAll(Attrib *head, uint32_t *count) {
   if (count) *count = 0;
 }
 
-// A copy of a field's new text: the whole text, or `length` units known to
-// hold no zero.
-static WCHAR *CopyField(const WCHAR *text, int32_t length) {
-  return length < 0 ? CopyTextW(text, -1) : CopyUnitsW(text, static_cast<size_t>(length));
-}
-
 // Replaces a text field by `owned` (may be null) and drops its narrow cache.
 static void ReplaceField(WCHAR **field, char **cache, WCHAR *owned) {
   FreeBlock(*field);
@@ -63,7 +57,7 @@ static void ReplaceField(WCHAR **field, char **cache, WCHAR *owned) {
 
 int AttribSetName(Attrib *attrib, const WCHAR *name, int32_t length) {
   WCHAR *copy = nullptr;
-  if (name && !(copy = CopyField(name, length))) return 0;
+  if (name && !(copy = CopyFieldW(name, length))) return 0;
   ReplaceField(&attrib->name, &attrib->nameNarrow, copy);
   return 1;
 }
@@ -78,7 +72,7 @@ int AttribSetNameA(Attrib *attrib, const char *name) {
 int AttribSetValue(Attrib *attrib, uint32_t quote, const WCHAR *value,
                    int32_t length, const int32_t *valuePos) {
   WCHAR *copy = nullptr;
-  if (value && !(copy = CopyField(value, length))) return 0;
+  if (value && !(copy = CopyFieldW(value, length))) return 0;
   ReplaceField(&attrib->value, &attrib->valueNarrow, copy);
   attrib->quote = quote;
   if (valuePos) attrib->valuePos = *valuePos;

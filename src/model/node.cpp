@@ -146,10 +146,7 @@ static void ReplaceField(WCHAR **field, char **cache, WCHAR *owned) {
 
 static int SetField(WCHAR **field, char **cache, const WCHAR *text, int32_t length) {
   WCHAR *copy = nullptr;
-  if (text && !(copy = length < 0 ? CopyTextW(text, -1)
-                                  : CopyUnitsW(text, static_cast<size_t>(length)))) {
-    return 0;
-  }
+  if (text && !(copy = CopyFieldW(text, length))) return 0;
   ReplaceField(field, cache, copy);
   return 1;
 }

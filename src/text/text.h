@@ -81,6 +81,11 @@ WCHAR *CopyTextW(const WCHAR *text, int32_t length);
 // caller that knows none of them is zero (the reader's texts): no scan. Null
 // when memory runs out.
 WCHAR *CopyUnitsW(const WCHAR *units, size_t count);
+// A text field's copy: the whole text for a negative `length`, else
+// CopyUnitsW of `length` units.
+inline WCHAR *CopyFieldW(const WCHAR *text, int32_t length) {
+  return length < 0 ? CopyTextW(text, -1) : CopyUnitsW(text, static_cast<size_t>(length));
+}
 // Units of `text` before its first zero, at most `limit`; never reads past
 // that zero.
 size_t BoundedLengthW(const WCHAR *text, size_t limit);
