@@ -82,6 +82,29 @@ inline bool NameKeysMayMatch(uint32_t a, uint32_t b) {
   return a == b || a == kNameKeyAny || b == kNameKeyAny;
 }
 
+// Nodes are carved one after another in document order (AllocNodeBlock), so
+// a walk in document order finds the nodes it visits next in the memory just
+// ahead of the current one, and a backward walk just behind it. These hints
+// ask the cache for that memory early, so that a long walk does not wait on
+// each link in turn. A hint never faults, whatever the address.
+const uintptr_t kNodePrefetchBytes = 1024;
+inline void PrefetchNodesAfter(const Node *node) {
+#if defined(__GNUC__)
+  __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(node) +
+                                                    kNodePrefetchBytes));
+#else
+  (void)node;
+#endif
+}
+inline void PrefetchNodesBefore(const Node *node) {
+#if defined(__GNUC__)
+  __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(node) -
+                                                    kNodePrefetchBytes));
+#else
+  (void)node;
+#endif
+}
+
 // Initialises an embedded or freshly allocated node: initial values, a new
 // NodeId, empty attribute and reference rings, detached.
 void NodeInit(Node *node);

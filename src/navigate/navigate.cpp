@@ -63,9 +63,14 @@ int32_t MoveInRing(Cursor *cursor, bool forward) {
 }  // namespace
 
 Node *NextInOrder(const Node *node, const Node *bound) {
-  Node *child = ChildList(node);
-  const Node *at = child ? child : node;
-  Node *next = at->next;
+  PrefetchNodesAfter(node);
+  // An empty child list leads back to `node` itself: its next sibling is
+  // read from `node` directly rather than through the list's owner link.
+  if (Node *child = ChildList(node)) {
+    if (child->next != child) return child->next;
+    if (child == bound) return nullptr;
+  }
+  Node *next = node->next;
   while (NodeIsListHead(next)) {
     if (next == bound) return nullptr;
     Node *owner = NodeOwner(next);
@@ -76,6 +81,7 @@ Node *NextInOrder(const Node *node, const Node *bound) {
 }
 
 Node *PrevInOrder(const Node *node, const Node *bound) {
+  PrefetchNodesBefore(node);
   Node *prev = node->prev;
   if (NodeIsListHead(prev)) {
     if (prev == bound) return nullptr;

@@ -325,6 +325,24 @@ TEST(Search, NamesMatchWhateverTheirFirstUnit) {
   }
 }
 
+// Elements with end tags and nothing between have empty child lists: the
+// walks pass over them to the next sibling, or climb when they end a level.
+TEST(Search, DocumentOrderPassesOverEmptyChildLists) {
+  Doc c("<r><a>1</a><b>2<c>3</c></b><d>4</d></r><e>5</e>");
+  const char *names[] = {"r", "a", "b", "c", "d", "e"};
+  ASSERT_EQ(Find(c, "r", SG_SEARCH_FIRST), 1);
+  for (int i = 1; i < 6; ++i) {
+    ASSERT_EQ(Find(c, names[i], SG_SEARCH_NEXT), 1) << names[i];
+    EXPECT_EQ(sgGetLevel(c), i == 5 ? 0u : i == 3 ? 2u : 1u) << names[i];
+  }
+  EXPECT_EQ(Find(c, "e", SG_SEARCH_NEXT), 0);
+  ASSERT_EQ(Find(c, "e", SG_SEARCH_FIRST), 1);
+  for (int i = 4; i >= 0; --i) ASSERT_EQ(Find(c, names[i], SG_SEARCH_PREV), 1) << names[i];
+  ASSERT_EQ(Find(c, "a", SG_SEARCH_FIRST), 1);
+  EXPECT_EQ(Find(c, "b", SG_SEARCH_DESCENDANT), 0);
+  EXPECT_EQ(Tag(c), "1");
+}
+
 TEST(Search, EmptyNameMatchesOnlyEmptyNames) {
   Doc c("<r><a></a><!--note--><b></b></r>");
   ASSERT_EQ(sgSearchW(c, Utf16("").c_str(), SG_SEARCH_FIRST), 1);
