@@ -1,8 +1,7 @@
 // Cursor navigation through the public API on parsed documents: the move
 // codes with their failure positions, document-order walks, level and index
 // queries, tag numbers and source positions, same-name ordinals, seek, base
-// narrowing and widening, the callback walk with each result bit, and all of
-// these on a tree nested a million levels deep, run on a 1 MB stack.
+// narrowing and widening, and the callback walk with each result bit.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -416,67 +415,7 @@ TEST(Scan, DepthCountsFromANarrowedBase) {
   EXPECT_EQ(result, 1);
 }
 
-// ---- A million levels ---------------------------------------------------------
-
-const int kDeep = 1000000;
-
-// kDeep - 1 unclosed "a" elements with the text "x" inside, and "b" innermost.
-std::string DeepText() {
-  std::string text;
-  text.reserve(4 * kDeep + 8);
-  for (int i = 1; i < kDeep; ++i) text += "<a>x";
-  text += "<b>";
-  return text;
-}
-
-struct DeepScan {
-  uint32_t visits = 0;
-  uint32_t maxDepth = 0;
-};
-
-uint32_t SG_CALL CountVisit(SG_CURSOR, uint32_t depth, uint32_t, intptr_t user) {
-  DeepScan *scan = reinterpret_cast<DeepScan *>(user);
-  ++scan->visits;
-  if (depth > scan->maxDepth) scan->maxDepth = depth;
-  return 0;
-}
-
-TEST(DeepTree, NavigationWalksAMillionLevelsOnASmallStack) {
-  const std::string text = DeepText();
-  sprig_test::RunOnSmallStack([&] {
-    Doc c(text);
-    ASSERT_NE(static_cast<SG_CURSOR>(c), nullptr);
-    // Down in document order to the innermost element.
-    uint32_t steps = 0;
-    ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE), 1);
-    while (sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
-      ++steps;
-      if (Name(c) == "b") break;
-    }
-    ASSERT_EQ(steps, static_cast<uint32_t>(kDeep));
-    EXPECT_EQ(sgGetLevel(c), static_cast<uint32_t>(kDeep - 1));
-    EXPECT_EQ(sgTagIndex(c), 0u);
-    const uint32_t inner = Id(c);
-    ASSERT_EQ(sgMoveTo(c, SG_MOVE_PARENT), 1);
-    EXPECT_EQ(sgTagIndex(c), static_cast<uint32_t>(kDeep - 2));
-    // The last step forward climbs every level back to the base head.
-    ASSERT_EQ(sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER), 1);
-    EXPECT_EQ(sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER), 0);
-    EXPECT_EQ(sgIsEmptyList(c), 1);
-    EXPECT_EQ(sgGetLevel(c), 0u);
-    // Back in order from the base head descends to the innermost at once.
-    ASSERT_EQ(sgMoveTo(c, SG_MOVE_PREV_IN_ORDER), 1);
-    EXPECT_EQ(Name(c), "b");
-    EXPECT_EQ(sgSetLevel(c, 0), 1u);
-    EXPECT_EQ(sgGetLevel(c), 0u);
-    EXPECT_EQ(sgSeek(c, inner), 1);
-    EXPECT_EQ(Name(c), "b");
-    DeepScan scan;
-    EXPECT_EQ(sgScanTree(c, CountVisit, reinterpret_cast<intptr_t>(&scan)), 1);
-    EXPECT_EQ(scan.visits, 2u * kDeep);
-    EXPECT_EQ(scan.maxDepth, static_cast<uint32_t>(kDeep - 1));
-  });
-}
+// ---- Deep trees (a million levels: reliability/test_hostile.cpp) ----------
 
 // Skip-siblings on entry at every level must be remembered on the way back.
 uint32_t SG_CALL SkipEverySibling(SG_CURSOR, uint32_t, uint32_t phase, intptr_t user) {

@@ -1,6 +1,6 @@
 // Outer XML and the growable string: what a cursor's selection renders to,
-// agreement with the file writer, narrow conversions, capacity steps, deep
-// trees on a small stack, and allocation failure.
+// agreement with the file writer, narrow conversions, capacity steps and
+// allocation failure (a million levels: reliability/test_hostile.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -227,25 +227,6 @@ TEST(GrowableString, FailedGrowthLeavesStringUnchanged) {
   EXPECT_EQ(4096, s.capacity);
   EXPECT_EQ(Utf16("abc"), WString(reinterpret_cast<SG_WCHAR *>(s.buffer)));
   GrowableStringFree(&s);
-}
-
-TEST(OuterXml, MillionLevelsRenderOnASmallStack) {
-  const long depth = 1000000;
-  sprig_test::RunOnSmallStack([&] {
-    OwnedDocument doc(0);
-    AddChain(doc.root(), depth);
-    OwnedCursor cursor(doc.get());
-    cursor.Select(doc.root(), doc.root()->next);
-    WCHAR *text = RenderOuterXMLW(cursor.get());
-    ASSERT_NE(nullptr, text);
-    const WString rendered(reinterpret_cast<SG_WCHAR *>(text));
-    GlobalUnlock(GlobalHandle(text));
-    GlobalFree(GlobalHandle(text));
-    ASSERT_EQ(static_cast<size_t>(depth) * 7, rendered.size());
-    EXPECT_EQ(Utf16("<a><a>"), rendered.substr(0, 6));
-    EXPECT_EQ(Utf16("<a></a>"), rendered.substr(static_cast<size_t>(depth - 1) * 3, 7));
-    EXPECT_EQ(Utf16("</a></a>"), rendered.substr(rendered.size() - 8));
-  });
 }
 
 // Each allocation of a rendering fails in turn: the result is null or a

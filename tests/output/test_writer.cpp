@@ -1,6 +1,6 @@
 // The file writer: exact bytes for every kind, attribute form and code page,
 // indentation of XML documents, the buffer, refusal of unusable code pages
-// and files, deep trees on a small stack, and allocation failure.
+// and files, and allocation failure (a million levels: reliability/test_hostile.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -232,22 +232,6 @@ TEST(Writer, OutputLargerThanTheBufferIsExact) {
   SetAfter(last, "end");
   expected += "<z/>end";
   EXPECT_EQ(expected, SaveBytes(doc.get(), SG_ENC_UTF8, dir));
-}
-
-TEST(Writer, MillionLevelsSaveOnASmallStack) {
-  TempDir dir;
-  const long depth = 1000000;
-  const std::string path = dir.File("deep.xml");
-  sprig_test::RunOnSmallStack([&] {
-    OwnedDocument doc(0);
-    AddChain(doc.root(), depth);
-    EXPECT_EQ(1, SaveDocumentToFileA(doc.get(), path.c_str(), SG_ENC_UTF8));
-  });
-  const std::string bytes = ReadFileBytes(path);
-  ASSERT_EQ(static_cast<size_t>(depth) * 7, bytes.size());
-  EXPECT_EQ("<a><a>", bytes.substr(0, 6));
-  EXPECT_EQ("<a></a>", bytes.substr(static_cast<size_t>(depth - 1) * 3, 7));
-  EXPECT_EQ("</a></a>", bytes.substr(bytes.size() - 8));
 }
 
 // Every allocation of a save in turn fails: the save still creates the file,

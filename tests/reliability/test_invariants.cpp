@@ -127,20 +127,4 @@ TEST_F(Invariants, CursorOutsideItsDocumentIsNamed) {
   sgCloseXML(other);
 }
 
-// The checker walks without recursion: a chain far deeper than a 1 MiB stack
-// could recurse through is checked on such a stack.
-TEST(InvariantsDeep, MillionLevelsOnSmallStack) {
-  const int depth = 1000000;
-  std::string text;
-  text.reserve(depth * 3);
-  for (int i = 0; i < depth; ++i) text += "<a>";
-  SG_CURSOR c = sgParseXMLA(text.c_str(), static_cast<uint32_t>(text.size()));
-  ASSERT_NE(nullptr, c);
-  sprig_test::RunOnSmallStack([&] {
-    const Cursor *all[] = {AsCursor(c)};
-    EXPECT_EQ(nullptr, CheckInvariants(all, 1));
-  });
-  sgCloseXML(c);
-}
-
 }  // namespace
