@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 
 #include "output/growable_string.h"
 #include "output/outer_xml.h"
@@ -37,25 +38,28 @@ class OwnedCursor {
   Cursor *cursor_;
 };
 
-// Renders and frees the caller-owned block as an application would.
+// Text of a caller-owned block, freed as an application frees it; empty for null.
+template <typename Char>
+auto Take(Char *block) {
+  using Unit = std::conditional_t<sizeof(Char) == 1, char, SG_WCHAR>;
+  std::basic_string<Unit> text;
+  if (!block) return text;
+  text = reinterpret_cast<const Unit *>(block);
+  GlobalUnlock(GlobalHandle(block));
+  GlobalFree(GlobalHandle(block));
+  return text;
+}
+
 WString Render(Cursor *cursor) {
   WCHAR *text = RenderOuterXMLW(cursor);
   EXPECT_NE(nullptr, text);
-  if (!text) return WString();
-  WString result(reinterpret_cast<SG_WCHAR *>(text));
-  GlobalUnlock(GlobalHandle(text));
-  GlobalFree(GlobalHandle(text));
-  return result;
+  return Take(text);
 }
 
 std::string RenderNarrow(Cursor *cursor, uint32_t codePage) {
   char *text = RenderOuterXMLA(cursor, codePage);
   EXPECT_NE(nullptr, text);
-  if (!text) return std::string();
-  std::string result(text);
-  GlobalUnlock(GlobalHandle(text));
-  GlobalFree(GlobalHandle(text));
-  return result;
+  return Take(text);
 }
 
 // root: <?xml?>, a (inner "1", children b [after "2"] and c), d with after "tail".
@@ -266,15 +270,10 @@ TEST(OuterXml, AllocationFailureGivesNullOrSkipsAPiece) {
   }
 }
 
-// The exported functions on parsed documents, freed as an application does.
 WString ApiRender(SG_CURSOR cursor) {
   SG_WCHAR *text = sgGetOuterXMLW(cursor);
   EXPECT_NE(nullptr, text);
-  if (!text) return WString();
-  WString result(text);
-  GlobalUnlock(GlobalHandle(text));
-  GlobalFree(GlobalHandle(text));
-  return result;
+  return Take(text);
 }
 
 TEST(OuterXmlApi, ElementListHeadAndEmptyList) {
@@ -289,9 +288,7 @@ TEST(OuterXmlApi, ElementListHeadAndEmptyList) {
   EXPECT_EQ(Utf16("<a><b>x</b>y</a>z<c/>"), ApiRender(c));
   char *narrow = sgGetOuterXMLA(c, SG_ENC_UTF8);
   ASSERT_NE(nullptr, narrow);
-  EXPECT_STREQ("<a><b>x</b>y</a>z<c/>", narrow);
-  GlobalUnlock(GlobalHandle(narrow));
-  GlobalFree(GlobalHandle(narrow));
+  EXPECT_EQ("<a><b>x</b>y</a>z<c/>", Take(narrow));
   sgCloseXML(c);
 
   SG_CURSOR empty = sgCreateXMLA(nullptr, SG_ENC_UTF8, 0);

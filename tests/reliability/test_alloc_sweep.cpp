@@ -28,15 +28,8 @@ const std::string kPartial = "~";  // null, or pieces left out
 const std::string kEmpty = "''";
 
 // Frees an outer-XML block and returns its text (or "null").
-std::string TakeOuter(char *block) {
-  std::string s = Str(block);
-  if (block) {
-    GlobalUnlock(GlobalHandle(block));
-    GlobalFree(GlobalHandle(block));
-  }
-  return s;
-}
-std::string TakeOuter(SG_WCHAR *block) {
+template <typename Char>
+std::string TakeOuter(Char *block) {
   std::string s = Str(block);
   if (block) {
     GlobalUnlock(GlobalHandle(block));
