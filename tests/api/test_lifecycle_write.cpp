@@ -1,7 +1,7 @@
 // Documents written back to files through the public API: write-back by the
 // last holder, suppression by sgDeleteXML, sgSaveAs and sgFlushXML with their
-// flags, refused saves that keep the file, and the corpus round trip (a saved
-// file parses to the same tree and saves again to the same bytes).
+// flags, and the corpus round trip (a saved file parses to the same tree and
+// saves again to the same bytes). Refused saves: reliability/test_hostile.cpp.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,21 +113,6 @@ TEST(LifecycleWrite, FlushOfParsedTextHasNoFile) {
   EXPECT_EQ(0, sgFlushXML(c));
   EXPECT_EQ(1u, sgGetUpdateFlag(c));
   sgCloseXML(c);
-}
-
-TEST(LifecycleWrite, RefusedSavesKeepExistingFiles) {
-  TempDir dir;
-  const std::string path = dir.WriteFile("doc.xml", kSource);
-  const std::string precious = dir.WriteFile("precious.xml", "<keep/>");
-  SG_CURSOR c = OpenAndEdit(path);
-  ASSERT_NE(nullptr, c);
-  EXPECT_EQ(0, sgSaveAsA(c, precious.c_str(), 12345));
-  EXPECT_EQ(0, sgSaveAsW(c, Utf16(precious).c_str(), 0xFFFFu));
-  EXPECT_EQ("<keep/>", ReadFileBytes(precious));
-  EXPECT_EQ(0, sgSaveAsA(c, dir.File("no/such/dir.xml").c_str(), SG_ENC_UTF8));
-  EXPECT_EQ(0, sgSaveAsW(c, nullptr, SG_ENC_UTF8));
-  sgDeleteXML(c);
-  EXPECT_EQ(kSource, ReadFileBytes(path));
 }
 
 // Compares the trees of two cursors element by element in document order:

@@ -460,6 +460,7 @@ TEST(HostileFiles, SavesThatCannotBeWrittenChangeNothing) {
   EXPECT_EQ(0, sgSaveAsA(c, dir.path().c_str(), 0));
   EXPECT_EQ(0, sgSaveAsW(c, Utf16(dir.path()).c_str(), SG_ENC_UTF8));
   EXPECT_EQ(0, sgSaveAsA(c, dir.File("missing/out.xml").c_str(), 0));
+  EXPECT_EQ(0, sgSaveAsW(c, nullptr, SG_ENC_UTF8));
   EXPECT_FALSE(fs::exists(fs::u8path(dir.File("missing"))));
   EXPECT_EQ("keep", sprig_test::ReadFileBytes(plain));
   EXPECT_TRUE(fs::is_directory(fs::u8path(dir.path())));
