@@ -43,7 +43,7 @@ namespace {
 
 struct Options {
   int reps = 3;               // best of this many timed repetitions
-  int scalingRounds = 3;      // scaling pairs: parsed afresh this often,
+  int scalingRounds = 5;      // scaling pairs: parsed afresh this often,
   int scalingReps = 5;        // and measured at least this often per round and size
   double minSeconds = 0.010;  // each repetition loops until it measured this much
   // Shapes at 16 and 32 MiB: both sizes lie well past the last-level cache,
@@ -54,7 +54,8 @@ struct Options {
   std::string tmpBase = "/tmp";
   std::vector<std::string> filters;
   bool listOnly = false;
-  bool hugePages = true;      // run with glibc's malloc asking for huge pages
+  bool hugePages = true;      // the scaling pass on huge pages (a child process)
+  bool scalingChild = false;  // this process is that child: scaling pass only
 };
 
 void Usage(FILE *out) {
@@ -64,7 +65,8 @@ void Usage(FILE *out) {
           "                   [--list] [--small-pages]\n"
           "  --reps N       timed repetitions per measurement, best kept (default 3)\n"
           "  --scaling-rounds N  how often each shape pair is parsed afresh for the\n"
-          "                 scaling ratios (default 3)\n"
+          "                 scaling ratios, the median of the rounds' kept (default 5;\n"
+          "                 every round stays open: about 9 GB for the deep shape)\n"
           "  --scaling-reps N  repetitions per round of each size of a pair at least,\n"
           "                 the sizes in alternation, one run each (default 5)\n"
           "  --min-ms N     a repetition loops until N ms were measured (default 10)\n"
@@ -75,7 +77,10 @@ void Usage(FILE *out) {
           "  --corpus DIR   corpus with html/ and feeds/ (default %s)\n"
           "  --tmp DIR      where generated inputs and saved outputs go (default /tmp)\n"
           "  --list         list the selected inputs and exit\n"
-          "  --small-pages  leave glibc's malloc on small pages (see main)\n",
+          "  --small-pages  run the scaling pass in this process, on small pages\n"
+          "                 (see RunScalingChild)\n"
+          "  --scaling-child  only the scaling pass, one line of ratios per shape on\n"
+          "                 stdout (how the bench runs that pass on huge pages)\n",
           SPRIG_BENCH_CORPUS_DIR);
 }
 
@@ -115,6 +120,8 @@ bool ParseOptions(int argc, char **argv, Options *o) {
       o->listOnly = true;
     } else if (arg == "--small-pages") {
       o->hugePages = false;
+    } else if (arg == "--scaling-child") {
+      o->scalingChild = true;
     } else if (arg == "--help" || arg == "-h") {
       Usage(stdout);
       exit(0);
@@ -496,24 +503,27 @@ struct ScalingResult {
 // that the rest of the machine's load and memory traffic, which change over
 // a run, fall on both sizes alike, and so that each run finds the caches
 // filled by the other size: a run repeated at once would find part of a
-// smaller tree still cached, and a larger one less so. A walk or a search over a tree too big for the
-// caches runs at the speed of the memory it lies in, and on a virtual
-// machine that differs from one allocation to the next by up to half; so
-// the documents are parsed afresh in each of --scaling-rounds rounds, the
-// earlier rounds' documents staying open so that each round's trees lie in
-// memory not used before. Best over all rounds and repetitions per size.
+// smaller tree still cached, and a larger one less so.
+//
+// A walk or a search over a tree too big for the caches runs at the speed
+// of the memory it lies in, and on a virtual machine that speed differs from
+// one allocation to the next by up to half, the more so the bigger the tree.
+// So the documents are parsed afresh in each of --scaling-rounds rounds, the
+// earlier rounds' documents staying open, so that each round's pair lies in
+// memory not used before; each round gives the ratio of its best times, and
+// the median over the rounds is reported. Two documents parsed one after
+// the other lie in alike memory far more often than two of different rounds.
 ScalingResult MeasureScaling(const Options &o, const BenchInput &one, const BenchInput &two,
                              const std::string &tmpDir) {
   ScalingResult result;
   result.shape = one.shape;
   const BenchInput *in[2] = {&one, &two};
   const std::string savePath = tmpDir + "/sprig-scaling.out";
-  double best[kOpCount][2];
-  for (auto &op : best) op[0] = op[1] = 1e300;
+  std::vector<double> ratios[kOpCount];
   std::vector<SG_CURSOR> open;
-  bool parsed = true;
-  for (int round = 0; round < o.scalingRounds && parsed; ++round) {
+  for (int round = 0; round < o.scalingRounds; ++round) {
     SG_CURSOR c[2];
+    bool parsed = true;
     for (int s = 0; s < 2; ++s) {
       c[s] = sgParseXMLA(in[s]->bytes.data(), static_cast<uint32_t>(in[s]->bytes.size()));
       if (c[s]) open.push_back(c[s]);
@@ -523,18 +533,24 @@ ScalingResult MeasureScaling(const Options &o, const BenchInput &one, const Benc
     for (int op = 0; op < kOpCount; ++op) {
       // Quick operations get more pairs, up to half a second a round: their
       // runs scatter more, and the best of many is steadier.
-      double spent = 0;
+      double best[2] = {1e300, 1e300}, spent = 0;
       for (int r = 0; r < o.scalingReps || (spent < 0.5 && r < 100); ++r) {
         for (int s = 0; s < 2; ++s) {
           const double t = RunOp(op, *in[s], c[s], savePath);
-          best[op][s] = std::min(best[op][s], t);
+          best[s] = std::min(best[s], t);
           spent += t;
         }
       }
+      if (best[0] > 0) ratios[op].push_back(best[1] / best[0]);
     }
   }
-  for (int op = 0; op < kOpCount; ++op)
-    result.ratio[op] = parsed && best[op][0] > 0 ? best[op][1] / best[op][0] : 0;
+  for (int op = 0; op < kOpCount; ++op) {
+    std::vector<double> &r = ratios[op];
+    if (r.size() != static_cast<size_t>(o.scalingRounds)) continue;  // a parse failed: 0
+    std::sort(r.begin(), r.end());
+    const size_t n = r.size();
+    result.ratio[op] = n % 2 ? r[n / 2] : (r[n / 2 - 1] + r[n / 2]) / 2;
+  }
   unlink(savePath.c_str());
   for (SG_CURSOR cursor : open) sgCloseXML(cursor);
   return result;
@@ -554,6 +570,63 @@ std::vector<ScalingResult> MeasureAllScaling(const Options &o, const std::vector
     results.push_back(MeasureScaling(o, *at[1], *at[2], tmpDir));
   }
   return results;
+}
+
+// The scaling pass on transparent huge pages, in a child process: this bench
+// started again with glibc's malloc asking for them (a tunable read only when
+// a process starts) and --scaling-child, which generates the same shapes and
+// writes one line per shape: its name and the ratios. On small pages a walk
+// over a tree of a few hundred MB misses the TLB every few dozen nodes, and
+// the page-table walks cost more per node the bigger the tree, as their
+// entries fall out of the caches: doubling the wide shape made its walk
+// 2.1-2.5x slower on a virtual machine. The parse measurements stay on small
+// pages, where glibc's faults on fresh huge pages cannot land in them. False
+// when the child could not run; `argv` is this process's.
+bool RunScalingChild(char **argv, std::vector<ScalingResult> *results) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return false;
+  fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    close(pipeEnds[0]);
+    if (dup2(pipeEnds[1], STDOUT_FILENO) < 0) _exit(127);
+    setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1);
+    std::vector<char *> args;
+    for (char **a = argv; *a; ++a) args.push_back(*a);
+    static char flag[] = "--scaling-child";
+    args.push_back(flag);
+    args.push_back(nullptr);
+    execv("/proc/self/exe", args.data());
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  std::string out;
+  if (child > 0) {
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(got));
+  }
+  close(pipeEnds[0]);
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0)
+    return false;
+  results->clear();
+  size_t at = 0;
+  while (at < out.size()) {
+    size_t end = out.find('\n', at);
+    if (end == std::string::npos) end = out.size();
+    const std::string line = out.substr(at, end - at);
+    at = end + 1;
+    char shape[64];
+    ScalingResult r;
+    if (sscanf(line.c_str(), "%63s %lf %lf %lf %lf %lf %lf", shape, &r.ratio[0], &r.ratio[1],
+               &r.ratio[2], &r.ratio[3], &r.ratio[4], &r.ratio[5]) != 1 + kOpCount)
+      return false;
+    r.shape = shape;
+    results->push_back(r);
+  }
+  return true;
 }
 
 // ---- Report ----------------------------------------------------------------------
@@ -709,7 +782,7 @@ void PrintScaling(const Options &o, const std::vector<ScalingResult> &scaling, d
   *worst = 0;
   *any = !scaling.empty();
   if (scaling.empty()) return;
-  printf("\n## Scaling: time at 2x / time at 1x (target <= 2.20); the sizes alternate, best of %d rounds x %d+ each\n\n",
+  printf("\n## Scaling: time at 2x / time at 1x (target <= 2.20); median of %d rounds, each the best of %d+ runs per size in alternation\n\n",
          o.scalingRounds, o.scalingReps);
   printf("%-8s", "shape");
   for (const char *name : kOpNames) printf(" %8s", name);
@@ -765,7 +838,7 @@ void PrintTargets(const std::vector<BenchInput> &inputs, const std::vector<Input
   Verdict("doubling a generated input at most 2.2x the time", any, worst <= 2.2, buf);
 }
 
-void PrintMachine(const Options &o) {
+void PrintMachine(const Options &o, bool scalingOnHugePages) {
   utsname u;
   uname(&u);
   char cpu[256] = "?";
@@ -791,11 +864,9 @@ void PrintMachine(const Options &o) {
          u.sysname, u.release, load[0]);
   printf("peers: libxml2 %s, gumbo, pugixml %d, tinyxml2 %d.%d.%d\n", xmlParserVersion,
          PUGIXML_VERSION, TIXML2_MAJOR_VERSION, TIXML2_MINOR_VERSION, TIXML2_PATCH_VERSION);
-  const char *tunables = getenv("GLIBC_TUNABLES");
-  printf("memory: glibc malloc %s\n",
-         tunables && strstr(tunables, "glibc.malloc.hugetlb=1") ? "on transparent huge pages (glibc.malloc.hugetlb=1)"
-                                                                  : "on small pages");
-  printf("timing: thread CPU time, best of %d (scaling pairs: %d rounds x %d+), each repetition"
+  printf("memory: glibc malloc on small pages; the scaling pass on %s\n",
+         scalingOnHugePages ? "transparent huge pages (glibc.malloc.hugetlb=1)" : "small pages");
+  printf("timing: thread CPU time, best of %d (scaling: median of %d rounds, best of %d+ each), each repetition"
          " >= %.0f ms; MB = 10^6 bytes\n", o.reps, o.scalingRounds, o.scalingReps, o.minSeconds * 1e3);
 }
 
@@ -804,19 +875,6 @@ void PrintMachine(const Options &o) {
 int main(int argc, char **argv) {
   Options o;
   if (!ParseOptions(argc, argv, &o)) return 2;
-
-  // A walk over a tree of a few hundred MB on small pages misses the TLB
-  // every few dozen nodes, and the page-table walks cost more per node the
-  // bigger the tree, as their entries fall out of the caches: on a virtual
-  // machine doubling a wide tree made a walk 2.3-2.5x slower. With huge
-  // pages the walks scale as the code does. The tunable is read when the
-  // process starts, so the bench starts itself again with it, for every
-  // library alike; --small-pages measures without.
-  if (o.hugePages && !getenv("GLIBC_TUNABLES")) {
-    setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1);
-    execv("/proc/self/exe", argv);
-    // Not restarted: carry on with small pages, which the report shows.
-  }
 
   // glibc gives large freed blocks back to the system, and the next parse
   // that needs them has them mapped and cleared afresh. Which sizes that
@@ -843,7 +901,13 @@ int main(int argc, char **argv) {
   if (ok && o.listOnly) {
     for (const BenchInput &in : inputs) printf("%-44s %10zu\n", in.name.c_str(), in.bytes.size());
   }
-  if (ok && !o.listOnly) {
+  if (ok && o.scalingChild) {
+    for (const ScalingResult &r : MeasureAllScaling(o, inputs, tmpDir)) {
+      printf("%s", r.shape.c_str());
+      for (double v : r.ratio) printf(" %.6f", v);
+      printf("\n");
+    }
+  } else if (ok && !o.listOnly) {
     if (inputs.empty()) fprintf(stderr, "sprig_bench: no input matches the filter\n");
     std::vector<InputResult> results(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -866,8 +930,10 @@ int main(int argc, char **argv) {
       }
       MeasureOutput(o, inputs[i], tmpDir, &results[i]);
     }
-    const std::vector<ScalingResult> scaling = MeasureAllScaling(o, inputs, tmpDir);
-    PrintMachine(o);
+    std::vector<ScalingResult> scaling;
+    const bool onHugePages = o.hugePages && RunScalingChild(argv, &scaling);
+    if (!onHugePages) scaling = MeasureAllScaling(o, inputs, tmpDir);
+    PrintMachine(o, onHugePages);
     PrintParseTable(inputs, results);
     PrintMemoryTable(inputs, results);
     PrintOutputTable(inputs, results);
