@@ -27,7 +27,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <map>
 #include <pugixml.hpp>
 #include <string>
 #include <tinyxml2.h>
