@@ -131,11 +131,6 @@ inline int32_t SkipToEither(const WCHAR *text, int32_t pos, WCHAR a, WCHAR b) {
   }
 }
 
-// Position of the first '<' or zero at or after `pos`.
-inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
-  return SkipToEither(text, pos, '<', '<');
-}
-
 // Position of the first unit at or below U+0020 or '>' at or after `pos`.
 inline int32_t SkipUnquoted(const WCHAR *text, int32_t pos) {
   const __m128i gt = _mm_set1_epi16('>');
@@ -160,23 +155,12 @@ inline int32_t SkipUnquoted(const WCHAR *text, int32_t pos) {
   while (text[pos] > 0x20 && text[pos] != '>') ++pos;
   return pos;
 }
-
-// Position of the first '<' or zero at or after `pos`. Four units per loop
-// trip, each read only after the ones before it (never past the zero).
-inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
-  for (;;) {
-    unsigned c = text[pos];
-    if (c == 0 || c == '<') return pos;
-    c = text[pos + 1];
-    if (c == 0 || c == '<') return pos + 1;
-    c = text[pos + 2];
-    if (c == 0 || c == '<') return pos + 2;
-    c = text[pos + 3];
-    if (c == 0 || c == '<') return pos + 3;
-    pos += 4;
-  }
-}
 #endif
+
+// Position of the first '<' or zero at or after `pos`.
+inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
+  return SkipToEither(text, pos, '<', '<');
+}
 
 // NextToken, inlined into the lexer's own loops: each tag reads several
 // tokens, and a call per token costs about as much as reading it.

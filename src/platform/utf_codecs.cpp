@@ -12,19 +12,6 @@ const WCHAR kReplacement = 0xFFFD;
 
 inline bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-}  // namespace
-
-// Decodes UTF-8. An invalid sequence gives one U+FFFD for the bytes it spans
-// up to the point where it is known to be bad, checked in this order: a byte
-// that cannot start a sequence (80..C1, F5..FF) is bad alone; a lead byte with
-// fewer bytes behind it than its form needs takes the rest of the input with
-// it, whatever those bytes are (a terminating zero too); a missing
-// continuation byte ends the sequence before it; after the second byte of a four-byte form, a value below U+10000
-// (overlong) is bad including that byte, and a value above U+10FFFF is bad
-// before the third byte; after the second byte of a three-byte form, an
-// overlong form or a surrogate is bad including that byte.
-namespace {
-
 // Output straight into a buffer known to have room for a unit per input
 // byte, which is the most UTF-8 ever makes: no bound is checked.
 struct RoomyOut {
@@ -130,6 +117,16 @@ void DecodeUtf8To(const unsigned char *text, size_t bytes, Out *out) {
 
 }  // namespace
 
+// Decodes UTF-8. An invalid sequence gives one U+FFFD for the bytes it spans
+// up to the point where it is known to be bad, checked in this order: a byte
+// that cannot start a sequence (80..C1, F5..FF) is bad alone; a lead byte with
+// fewer bytes behind it than its form needs takes the rest of the input with
+// it, whatever those bytes are (a terminating zero too); a missing
+// continuation byte ends the sequence before it; after the second byte of a
+// four-byte form, a value below U+10000 (overlong) is bad including that
+// byte, and a value above U+10FFFF is bad before the third byte; after the
+// second byte of a three-byte form, an overlong form or a surrogate is bad
+// including that byte. Room for a unit per byte is written unchecked.
 void DecodeUtf8(const unsigned char *text, size_t bytes, WideSink *sink) {
   if (sink->count <= sink->capacity && sink->capacity - sink->count >= bytes) {
     RoomyOut out = {sink->out + sink->count};
