@@ -555,18 +555,32 @@ ScalingResult MeasureScaling(const Options &o, const BenchInput &one, const Benc
   return result;
 }
 
+// The 1x and 2x inputs of `shape`, or false when either is missing.
+bool ShapePair(const std::vector<BenchInput> &inputs, const std::string &shape,
+               const BenchInput *pair[2]) {
+  pair[0] = pair[1] = nullptr;
+  for (const BenchInput &in : inputs)
+    if (in.group == InputGroup::kShape && in.shape == shape && in.scale >= 1 && in.scale <= 2)
+      pair[in.scale - 1] = &in;
+  return pair[0] && pair[1];
+}
+
+bool AnyShapePair(const std::vector<BenchInput> &inputs) {
+  const BenchInput *pair[2];
+  for (const std::string &shape : ShapeNames())
+    if (ShapePair(inputs, shape, pair)) return true;
+  return false;
+}
+
 // The shapes present at both sizes, measured pair by pair.
 std::vector<ScalingResult> MeasureAllScaling(const Options &o, const std::vector<BenchInput> &inputs,
                                              const std::string &tmpDir) {
   std::vector<ScalingResult> results;
   for (const std::string &shape : ShapeNames()) {
-    const BenchInput *at[3] = {nullptr, nullptr, nullptr};
-    for (const BenchInput &in : inputs)
-      if (in.group == InputGroup::kShape && in.shape == shape && in.scale >= 1 && in.scale <= 2)
-        at[in.scale] = &in;
-    if (!at[1] || !at[2]) continue;
+    const BenchInput *pair[2];
+    if (!ShapePair(inputs, shape, pair)) continue;
     fprintf(stderr, "[scaling] %s\n", shape.c_str());
-    results.push_back(MeasureScaling(o, *at[1], *at[2], tmpDir));
+    results.push_back(MeasureScaling(o, *pair[0], *pair[1], tmpDir));
   }
   return results;
 }
@@ -837,7 +851,7 @@ void PrintTargets(const std::vector<BenchInput> &inputs, const std::vector<Input
   Verdict("doubling a generated input at most 2.2x the time", any, worst <= 2.2, buf);
 }
 
-void PrintMachine(const Options &o, bool scalingOnHugePages) {
+void PrintMachine(const Options &o, bool scalingPass, bool scalingOnHugePages) {
   utsname u;
   uname(&u);
   char cpu[256] = "?";
@@ -863,8 +877,10 @@ void PrintMachine(const Options &o, bool scalingOnHugePages) {
          u.sysname, u.release, load[0]);
   printf("peers: libxml2 %s, gumbo, pugixml %d, tinyxml2 %d.%d.%d\n", xmlParserVersion,
          PUGIXML_VERSION, TIXML2_MAJOR_VERSION, TIXML2_MINOR_VERSION, TIXML2_PATCH_VERSION);
-  printf("memory: glibc malloc on small pages; the scaling pass on %s\n",
-         scalingOnHugePages ? "transparent huge pages (glibc.malloc.hugetlb=1)" : "small pages");
+  printf("memory: glibc malloc on small pages%s\n",
+         !scalingPass          ? ""
+         : scalingOnHugePages ? "; the scaling pass on transparent huge pages (glibc.malloc.hugetlb=1)"
+                              : "; the scaling pass too");
   printf("timing: thread CPU time, best of %d (scaling: median of %d rounds, best of %d+ each), each repetition"
          " >= %.0f ms; MB = 10^6 bytes\n", o.reps, o.scalingRounds, o.scalingReps, o.minSeconds * 1e3);
 }
@@ -895,6 +911,8 @@ int main(int argc, char **argv) {
             strerror(errno));
     return 1;
   }
+  // The scaling child needs the shapes only: without a filter it reads no corpus.
+  if (o.scalingChild && o.filters.empty()) o.filters.push_back("shape/");
   std::vector<BenchInput> inputs;
   bool ok = CollectInputs(o.corpusDir, tmpDir, o.filters, o.shapeBytes, &inputs);
   if (ok && o.listOnly) {
@@ -930,9 +948,10 @@ int main(int argc, char **argv) {
       MeasureOutput(o, inputs[i], tmpDir, &results[i]);
     }
     std::vector<ScalingResult> scaling;
-    const bool onHugePages = o.hugePages && RunScalingChild(argv, &scaling);
-    if (!onHugePages) scaling = MeasureAllScaling(o, inputs, tmpDir);
-    PrintMachine(o, onHugePages);
+    const bool pairs = AnyShapePair(inputs);
+    const bool onHugePages = pairs && o.hugePages && RunScalingChild(argv, &scaling);
+    if (pairs && !onHugePages) scaling = MeasureAllScaling(o, inputs, tmpDir);
+    PrintMachine(o, pairs, onHugePages);
     PrintParseTable(inputs, results);
     PrintMemoryTable(inputs, results);
     PrintOutputTable(inputs, results);
