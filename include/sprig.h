@@ -419,7 +419,8 @@ SG_API int32_t SG_CALL sgNoteDoesAttribExistA(SG_NOTE note, const char *name);
 SG_API int32_t SG_CALL sgNoteSetReferenceNode(SG_NOTE note, SG_CURSOR cursor);
 /* A new cursor (to close) on the element referred to at `position` of the
  * last built result; `mode` 0 at, 1 nearest after, 2 nearest before, 3 at or
- * else last before; bit 0x100 counts owner pieces only. Null if none. */
+ * else next after, and past every piece the last one; bit 0x100 counts owner
+ * pieces only. Null if none. */
 SG_API SG_CURSOR SG_CALL sgNoteGetReferenceNode(SG_NOTE note, int32_t position, uint32_t mode);
 /* Start of the span of `cursor`'s current element in the last built result,
  * or 0xFFFFFFFF. */

@@ -35,7 +35,7 @@ _ENCODINGS = {
 
 _PLACES = {"end": 0, "before": 1, "after": 2, "child": 3}
 
-_REFERENCE_MODES = {"at": 0, "after": 1, "before": 2, "at_or_before": 3}
+_REFERENCE_MODES = {"at": 0, "after": 1, "before": 2, "at_or_after": 3}
 
 
 class SprigError(Exception):
@@ -947,7 +947,10 @@ class Note:
 
     def reference(self, position, mode="at", owners_only=False):
         """A new cursor on the element referred to at index `position` of
-        `text` (mode "at", "after", "before" or "at_or_before"), or None.
+        `text`, or None. Mode "at" takes the piece holding `position`, "after"
+        and "before" the nearest referring piece on that side, "at_or_after"
+        the first referring piece that ends after `position` (or, past every
+        piece, the last piece).
         The cursor is closed with the document of this note's cursor."""
         if mode not in _REFERENCE_MODES:
             raise ValueError("mode must be one of %s" % ", ".join(sorted(_REFERENCE_MODES)))

@@ -156,7 +156,9 @@ def test_note_references_across_documents():
             assert note.reference(1).name == "a"
             assert note.reference(2).name == "b"
             assert note.reference(5) is None
-            assert note.reference(3, mode="at_or_before").name == "b"
+            assert note.reference(3, mode="at_or_after").name == "b"
+            assert note.reference(5, mode="at_or_after").name == "x", "after, not before"
+            assert note.reference(20, mode="at_or_after").name == "x", "past the end: the last"
             assert note.reference(5, mode="before").name == "b"
             assert note.reference(5, mode="after").name == "x"
             with pytest.raises(ValueError):
