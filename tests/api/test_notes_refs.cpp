@@ -99,11 +99,10 @@ TEST_F(NoteRef, OneRecordPerElement) {
 }
 
 TEST_F(NoteRef, NeedsAPieceAndTargetsListHeads) {
-  SG_NOTE empty = sgCreateNoteA(doc_, "empty");
-  EXPECT_EQ(sgNoteSetReferenceNode(empty, at_[0]), 0);
+  EXPECT_EQ(sgNoteSetReferenceNode(sgCreateNoteA(doc_, "empty"), at_[0]), 0);
   EXPECT_EQ(sgNoteSetReferenceNode(note_, nullptr), 0);
 
-  SG_CURSOR head = sgDupXML(doc_);
+  SG_CURSOR head = at_[3];
   ASSERT_EQ(sgMoveTo(head, SG_MOVE_LIST_HEAD), 1);
   ASSERT_EQ(sgIsEmptyList(head), 1);
   Piece("h", -1);
@@ -115,7 +114,6 @@ TEST_F(NoteRef, NeedsAPieceAndTargetsListHeads) {
   EXPECT_EQ(Id(found), Id(head));
   EXPECT_EQ(sgIsEmptyList(found), 1);
   sgCloseXML(found);
-  sgCloseXML(head);
 }
 
 TEST_F(NoteRef, FoundCursorStandsOnTheElement) {
