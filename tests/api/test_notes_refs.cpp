@@ -15,7 +15,7 @@ namespace {
 using namespace api_test;
 
 // Checks lookups {position, mode, name}: the name of the element a reference
-// lookup lands on, "" for none.
+// lookup lands on, "" when it finds none.
 using Lookup = std::tuple<int32_t, uint32_t, const char *>;
 void ExpectFound(SG_NOTE note, std::initializer_list<Lookup> lookups) {
   for (const auto &[position, mode, name] : lookups) {
@@ -70,7 +70,7 @@ TEST_F(NoteRef, SpanRunsFromOwnerToLastPiece) {
   EXPECT_EQ(Span(1), kNone);
   EXPECT_EQ(Span(2), kNone);
   // Inside the span but in an unreferring piece: mode 0 finds nothing, mode 3
-  // finds a referring piece. Only "aa" owns a's record (bit 0x100).
+  // finds the next referring piece. Only "aa" owns a's record (bit 0x100).
   ExpectFound(note_, {{3, 0, ""}, {3, 3, "a"}, {5, 0, "a"}, {5, 0x100, ""}, {1, 0x100, "a"}});
 }
 
