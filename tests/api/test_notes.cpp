@@ -15,18 +15,15 @@ using namespace api_test;
 
 WString Ws(const SG_WCHAR *text) { return text ? WString(text) : WString(); }
 
-// Splits a string list (strings ended by an empty one) into its strings.
+// The first `count` units of a result that holds zeros (empty for null).
 template <typename Char>
-std::vector<std::basic_string<Char>> Split(const Char *list) {
-  std::vector<std::basic_string<Char>> out;
-  while (list && *list) {
-    out.emplace_back(list);
-    list += out.back().size() + 1;
-  }
-  return out;
+std::basic_string<Char> Units(const Char *text, size_t count) {
+  return text ? std::basic_string<Char>(text, count) : std::basic_string<Char>();
 }
 
-class NoteTest : public ::testing::Test {
+using Positions = std::vector<uint32_t>;
+
+class Note : public ::testing::Test {
  protected:
   void SetUp() override {
     cursor_ = sgCreateXMLW(nullptr, SG_ENC_UTF8, 0);
@@ -34,6 +31,14 @@ class NoteTest : public ::testing::Test {
   }
   void TearDown() override { sgCloseXML(cursor_); }
   SG_NOTE NewNote(const char *name = "n") { return sgCreateNoteA(cursor_, name); }
+  // The notes by index, from 0 to one past the count.
+  std::vector<SG_NOTE> ByIndex() {
+    std::vector<SG_NOTE> notes;
+    for (uint32_t i = 0; i <= sgNoteGetCount(cursor_); ++i) {
+      notes.push_back(sgNoteGetByIndex(cursor_, i));
+    }
+    return notes;
+  }
   // The pieces "ab", "cd" (ending a line) and "ef", named p1..p3.
   SG_NOTE ThreePieces(bool narrow) {
     SG_NOTE note = NewNote();
@@ -48,37 +53,35 @@ class NoteTest : public ::testing::Test {
     }
     return note;
   }
-  std::vector<uint32_t> Starts(SG_NOTE note) {
-    return {sgNoteGetPosA(note, "p1"), sgNoteGetPosA(note, "p2"), sgNoteGetPosW(note, W("P3").c_str())};
+  Positions Starts(SG_NOTE note) {
+    return {sgNoteGetPosA(note, "p1"), sgNoteGetPosA(note, "p2"),
+            sgNoteGetPosW(note, W("P3").c_str())};
   }
   SG_CURSOR cursor_ = nullptr;
 };
 
-using NoteList = NoteTest;
-using NoteStr = NoteTest;
-using NoteStrList = NoteTest;
-using NoteDualForm = NoteTest;
-using NotePrintF = NoteTest;
-using NoteAttrib = NoteTest;
-
 // ---- The note list of a cursor ----------------------------------------------
 
-TEST_F(NoteList, CountIndexAndName) {
+TEST_F(Note, ListCountIndexNameAndDeletion) {
   SG_NOTE a1 = sgCreateNoteW(cursor_, W("a").c_str());
   SG_NOTE b = sgCreateNoteA(cursor_, "b");
   SG_NOTE a2 = sgCreateNoteA(cursor_, "a");
   ASSERT_TRUE(a1 && b && a2);
-  EXPECT_EQ(sgNoteGetCount(cursor_), 3u);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), a1);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 1), b);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 2), a2);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 3), nullptr);
+  EXPECT_EQ(ByIndex(), (std::vector<SG_NOTE>{a1, b, a2, nullptr}));
   EXPECT_EQ(sgNoteGetByNameW(cursor_, W("A").c_str()), a1);
   EXPECT_EQ(sgNoteGetByNameA(cursor_, "B"), b);
   EXPECT_EQ(sgNoteGetByNameA(cursor_, "c"), nullptr);
+  // Deleting renumbers the others; a null note is ignored.
+  sgDeleteNote(b);
+  sgDeleteNote(nullptr);
+  EXPECT_EQ(ByIndex(), (std::vector<SG_NOTE>{a1, a2, nullptr}));
+  EXPECT_EQ(sgNoteGetByNameA(cursor_, "b"), nullptr);
+  sgDeleteNote(a1);
+  sgDeleteNote(a2);
+  EXPECT_EQ(ByIndex(), std::vector<SG_NOTE>{nullptr});
 }
 
-TEST_F(NoteList, NamelessAndNonAsciiNames) {
+TEST_F(Note, ListFindsNamelessAndNonAsciiNames) {
   SG_NOTE nameless = sgCreateNoteW(cursor_, nullptr);
   ASSERT_NE(nameless, nullptr);
   EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), nameless);
@@ -89,23 +92,7 @@ TEST_F(NoteList, NamelessAndNonAsciiNames) {
   EXPECT_EQ(sgNoteGetByNameW(cursor_, W("\xE3\x81\x82").c_str()), kana);
 }
 
-TEST_F(NoteList, DeleteRenumbers) {
-  SG_NOTE first = NewNote("x");
-  SG_NOTE middle = NewNote("y");
-  SG_NOTE last = NewNote("z");
-  sgDeleteNote(middle);
-  sgDeleteNote(nullptr);
-  EXPECT_EQ(sgNoteGetCount(cursor_), 2u);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), first);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 1), last);
-  EXPECT_EQ(sgNoteGetByNameA(cursor_, "y"), nullptr);
-  sgDeleteNote(first);
-  sgDeleteNote(last);
-  EXPECT_EQ(sgNoteGetCount(cursor_), 0u);
-  EXPECT_EQ(sgNoteGetByIndex(cursor_, 0), nullptr);
-}
-
-TEST_F(NoteList, BelongsToItsCursor) {
+TEST_F(Note, ListBelongsToItsCursor) {
   SG_NOTE note = NewNote("kept");
   sgNoteAddStrA(note, "k", "text");
   sgNoteSetAttribA(note, "a", "1");
@@ -122,22 +109,20 @@ TEST_F(NoteList, BelongsToItsCursor) {
 
 // ---- Joined results ---------------------------------------------------------
 
-TEST_F(NoteStr, WideJoinsWithLineFeed) {
-  SG_NOTE note = ThreePieces(false);
-  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{kNone, kNone, kNone}));
-  EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("abcd\nef"));
-  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
+TEST_F(Note, WideJoinsWithLineFeedNarrowWithCrLfInBytes) {
+  SG_NOTE wide = ThreePieces(false);
+  EXPECT_EQ(Starts(wide), (Positions{kNone, kNone, kNone}));
+  EXPECT_EQ(Ws(sgNoteGetStrW(wide)), W("abcd\nef"));
+  EXPECT_EQ(Starts(wide), (Positions{0, 2, 5}));
+  SG_NOTE narrow = ThreePieces(true);
+  EXPECT_STREQ(sgNoteGetStrA(narrow), "abcd\r\nef");
+  EXPECT_EQ(Starts(narrow), (Positions{0, 2, 6}));
 }
 
-TEST_F(NoteStr, NarrowJoinsWithCrLfInBytes) {
-  SG_NOTE note = ThreePieces(true);
-  EXPECT_STREQ(sgNoteGetStrA(note), "abcd\r\nef");
-  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 6}));
-}
-
-TEST_F(NoteStr, PositionsInUnitsOfLastBuild) {
+TEST_F(Note, PositionsInUnitsOfLastBuild) {
   SG_NOTE note = NewNote();
-  sgNoteAddStrW(note, W("kana").c_str(), W("\xE3\x81\x82\xE3\x81\x84").c_str());  // two units, four bytes
+  // Two units, four bytes.
+  sgNoteAddStrW(note, W("kana").c_str(), W("\xE3\x81\x82\xE3\x81\x84").c_str());
   sgNoteAddStrA(note, "tail", "z");
   sgNoteGetStrW(note);
   EXPECT_EQ(sgNoteGetPosA(note, "tail"), 2u);
@@ -147,10 +132,13 @@ TEST_F(NoteStr, PositionsInUnitsOfLastBuild) {
   EXPECT_EQ(sgNoteGetPosW(note, W("TAIL").c_str()), 2u);
 }
 
-TEST_F(NoteStr, EmptyAndTextlessPieces) {
+TEST_F(Note, EmptyNoteAndTextlessPieces) {
   SG_NOTE note = NewNote();
   EXPECT_EQ(Ws(sgNoteGetStrW(note)), W(""));
   EXPECT_STREQ(sgNoteGetStrA(note), "");
+  // Listed, an empty note is the empty list.
+  EXPECT_EQ(Units(sgNoteGetStrListW(note), 2), WString(2, 0));
+  EXPECT_EQ(Units(sgNoteGetStrListA(note), 2), std::string("\0\0", 2));
   EXPECT_EQ(sgNoteAddStrLnW(note, W("gap").c_str(), nullptr), 1);
   EXPECT_EQ(sgNoteAddStrA(note, "x", "x"), 1);
   // A piece without text takes no room, not even for its line break.
@@ -162,48 +150,27 @@ TEST_F(NoteStr, EmptyAndTextlessPieces) {
 
 // ---- Listed results ---------------------------------------------------------
 
-TEST_F(NoteStrList, LinesCloseStrings) {
+TEST_F(Note, ListedLinesCloseStringsAndEmptyLinesNothing) {
   SG_NOTE note = ThreePieces(false);
-  const SG_WCHAR *list = sgNoteGetStrListW(note);
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(WString(list, 9), W("abcd") + WString(1, 0) + W("ef") + WString(2, 0));
-  EXPECT_EQ(Split(list), (std::vector<WString>{W("abcd"), W("ef")}));
-  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
+  EXPECT_EQ(Units(sgNoteGetStrListW(note), 9), W("abcd") + WString(1, 0) + W("ef") + WString(2, 0));
+  EXPECT_EQ(Starts(note), (Positions{0, 2, 5}));
+  EXPECT_EQ(Units(sgNoteGetStrListA(note), 9), std::string("abcd\0ef\0\0", 9));
+  EXPECT_EQ(Starts(note), (Positions{0, 2, 5}));
 
-  const char *narrow = sgNoteGetStrListA(note);
-  ASSERT_NE(narrow, nullptr);
-  EXPECT_EQ(std::string(narrow, 9), std::string("abcd\0ef\0\0", 9));
-  EXPECT_EQ(Starts(note), (std::vector<uint32_t>{0, 2, 5}));
-}
-
-TEST_F(NoteStrList, EmptyLineClosesNothing) {
-  SG_NOTE note = NewNote();
-  sgNoteAddStrLnA(note, "a", "a");
-  sgNoteAddStrLnA(note, "empty", "");
-  sgNoteAddStrLnA(note, "b", "b");
-  sgNoteAddStrA(note, "c", "c");
-  const char *list = sgNoteGetStrListA(note);
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(std::string(list, 7), std::string("a\0b\0c\0\0", 7));
-  EXPECT_EQ(sgNoteGetPosA(note, "empty"), 2u);
-  EXPECT_EQ(sgNoteGetPosA(note, "b"), 2u);
-  EXPECT_EQ(sgNoteGetPosA(note, "c"), 4u);
-}
-
-TEST_F(NoteStrList, EmptyNoteIsEmptyList) {
-  SG_NOTE note = NewNote();
-  const SG_WCHAR *list = sgNoteGetStrListW(note);
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(list[0], 0);
-  EXPECT_EQ(list[1], 0);
-  const char *narrow = sgNoteGetStrListA(note);
-  ASSERT_NE(narrow, nullptr);
-  EXPECT_EQ(std::string(narrow, 2), std::string("\0\0", 2));
+  SG_NOTE gaps = NewNote();
+  sgNoteAddStrLnA(gaps, "a", "a");
+  sgNoteAddStrLnA(gaps, "empty", "");
+  sgNoteAddStrLnA(gaps, "b", "b");
+  sgNoteAddStrA(gaps, "c", "c");
+  EXPECT_EQ(Units(sgNoteGetStrListA(gaps), 7), std::string("a\0b\0c\0\0", 7));
+  EXPECT_EQ(sgNoteGetPosA(gaps, "empty"), 2u);
+  EXPECT_EQ(sgNoteGetPosA(gaps, "b"), 2u);
+  EXPECT_EQ(sgNoteGetPosA(gaps, "c"), 4u);
 }
 
 // ---- Text forms -------------------------------------------------------------
 
-TEST_F(NoteDualForm, NarrowBytesKeptExactly) {
+TEST_F(Note, NarrowBytesKeptExactly) {
   // Bytes that are not valid Shift-JIS survive a wide build untouched.
   const std::string odd = "\x81\xFF\x80 \xA0\xFD";
   SG_NOTE note = NewNote();
@@ -213,23 +180,23 @@ TEST_F(NoteDualForm, NarrowBytesKeptExactly) {
   EXPECT_EQ(std::string(sgNoteGetStrListA(note)), odd);
 }
 
-TEST_F(NotePrintF, FormatsArguments) {
+TEST_F(Note, PrintFFormatsArgumentsAndCutsLongOutput) {
   SG_NOTE note = NewNote();
-  EXPECT_EQ(sgNotePrintFW(note, W("w").c_str(), W("%d-%s|%04X").c_str(), -42, W("wide").c_str(), 0xBEEFu), 1);
+  EXPECT_EQ(
+      sgNotePrintFW(note, W("w").c_str(), W("%d-%s|%04X").c_str(), -42, W("wide").c_str(), 0xBEEFu),
+      1);
   EXPECT_EQ(sgNotePrintFA(note, "a", "[%u:%s:%c]", 7u, "narrow", 'q'), 1);
   EXPECT_EQ(Ws(sgNoteGetStrW(note)), W("-42-wide|BEEF[7:narrow:q]"));
   EXPECT_EQ(sgNoteGetPosA(note, "a"), 13u);
   EXPECT_EQ(sgNotePrintFA(note, nullptr, nullptr), 0);
-}
-
-TEST_F(NotePrintF, LongOutputIsCutNotOverrun) {
-  SG_NOTE note = NewNote();
+  // Long output is cut instead of overrunning.
+  SG_NOTE cut = NewNote();
   std::string longText(10000, 'x');
   WString longWide(10000, 'y');
-  EXPECT_EQ(sgNotePrintFA(note, "a", "%s%s", longText.c_str(), longText.c_str()), 1);
-  EXPECT_EQ(sgNotePrintFW(note, W("w").c_str(), W("%s").c_str(), longWide.c_str()), 1);
-  std::string joined = sgNoteGetStrA(note);
-  uint32_t second = sgNoteGetPosA(note, "w");
+  EXPECT_EQ(sgNotePrintFA(cut, "a", "%s%s", longText.c_str(), longText.c_str()), 1);
+  EXPECT_EQ(sgNotePrintFW(cut, W("w").c_str(), W("%s").c_str(), longWide.c_str()), 1);
+  std::string joined = sgNoteGetStrA(cut);
+  uint32_t second = sgNoteGetPosA(cut, "w");
   ASSERT_LT(second, 4096u);
   EXPECT_GT(second, 0u);
   EXPECT_EQ(joined.substr(0, second), std::string(second, 'x'));
@@ -239,7 +206,7 @@ TEST_F(NotePrintF, LongOutputIsCutNotOverrun) {
 
 // ---- Attributes -------------------------------------------------------------
 
-TEST_F(NoteAttrib, SetGetDelete) {
+TEST_F(Note, AttribSetGetDeleteAcrossForms) {
   SG_NOTE note = NewNote();
   EXPECT_EQ(sgNoteGetAttribW(note, W("color").c_str()), nullptr);
   EXPECT_EQ(sgNoteSetAttribW(note, W("Color").c_str(), W("red").c_str()), 1);
@@ -261,10 +228,6 @@ TEST_F(NoteAttrib, SetGetDelete) {
   EXPECT_EQ(sgNoteDeleteAttribA(note, "Flag"), 1);
   EXPECT_EQ(sgNoteDoesAttribExistA(note, "flag"), 0);
   EXPECT_EQ(sgNoteGetAttribA(note, "flag"), nullptr);
-}
-
-TEST_F(NoteAttrib, AcrossForms) {
-  SG_NOTE note = NewNote();
   // Narrow names and values are Shift-JIS; the wide forms see their UTF-16.
   EXPECT_EQ(sgNoteSetAttribA(note, "\x96\xBC", "\x92\x6C"), 1);  // 名 = 値
   EXPECT_EQ(Ws(sgNoteGetAttribW(note, W("\xE5\x90\x8D").c_str())), W("\xE5\x80\xA4"));
