@@ -90,8 +90,10 @@ TEST(NodeRecord, ConstructionTakesConsecutiveIds) {
 }
 
 TEST(NodeRecord, InnerTextRaisesPlainVoidAndEmptyKinds) {
-  // Even a null inner text raises those three; the others keep their kind.
-  const uint32_t kinds[] = {kKindPlain, kKindVoid, kKindEmptyTag, kKindPi, kKindDecl, kKindComment, 9};
+  // Plain, void and empty-tag nodes become elements, even for a null inner
+  // text; the others keep their kind.
+  const uint32_t kinds[] = {kKindPlain, kKindVoid, kKindEmptyTag,
+                            kKindPi, kKindDecl, kKindComment, 9};
   for (uint32_t kind : kinds) {
     const bool raised = kind == kKindPlain || kind == kKindVoid || kind == kKindEmptyTag;
     Node *node = NodeCreate();

@@ -108,7 +108,8 @@ TEST(CodePage, Utf7RoundTripsEveryUnit) {
   ExpectRoundTrip(CP_UTF7, UnitsOf(Wide(u"a+~\\!\u3042 z\u3042+")),
                   "a+-+AH4AXAAhMEI- z+MEI-+-");
   // Lone surrogates travel both ways.
-  ExpectRoundTrip(CP_UTF7, {'a', 0xD800, 'b', 0xDC00, 'c', 0xD83D, 0xDE00}, "a+2AA-b+3AA-c+2D3eAA-");
+  ExpectRoundTrip(CP_UTF7, {'a', 0xD800, 'b', 0xDC00, 'c', 0xD83D, 0xDE00},
+                  "a+2AA-b+3AA-c+2D3eAA-");
 }
 
 TEST(CodePage, Utf7ToleratesUnfinishedInput) {

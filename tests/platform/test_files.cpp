@@ -20,10 +20,7 @@ HANDLE CreateForWriting(const WideText &path) {
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-WideText WidePath(const std::string &nativePath) {
-  sprig_test::WString wide = sprig_test::Utf16(nativePath);
-  return WideText(wide.begin(), wide.end());
-}
+WideText WidePath(const std::string &nativePath) { return sprig_test::Utf16(nativePath); }
 
 // Writes `bytes` to a new file in one call; false if any step fails.
 bool WriteWhole(const WideText &path, const std::string &bytes) {

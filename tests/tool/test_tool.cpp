@@ -30,16 +30,6 @@ struct Result {
 
 std::string SamplePath() { return sprig_test::NativePath(SPRIG_EXAMPLES_DATA_DIR "/sample.html"); }
 
-std::string ReadBack(std::FILE* file) {
-  std::string text;
-  std::rewind(file);
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  std::fclose(file);
-  return text;
-}
-
 class Tool : public ::testing::Test {
  protected:
   // Runs `sprig args...` with stdout and stderr captured in files.
@@ -48,11 +38,14 @@ class Tool : public ::testing::Test {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    std::FILE* out = std::fopen(streams_.File("out.txt").c_str(), "wb+");
-    std::FILE* err = std::fopen(streams_.File("err.txt").c_str(), "wb+");
+    const std::string outPath = streams_.File("out.txt"), errPath = streams_.File("err.txt");
+    std::FILE* out = std::fopen(outPath.c_str(), "wb");
+    std::FILE* err = std::fopen(errPath.c_str(), "wb");
     EXPECT_TRUE(out != nullptr && err != nullptr);
     int status = SprigMain(static_cast<int>(args.size()), argv.data(), out, err);
-    return Result{status, ReadBack(out), ReadBack(err)};
+    std::fclose(out);
+    std::fclose(err);
+    return Result{status, ReadFileBytes(outPath), ReadFileBytes(errPath)};
   }
 
   // Runs the command and checks its exit status and its whole standard output;
