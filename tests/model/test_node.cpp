@@ -4,6 +4,7 @@
 // public API in tests/api.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,14 @@ std::string Shape(const Node *node) {
   return out;
 }
 
+// An ownerless list head holding new nodes of these names, as a clone's list.
+Node *LooseList(std::initializer_list<const char *> names) {
+  Node *head = NodeCreate();
+  head->parent = head;
+  for (const char *name : names) NodeInsertBefore(head, Named(name));
+  return head;
+}
+
 void AddChild(Node *parent, Node *child) {
   Node *head = parent->child ? parent->child : NodeCreateChildList(parent);
   ASSERT_NE(head, nullptr);
@@ -81,19 +90,17 @@ TEST(NodeRecord, ConstructionTakesConsecutiveIds) {
 }
 
 TEST(NodeRecord, InnerTextRaisesPlainVoidAndEmptyKinds) {
-  for (uint32_t kind : {uint32_t{kKindPlain}, uint32_t{kKindVoid}, uint32_t{kKindEmptyTag}}) {
+  // Plain, void and empty-tag nodes become elements, even for a null inner
+  // text; the others keep their kind.
+  const uint32_t kinds[] = {kKindPlain, kKindVoid, kKindEmptyTag,
+                            kKindPi, kKindDecl, kKindComment, 9};
+  for (uint32_t kind : kinds) {
+    const bool raised = kind == kKindPlain || kind == kKindVoid || kind == kKindEmptyTag;
     Node *node = NodeCreate();
     node->kind = kind;
-    ASSERT_EQ(NodeSetInner(node, nullptr, -1), 1);
-    EXPECT_EQ(node->kind, kKindElement) << kind;
-    EXPECT_EQ(node->inner, nullptr);
-    NodeDestroy(node);
-  }
-  for (uint32_t kind : {uint32_t{kKindPi}, uint32_t{kKindDecl}, uint32_t{kKindComment}, 9u}) {
-    Node *node = NodeCreate();
-    node->kind = kind;
-    NodeSetInner(node, WTEXT("x"), -1);
-    EXPECT_EQ(node->kind, kind);
+    ASSERT_EQ(NodeSetInner(node, raised ? nullptr : WTEXT("x"), -1), 1) << kind;
+    EXPECT_EQ(node->kind, raised ? uint32_t{kKindElement} : kind) << kind;
+    EXPECT_EQ(node->inner == nullptr, raised) << kind;
     NodeDestroy(node);
   }
 }
@@ -127,42 +134,29 @@ TEST(NodeRing, InsertingAListHeadMovesItsContents) {
   target.parent = &target;
   NodeInsertBefore(&target, Named("x"));
 
-  Node *moved = NodeCreate();
-  moved->parent = moved;  // ownerless head, as a clone's
-  for (const char *n : {"a", "b", "c"}) NodeInsertBefore(moved, Named(n));
-  Node *last = NodeInsertBefore(&target, moved);  // `moved` is destroyed
-  ASSERT_NE(last, nullptr);
-  EXPECT_EQ(Utf8(last->name), "a");  // insert-before returns the first
+  // The inserted head is destroyed; insert-before returns the first node moved.
+  Node *first = NodeInsertBefore(&target, LooseList({"a", "b", "c"}));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(Utf8(first->name), "a");
   EXPECT_EQ(RingNames(&target), "x,a,b,c");
 
-  Node *more = NodeCreate();
-  more->parent = more;
-  NodeInsertBefore(more, Named("p"));
-  NodeInsertBefore(more, Named("q"));
-  Node *x = target.next;
-  Node *q = NodeInsertAfter(x, more);
+  Node *q = NodeInsertAfter(target.next, LooseList({"p", "q"}));
+  ASSERT_NE(q, nullptr);
   EXPECT_EQ(Utf8(q->name), "q");  // insert-after returns the last
   EXPECT_EQ(RingNames(&target), "x,p,q,a,b,c");
 
-  Node *empty = NodeCreate();
-  empty->parent = empty;
-  EXPECT_EQ(NodeInsertBefore(&target, empty), nullptr);  // destroyed, nothing added
+  EXPECT_EQ(NodeInsertBefore(&target, LooseList({})), nullptr);  // destroyed, nothing added
   EXPECT_EQ(RingNames(&target), "x,p,q,a,b,c");
   NodeDestroyRing(&target);
   NodeReleaseEmbedded(&target);
 }
 
 TEST(NodeCopy, DeepCloneKeepsShapeAndChildListPresence) {
-  Node *root = Named("a");
-  Node *b = Named("b");
-  AddChild(root, b);
-  Node *c = Named("c");
-  AddChild(root, c);
+  Node *root = Named("a"), *b = Named("b"), *c = Named("c");
+  for (Node *kid : {b, c, Named("f")}) AddChild(root, kid);
   AddChild(c, Named("d"));
   AddChild(c, Named("e"));
-  ASSERT_NE(NodeCreateChildList(b), nullptr);  // empty child list
-  Node *f = Named("f");
-  AddChild(root, f);  // f has no child list
+  ASSERT_NE(NodeCreateChildList(b), nullptr);  // empty child list; f has none
 
   Node *clone = NodeDeepClone(root);
   ASSERT_NE(clone, nullptr);

@@ -17,22 +17,12 @@ using WideText = std::basic_string<WCHAR>;
 
 // A UTF-16 text of the platform's unit type from a char16_t literal.
 inline WideText Wide(const char16_t *text) {
-  WideText out;
-  for (; *text; ++text) out.push_back(static_cast<WCHAR>(*text));
-  return out;
+  return WideText(text, text + std::char_traits<char16_t>::length(text));
 }
 
-inline WideText Wide(const Units &units) {
-  WideText out;
-  for (int unit : units) out.push_back(static_cast<WCHAR>(unit));
-  return out;
-}
+inline WideText Wide(const Units &units) { return WideText(units.begin(), units.end()); }
 
-inline Units UnitsOf(const WCHAR *text, int count) {
-  Units out;
-  for (int i = 0; i < count; ++i) out.push_back(text[i]);
-  return out;
-}
+inline Units UnitsOf(const WCHAR *text, int count) { return Units(text, text + count); }
 
 inline Units UnitsOf(const WideText &text) {
   return UnitsOf(text.data(), static_cast<int>(text.size()));
