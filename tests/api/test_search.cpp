@@ -45,8 +45,8 @@ int32_t Find(SG_CURSOR c, const char *name, uint32_t mode, int32_t index = 0) {
 
 // One step of a sequence: a search (name, mode, index), a move (Move: the
 // sgMoveTo code in `mode`) or a base change (Base: the sgSetBase flag in
-// `mode`); the result it must give and the Tag the cursor must then stand on
-// (null: not checked).
+// `mode`); the result it must give, then the Tag and the level the cursor must
+// stand at (null, -1: not checked).
 enum Op { kSearch, kMove, kBase };
 struct Query {
   const char *name;
@@ -54,14 +54,15 @@ struct Query {
   int32_t index;
   int32_t result;
   const char *tag;
+  int64_t level = -1;
   Op op = kSearch;
 };
 
 Query Move(uint32_t code, int32_t result, const char *tag) {
-  return {"move", code, 0, result, tag, kMove};
+  return {"move", code, 0, result, tag, -1, kMove};
 }
 Query Base(uint32_t flag, int32_t result, const char *tag) {
-  return {"base", flag, 0, result, tag, kBase};
+  return {"base", flag, 0, result, tag, -1, kBase};
 }
 
 void ExpectFinds(SG_CURSOR c, std::initializer_list<Query> queries) {
@@ -75,6 +76,9 @@ void ExpectFinds(SG_CURSOR c, std::initializer_list<Query> queries) {
               q.result);
     if (q.tag) {
       EXPECT_EQ(Tag(c), q.tag);
+    }
+    if (q.level >= 0) {
+      EXPECT_EQ(sgGetLevel(c), q.level);
     }
   }
 }
@@ -175,9 +179,8 @@ TEST(Search, ChildModeSearchesOneListDown) {
 TEST(Search, AncestorModeStopsAtTheBaseList) {
   Doc c("<a>outer<b>b<a>inner<c>c</c></a></b></a>");
   ExpectFinds(c, {{"c", SG_SEARCH_FIRST, 0, 1, "c"}, {"A", SG_SEARCH_ANCESTOR, 0, 1, "inner"},
-                  {"c", SG_SEARCH_FIRST, 0, 1, "c"}, {"a", SG_SEARCH_ANCESTOR, 1, 1, "outer"}});
-  EXPECT_EQ(sgGetLevel(c), 0u);
-  ExpectFinds(c, {{"a", SG_SEARCH_ANCESTOR, 0, 0, nullptr},  // nothing above the top
+                  {"c", SG_SEARCH_FIRST, 0, 1, "c"}, {"a", SG_SEARCH_ANCESTOR, 1, 1, "outer", 0},
+                  {"a", SG_SEARCH_ANCESTOR, 0, 0, nullptr},  // nothing above the top
                   // Narrowed to the outer a's children: b is the highest reachable ancestor.
                   Base(1, 1, "b"), {"c", SG_SEARCH_FIRST, 0, 1, "c"},
                   {"a", SG_SEARCH_ANCESTOR, 1, 0, "c"}, {"b", SG_SEARCH_ANCESTOR, 0, 1, "b"},
@@ -186,9 +189,8 @@ TEST(Search, AncestorModeStopsAtTheBaseList) {
 
 TEST(Search, DescendantModeEndsWithTheSubtree) {
   Doc c("<d><x>0</x><e><x>1</x></e></d><x>2</x>");
-  ExpectFinds(c, {{"x", SG_SEARCH_DESCENDANT, 1, 1, "1"}});
-  EXPECT_EQ(sgGetLevel(c), 2u);
-  ExpectFinds(c, {Move(SG_MOVE_BASE_FIRST, 1, "<d>"), {"x", SG_SEARCH_DESCENDANT, 2, 0, "<d>"},
+  ExpectFinds(c, {{"x", SG_SEARCH_DESCENDANT, 1, 1, "1", 2},
+                  Move(SG_MOVE_BASE_FIRST, 1, "<d>"), {"x", SG_SEARCH_DESCENDANT, 2, 0, "<d>"},
                   {"x", SG_SEARCH_FIRST, 0, 1, "0"},
                   {"x", SG_SEARCH_DESCENDANT, 0, 0, nullptr},  // no child list
                   {"e", SG_SEARCH_FIRST, 0, 1, "<e>"}, {"x", SG_SEARCH_DESCENDANT, 0, 1, "1"}});
@@ -205,9 +207,8 @@ TEST(Search, PathFirstCountsFullMatchesInDocumentOrder) {
                   {"a/b", SG_SEARCH_PATH_FIRST, 3, 0, "head 0"},
                   {"a/c/b", SG_SEARCH_PATH_FIRST, 0, 1, "no"},
                   Move(SG_MOVE_PARENT, 1, "<c>"),  // its list is the cursor's list
-                  {"b", SG_SEARCH_PATH_FIRST, 0, 1, "no"}});
-  EXPECT_EQ(sgGetLevel(c), 0u);
-  ExpectFinds(c, {{"a/b/x", SG_SEARCH_PATH_FIRST, 0, 0, nullptr},
+                  {"b", SG_SEARCH_PATH_FIRST, 0, 1, "no", 0},
+                  {"a/b/x", SG_SEARCH_PATH_FIRST, 0, 0, nullptr},
                   {"", SG_SEARCH_PATH_FIRST, 0, 0, nullptr},  // no names at all
                   // Paths start at the base list.
                   {"a/c", SG_SEARCH_PATH_FIRST, 0, 1, "<c>"}, Base(1, 1, "no"),
@@ -239,8 +240,7 @@ TEST(Search, PathNextFromADeeperElementUsesTheLaterNames) {
   ExpectFinds(c, {{"a/c/b", SG_SEARCH_PATH_FIRST, 0, 1, "0"}});
   EXPECT_EQ(Repeat(c, "a/c/b", SG_SEARCH_PATH_NEXT), (Tags{"1", "2", "3", "3"}));
   ExpectFinds(c, {{"a/c/b", SG_SEARCH_PATH_FIRST, 0, 1, "0"},
-                  {"a/c", SG_SEARCH_PATH_NEXT, 0, 1, "<c>"}});  // from level 2, "c" at level 1
-  EXPECT_EQ(sgGetLevel(c), 1u);
+                  {"a/c", SG_SEARCH_PATH_NEXT, 0, 1, "<c>", 1}});  // from level 2, "c" at level 1
   EXPECT_EQ(sgGetChildCount(c), 1u);  // the second c, not the first
 }
 
@@ -296,17 +296,14 @@ TEST(Search, NamesMatchWhateverTheirFirstUnit) {
 // walks pass over them to the next sibling, or climb when they end a level.
 TEST(Search, DocumentOrderPassesOverEmptyChildLists) {
   Doc c("<r><a>1</a><b>2<c>3</c></b><d>4</d></r><e>5</e>");
-  const char *names[] = {"r", "a", "b", "c", "d", "e"};
-  const uint32_t levels[] = {0, 1, 1, 2, 1, 0};
-  ASSERT_EQ(Find(c, "r", SG_SEARCH_FIRST), 1);
-  for (int i = 1; i < 6; ++i) {
-    ASSERT_EQ(Find(c, names[i], SG_SEARCH_NEXT), 1) << names[i];
-    EXPECT_EQ(sgGetLevel(c), levels[i]) << names[i];
-  }
-  EXPECT_EQ(Find(c, "e", SG_SEARCH_NEXT), 0);
-  ASSERT_EQ(Find(c, "e", SG_SEARCH_FIRST), 1);
-  for (int i = 4; i >= 0; --i) ASSERT_EQ(Find(c, names[i], SG_SEARCH_PREV), 1) << names[i];
-  ExpectFinds(c, {{"a", SG_SEARCH_FIRST, 0, 1, "1"}, {"b", SG_SEARCH_DESCENDANT, 0, 0, "1"}});
+  ExpectFinds(c, {{"r", SG_SEARCH_FIRST, 0, 1, "<r>", 0}, {"a", SG_SEARCH_NEXT, 0, 1, "1", 1},
+                  {"b", SG_SEARCH_NEXT, 0, 1, "2", 1}, {"c", SG_SEARCH_NEXT, 0, 1, "3", 2},
+                  {"d", SG_SEARCH_NEXT, 0, 1, "4", 1}, {"e", SG_SEARCH_NEXT, 0, 1, "5", 0},
+                  {"e", SG_SEARCH_NEXT, 0, 0, "5"}, {"e", SG_SEARCH_FIRST, 0, 1, "5"},
+                  {"d", SG_SEARCH_PREV, 0, 1, "4"}, {"c", SG_SEARCH_PREV, 0, 1, "3"},
+                  {"b", SG_SEARCH_PREV, 0, 1, "2"}, {"a", SG_SEARCH_PREV, 0, 1, "1"},
+                  {"r", SG_SEARCH_PREV, 0, 1, "<r>"}, {"a", SG_SEARCH_FIRST, 0, 1, "1"},
+                  {"b", SG_SEARCH_DESCENDANT, 0, 0, "1"}});
 }
 
 TEST(Search, EmptyNameMatchesOnlyEmptyNames) {
@@ -343,17 +340,14 @@ TEST(DeepTree, EverySearchModeOnAMillionLevels) {
   sprig_test::RunOnSmallStack([&] {
     Doc c(text);
     ASSERT_NE(static_cast<SG_CURSOR>(c), nullptr);
-    ExpectFinds(c, {{"zz", SG_SEARCH_FIRST, 0, 0, nullptr}, {"b", SG_SEARCH_FIRST, 0, 1, "<b>"}});
-    EXPECT_EQ(sgGetLevel(c), innermost);
-    ExpectFinds(c, {{"zz", SG_SEARCH_PREV, 0, 0, nullptr},
+    ExpectFinds(c, {{"zz", SG_SEARCH_FIRST, 0, 0, nullptr},
+                    {"b", SG_SEARCH_FIRST, 0, 1, "<b>", innermost},
+                    {"zz", SG_SEARCH_PREV, 0, 0, nullptr},
                     {"zz", SG_SEARCH_ANCESTOR, 0, 0, nullptr},
-                    {"a", SG_SEARCH_ANCESTOR, deep - 2, 1, "<a>"}});
-    EXPECT_EQ(sgGetLevel(c), 0u);
-    ExpectFinds(c, {{"b", SG_SEARCH_DESCENDANT, 0, 1, "<b>"}});
-    EXPECT_EQ(sgGetLevel(c), innermost);
-    ExpectFinds(c, {{"a", SG_SEARCH_PREV, deep - 2, 1, "<a>"}});
-    EXPECT_EQ(sgGetLevel(c), 0u);
-    ExpectFinds(c, {{"b", SG_SEARCH_NEXT, 0, 1, nullptr}, {"b", SG_SEARCH_NEXT, 0, 0, nullptr},
+                    {"a", SG_SEARCH_ANCESTOR, deep - 2, 1, "<a>", 0},
+                    {"b", SG_SEARCH_DESCENDANT, 0, 1, "<b>", innermost},
+                    {"a", SG_SEARCH_PREV, deep - 2, 1, "<a>", 0},
+                    {"b", SG_SEARCH_NEXT, 0, 1, nullptr}, {"b", SG_SEARCH_NEXT, 0, 0, nullptr},
                     Move(SG_MOVE_PARENT, 1, nullptr), {"b", SG_SEARCH_CHILD, 0, 1, nullptr},
                     {"b", SG_SEARCH_FIRST_SIBLING, 0, 1, nullptr},
                     {"b", SG_SEARCH_NEXT_SIBLING, 0, 0, nullptr},
