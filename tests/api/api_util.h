@@ -1,5 +1,6 @@
-// Small helpers shared by the API suites: a parsed document closed with the
-// test, UTF-8 views of library strings, and the bytes of a saved document.
+// Small helpers shared by the API suites: a parsed or created document closed
+// with the test, UTF-8 views of library strings, where a cursor stands, and
+// the bytes of a saved document.
 // Only the public header and the test support are used, as an application
 // would.
 #ifndef SPRIG_TESTS_API_UTIL_H
@@ -30,6 +31,12 @@ inline std::string Name(SG_CURSOR c) {
   return name ? Utf8(name) : "-";
 }
 
+// Where the cursor stands: the current element's name, or "head N" when no
+// element is selected and the cursor is at the head of a list at level N.
+inline std::string Place(SG_CURSOR c) {
+  return sgIsEmptyList(c) == 1 ? "head " + std::to_string(sgGetLevel(c)) : Name(c);
+}
+
 inline uint32_t Id(SG_CURSOR c) {
   uint32_t id = 0;
   EXPECT_EQ(1, sgGetNodeID(c, &id));
@@ -43,6 +50,8 @@ inline SG_CURSOR Parse(const char *utf8) { return sgParseXMLW(W(utf8).c_str(), k
 class Doc {
  public:
   explicit Doc(const std::string &text) : cursor_(sgParseXMLA(text.c_str(), kNone)) {}
+  // Takes over a cursor opened or created elsewhere.
+  explicit Doc(SG_CURSOR owned) : cursor_(owned) {}
   ~Doc() {
     if (cursor_) sgCloseXML(cursor_);
   }

@@ -11,18 +11,16 @@
 // matches of each name (always the first and the last).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "sprig.h"
-#include "support.h"
+#include "api_util.h"
 
 namespace {
 
-using sprig_test::CorpusFiles;
-using sprig_test::Utf8;
-using sprig_test::WString;
+using namespace api_test;
 
 const size_t kSeeksPerPage = 64;
 const size_t kIndexesPerName = 6;
@@ -32,22 +30,13 @@ struct Element {
   uint32_t level;
 };
 
-uint32_t CurrentId(SG_CURSOR c) {
-  uint32_t id = 0;
-  sgGetNodeID(c, &id);
-  return id;
-}
-
 // Names are grouped as the library compares them; names outside ASCII are
 // left out, since their case folding is not this test's subject.
 bool FoldAscii(const SG_WCHAR *name, std::string *folded) {
   folded->clear();
   for (; *name; ++name) {
-    const uint32_t unit = static_cast<uint32_t>(*name);
-    if (unit >= 0x80) return false;
-    char ch = static_cast<char>(unit);
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    folded->push_back(ch);
+    if (static_cast<uint32_t>(*name) >= 0x80) return false;
+    folded->push_back(static_cast<char>(std::tolower(static_cast<int>(*name))));  // "C" locale
   }
   return true;
 }
@@ -69,20 +58,20 @@ std::vector<size_t> Sample(size_t count, size_t most) {
 
 void CheckPage(const std::string &path) {
   SCOPED_TRACE(path);
-  SG_CURSOR c = sgOpenXMLA(path.c_str());
-  ASSERT_NE(c, nullptr);
+  Doc c(sgOpenXMLA(path.c_str()));
+  ASSERT_NE(static_cast<SG_CURSOR>(c), nullptr);
 
   // Pre-order through the move codes.
   std::vector<Element> order;
-  std::map<std::string, std::vector<size_t>> byName;  // folded name -> order indexes
-  std::map<std::string, WString> spelling;            // one spelling of each name
+  std::map<std::string, std::vector<uint32_t>> byName;  // folded name -> ids in order
+  std::map<std::string, WString> spelling;              // one spelling of each name
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE), 1);
   std::string folded;
   while (sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
-    order.push_back({CurrentId(c), sgGetLevel(c)});
+    order.push_back({Id(c), sgGetLevel(c)});
     const SG_WCHAR *name = sgGetNameW(c);
     if (name && FoldAscii(name, &folded)) {
-      byName[folded].push_back(order.size() - 1);
+      byName[folded].push_back(order.back().id);
       spelling.emplace(folded, WString(name));
     }
   }
@@ -90,40 +79,40 @@ void CheckPage(const std::string &path) {
 
   // The callback walk enters exactly as many elements.
   size_t entries = 0;
-  EXPECT_EQ(sgScanTree(c, CountEntries, reinterpret_cast<intptr_t>(&entries)), order.empty() ? 0 : 1);
+  EXPECT_EQ(sgScanTree(c, CountEntries, reinterpret_cast<intptr_t>(&entries)),
+            order.empty() ? 0 : 1);
   EXPECT_EQ(entries, order.size());
 
   // Seek finds visited elements again, at their level.
   for (size_t i : Sample(order.size(), kSeeksPerPage)) {
     ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE), 1);
     ASSERT_EQ(sgSeek(c, order[i].id), 1) << "element " << i;
-    EXPECT_EQ(CurrentId(c), order[i].id);
+    EXPECT_EQ(Id(c), order[i].id);
     EXPECT_EQ(sgGetLevel(c), order[i].level);
   }
 
   for (const auto &group : byName) {
     const WString &name = spelling[group.first];
-    const std::vector<size_t> &expected = group.second;
+    const std::vector<uint32_t> &ids = group.second;
     SCOPED_TRACE("name " + group.first);
     // Onward search from the base head meets the same elements in order.
-    std::vector<uint32_t> onward, want;
-    for (size_t i : expected) want.push_back(order[i].id);
+    std::vector<uint32_t> onward;
     ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE), 1);
-    while (sgSearchW(c, name.c_str(), SG_SEARCH_NEXT)) onward.push_back(CurrentId(c));
-    EXPECT_EQ(onward, want);
+    while (sgSearchW(c, name.c_str(), SG_SEARCH_NEXT)) onward.push_back(Id(c));
+    EXPECT_EQ(onward, ids);
     // Search from the top with an index, and the ordinal of what it finds.
-    for (size_t i : Sample(expected.size(), kIndexesPerName)) {
+    for (size_t i : Sample(ids.size(), kIndexesPerName)) {
       ASSERT_EQ(sgSearchIndexW(c, name.c_str(), SG_SEARCH_FIRST, static_cast<int32_t>(i)), 1) << i;
-      EXPECT_EQ(CurrentId(c), want[i]) << i;
+      EXPECT_EQ(Id(c), ids[i]) << i;
       EXPECT_EQ(sgTagIndex(c), i);
     }
-    EXPECT_EQ(sgSearchIndexW(c, name.c_str(), SG_SEARCH_FIRST, static_cast<int32_t>(expected.size())), 0);
+    const int32_t past = static_cast<int32_t>(ids.size());  // one past the last match
+    EXPECT_EQ(sgSearchIndexW(c, name.c_str(), SG_SEARCH_FIRST, past), 0);
   }
-  sgCloseXML(c);
 }
 
 TEST(CorpusWalk, EveryPageAgreesWithItself) {
-  const std::vector<std::string> pages = CorpusFiles("html");
+  const std::vector<std::string> pages = sprig_test::CorpusFiles("html");
   ASSERT_FALSE(pages.empty());
   for (const std::string &page : pages) {
     CheckPage(page);

@@ -15,91 +15,74 @@ using namespace api_test;
 const SG_WCHAR kName[] = {'a', 0};
 
 struct Call {
-  const char *name;
+  const char *text;
   std::function<bool()> failed;  // true when the call gave its failure result
 };
 
+// A call on null handles and the failure result it must give.
+#define FAILS(call, failure) Call{#call, [&] { return (call) == (failure); }}
+
 TEST(NullHandles, EveryFamilyGivesItsFailureResult) {
-  uint32_t number = 99;
+  uint32_t length = 99, id = 99;
   const Call calls[] = {
       // Documents and cursors.
-      {"sgDupXML", [] { return sgDupXML(nullptr) == nullptr; }},
-      {"sgFlushXML", [] { return sgFlushXML(nullptr) == 0; }},
-      {"sgSaveAsW", [] { return sgSaveAsW(nullptr, kName, 0) == 0; }},
-      {"sgGetSrcXML", [] { return sgGetSrcXML(nullptr) == nullptr; }},
-      {"sgGetTagSrc", [&] { return sgGetTagSrc(nullptr, &number) == nullptr && number == 99; }},
-      {"sgGetNodeID", [&] { return sgGetNodeID(nullptr, &number) == 0; }},
-      {"sgGetEncoding", [] { return sgGetEncoding(nullptr) == 0; }},
-      {"sgSetUpdateFlag", [] { return sgSetUpdateFlag(nullptr, 1) == 0; }},
-      {"sgOpenXMLA", [] { return sgOpenXMLA(nullptr) == nullptr; }},
-      {"sgParseXMLW", [] { return sgParseXMLW(nullptr, 0) == nullptr; }},
-      {"sgCloseXML", [] { sgCloseXML(nullptr), sgDeleteXML(nullptr); return true; }},
+      FAILS(sgDupXML(nullptr), nullptr), FAILS(sgFlushXML(nullptr), 0),
+      FAILS(sgSaveAsW(nullptr, kName, 0), 0), FAILS(sgGetSrcXML(nullptr), nullptr),
+      FAILS(sgGetTagSrc(nullptr, &length), nullptr), FAILS(sgGetNodeID(nullptr, &id), 0),
+      FAILS(sgGetEncoding(nullptr), 0u), FAILS(sgSetUpdateFlag(nullptr, 1), 0),
+      FAILS(sgOpenXMLA(nullptr), nullptr), FAILS(sgParseXMLW(nullptr, 0), nullptr),
       // Navigation and search.
-      {"sgMoveTo", [] { return sgMoveTo(nullptr, SG_MOVE_BASE) == 0; }},
-      {"sgSeek", [] { return sgSeek(nullptr, 1) == 0; }},
-      {"sgGetLevel", [] { return sgGetLevel(nullptr) == kNone; }},
-      {"sgSetIndex", [] { return sgSetIndex(nullptr, 0) == kNone; }},
-      {"sgTagIndex", [] { return sgTagIndex(nullptr) == kNone; }},
-      {"sgIsEmptyList", [] { return sgIsEmptyList(nullptr) == 1; }},
-      {"sgSetBase", [] { return sgSetBase(nullptr, 1) == 0; }},
-      {"sgScanTree", [] { return sgScanTree(nullptr, nullptr, 0) == 0; }},
-      {"sgSearchW", [] { return sgSearchW(nullptr, kName, SG_SEARCH_FIRST) == 0; }},
-      {"sgSearchIndexA", [] { return sgSearchIndexA(nullptr, "a", SG_SEARCH_FIRST, 0) == 0; }},
+      FAILS(sgMoveTo(nullptr, SG_MOVE_BASE), 0), FAILS(sgSeek(nullptr, 1), 0),
+      FAILS(sgGetLevel(nullptr), kNone), FAILS(sgSetIndex(nullptr, 0), kNone),
+      FAILS(sgTagIndex(nullptr), kNone), FAILS(sgIsEmptyList(nullptr), 1),
+      FAILS(sgSetBase(nullptr, 1), 0), FAILS(sgScanTree(nullptr, nullptr, 0), 0),
+      FAILS(sgSearchW(nullptr, kName, SG_SEARCH_FIRST), 0),
+      FAILS(sgSearchIndexA(nullptr, "a", SG_SEARCH_FIRST, 0), 0),
       // Text fields.
-      {"sgGetNameW", [] { return sgGetNameW(nullptr) == nullptr; }},
-      {"sgSetInnerStrW", [] { return sgSetInnerStrW(nullptr, nullptr, -1) == 0; }},
-      {"sgGetInnerTextA", [] { return sgGetInnerTextA(nullptr) == nullptr; }},
+      FAILS(sgGetNameW(nullptr), nullptr), FAILS(sgSetInnerStrW(nullptr, nullptr, -1), 0),
+      FAILS(sgGetInnerTextA(nullptr), nullptr),
       // Attributes.
-      {"sgSetAttribW", [] { return sgSetAttribW(nullptr, kName, kName) == 0; }},
-      {"sgSetAttribStringA", [] { return sgSetAttribStringA(nullptr, "a", "b") == 0; }},
-      {"sgSetAttribDWordW", [] { return sgSetAttribDWordW(nullptr, kName, 1) == 0; }},
-      {"sgAttribPrintFW", [] { return sgAttribPrintFW(nullptr, kName, kName) == 0; }},
-      {"sgGetAttribA", [] { return sgGetAttribA(nullptr, "a") == nullptr; }},
-      {"sgGetAttribStringW", [] { return sgGetAttribStringW(nullptr, kName, kName) == kName; }},
-      {"sgGetAttribIntA", [] { return sgGetAttribIntA(nullptr, "a", 9) == 9; }},
-      {"sgGetAttribDWordW", [] { return sgGetAttribDWordW(nullptr, kName, 9) == 9; }},
-      {"sgDoesAttribExistW", [] { return sgDoesAttribExistW(nullptr, kName) == 0; }},
-      {"sgDeleteAttribA", [] { return sgDeleteAttribA(nullptr, "a") == 0; }},
-      {"sgGetAttribCount", [] { return sgGetAttribCount(nullptr) == 0; }},
-      {"sgGetAttribValueA", [] { return sgGetAttribValueA(nullptr, 0) == nullptr; }},
-      {"sgGetAttribPosA", [] { return sgGetAttribPosA(nullptr, "a", 0) == kNone; }},
+      FAILS(sgSetAttribW(nullptr, kName, kName), 0),
+      FAILS(sgSetAttribStringA(nullptr, "a", "b"), 0),
+      FAILS(sgSetAttribDWordW(nullptr, kName, 1), 0),
+      FAILS(sgAttribPrintFW(nullptr, kName, kName), 0), FAILS(sgGetAttribA(nullptr, "a"), nullptr),
+      FAILS(sgGetAttribStringW(nullptr, kName, kName), kName),
+      FAILS(sgGetAttribIntA(nullptr, "a", 9), 9u), FAILS(sgGetAttribDWordW(nullptr, kName, 9), 9u),
+      FAILS(sgDoesAttribExistW(nullptr, kName), 0), FAILS(sgDeleteAttribA(nullptr, "a"), 0),
+      FAILS(sgGetAttribCount(nullptr), 0u), FAILS(sgGetAttribValueA(nullptr, 0), nullptr),
+      FAILS(sgGetAttribPosA(nullptr, "a", 0), kNone),
       // Insertion and tree edits.
-      {"sgAddNodeW", [] { return sgAddNodeW(nullptr, kName, 0) == 0; }},
-      {"sgAddNodePathA", [] { return sgAddNodePathA(nullptr, "x\0", 0) == 0; }},
-      {"sgDeleteNode", [] { return sgDeleteNode(nullptr) == 0; }},
-      {"sgMoveNode", [] { return sgMoveNode(nullptr, SG_MOVENODE_LAST) == 0; }},
-      {"sgInsertTree", [] { return sgInsertTree(nullptr, nullptr, SG_INSERT_APPEND) == 0; }},
-      {"sgCopyTree", [] { return sgCopyTree(nullptr) == nullptr; }},
+      FAILS(sgAddNodeW(nullptr, kName, 0), 0), FAILS(sgAddNodePathA(nullptr, "x\0", 0), 0),
+      FAILS(sgDeleteNode(nullptr), 0), FAILS(sgMoveNode(nullptr, SG_MOVENODE_LAST), 0),
+      FAILS(sgInsertTree(nullptr, nullptr, SG_INSERT_APPEND), 0),
+      FAILS(sgCopyTree(nullptr), nullptr),
       // Outer XML.
-      {"sgGetOuterXMLW", [] { return sgGetOuterXMLW(nullptr) == nullptr; }},
-      {"sgGetOuterXMLA", [] { return sgGetOuterXMLA(nullptr, 0) == nullptr; }},
+      FAILS(sgGetOuterXMLW(nullptr), nullptr), FAILS(sgGetOuterXMLA(nullptr, 0), nullptr),
       // Notes.
-      {"sgCreateNoteA", [] { return sgCreateNoteA(nullptr, "x") == nullptr; }},
-      {"sgNoteGetCount", [] { return sgNoteGetCount(nullptr) == 0; }},
-      {"sgNoteGetByIndex", [] { return sgNoteGetByIndex(nullptr, 0) == nullptr; }},
-      {"sgNoteGetByNameA", [] { return sgNoteGetByNameA(nullptr, "x") == nullptr; }},
-      {"sgNoteAddStrLnW", [] { return sgNoteAddStrLnW(nullptr, nullptr, nullptr) == 0; }},
-      {"sgNotePrintFA", [] { return sgNotePrintFA(nullptr, nullptr, "%d", 1) == 0; }},
-      {"sgNoteGetStrW", [] { return sgNoteGetStrW(nullptr) == nullptr; }},
-      {"sgNoteGetStrListA", [] { return sgNoteGetStrListA(nullptr) == nullptr; }},
-      {"sgNoteGetPosA", [] { return sgNoteGetPosA(nullptr, "x") == kNone; }},
-      {"sgNoteSetAttribA", [] { return sgNoteSetAttribA(nullptr, "x", "y") == 0; }},
-      {"sgNoteGetAttribA", [] { return sgNoteGetAttribA(nullptr, "x") == nullptr; }},
-      {"sgNoteDoesAttribExistW", [] { return sgNoteDoesAttribExistW(nullptr, nullptr) == 0; }},
-      {"sgNoteSetReferenceNode", [] { return sgNoteSetReferenceNode(nullptr, nullptr) == 0; }},
-      {"sgNoteGetReferenceNode", [] { return sgNoteGetReferenceNode(nullptr, 0, 0) == nullptr; }},
-      {"sgNoteSearchReferenceNode",
-       [] { return sgNoteSearchReferenceNode(nullptr, nullptr) == kNone; }},
-      {"sgDeleteNote", [] { sgDeleteNote(nullptr); return true; }},
+      FAILS(sgCreateNoteA(nullptr, "x"), nullptr), FAILS(sgNoteGetCount(nullptr), 0u),
+      FAILS(sgNoteGetByIndex(nullptr, 0), nullptr), FAILS(sgNoteGetByNameA(nullptr, "x"), nullptr),
+      FAILS(sgNoteAddStrLnW(nullptr, nullptr, nullptr), 0),
+      FAILS(sgNotePrintFA(nullptr, nullptr, "%d", 1), 0), FAILS(sgNoteGetStrW(nullptr), nullptr),
+      FAILS(sgNoteGetStrListA(nullptr), nullptr), FAILS(sgNoteGetPosA(nullptr, "x"), kNone),
+      FAILS(sgNoteSetAttribA(nullptr, "x", "y"), 0),
+      FAILS(sgNoteGetAttribA(nullptr, "x"), nullptr),
+      FAILS(sgNoteDoesAttribExistW(nullptr, nullptr), 0),
+      FAILS(sgNoteSetReferenceNode(nullptr, nullptr), 0),
+      FAILS(sgNoteGetReferenceNode(nullptr, 0, 0), nullptr),
+      FAILS(sgNoteSearchReferenceNode(nullptr, nullptr), kNone),
   };
-  for (const Call &call : calls) EXPECT_TRUE(call.failed()) << call.name;
+  for (const Call &call : calls) EXPECT_TRUE(call.failed()) << call.text;
+  EXPECT_EQ(length, 99u);  // sgGetTagSrc wrote no length
+  // Releasing null handles does nothing.
+  sgCloseXML(nullptr);
+  sgDeleteXML(nullptr);
+  sgDeleteNote(nullptr);
 
   // A live cursor without source text fails the source queries the same way.
-  SG_CURSOR made = sgCreateXMLW(nullptr, 0, 1);
-  ASSERT_NE(made, nullptr);
+  Doc made(sgCreateXMLW(nullptr, 0, 1));
+  ASSERT_NE(static_cast<SG_CURSOR>(made), nullptr);
   EXPECT_EQ(sgGetTagSrc(made, nullptr), nullptr);
   EXPECT_EQ(sgGetSrcXML(made), nullptr);
-  sgCloseXML(made);
 }
 
 }  // namespace

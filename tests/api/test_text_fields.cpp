@@ -17,98 +17,81 @@ using namespace api_test;
 const char kNihonUtf8[] = "\xE6\x97\xA5\xE6\x9C\xAC";
 const char kNihonSjis[] = "\x93\xFA\x96\x7B";
 
+// Name, inner and after text of the current element as "name|inner|after",
+// each read in both forms: one text when they agree, "wide/narrow" when not.
+std::string Fields(SG_CURSOR c) {
+  const auto both = [](const std::string &wide, const std::string &narrow) {
+    return wide == narrow ? wide : wide + "/" + narrow;
+  };
+  return both(Str(sgGetNameW(c)), Str(sgGetNameA(c))) + "|" +
+         both(Str(sgGetInnerStrW(c)), Str(sgGetInnerStrA(c))) + "|" +
+         both(Str(sgGetAfterStrW(c)), Str(sgGetAfterStrA(c)));
+}
+
+// A setter's result followed by the fields it leaves: "1 name|inner|after".
+std::string Set(int32_t result, SG_CURSOR c) { return std::to_string(result) + " " + Fields(c); }
+
 TEST(TextFields, GettersReadNameInnerAndAfterText) {
   Doc c("<r>in<Item>A-in</Item>a-after<b>B</b>tail</r>");
-  EXPECT_EQ(Str(sgGetNameW(c)), "r");
-  EXPECT_EQ(Str(sgGetInnerStrW(c)), "in");
+  EXPECT_EQ(Fields(c), "r|in|<null>");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST_CHILD), 1);
-  EXPECT_EQ(Str(sgGetNameW(c)), "Item");
-  EXPECT_EQ(Str(sgGetNameA(c)), "Item");
-  EXPECT_EQ(Str(sgGetInnerStrW(c)), "A-in");
-  EXPECT_EQ(Str(sgGetInnerStrA(c)), "A-in");
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), "a-after");
-  EXPECT_EQ(Str(sgGetAfterStrA(c)), "a-after");
+  EXPECT_EQ(Fields(c), "Item|A-in|a-after");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_NEXT), 1);
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), "tail");
+  EXPECT_EQ(Fields(c), "b|B|tail");
 }
 
 TEST(TextFields, NothingSelectedGivesNullAndZero) {
   Doc c("<r>in</r>after");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_LIST_HEAD), 1);
-  EXPECT_EQ(sgGetNameW(c), nullptr);
-  EXPECT_EQ(sgGetNameA(c), nullptr);
-  EXPECT_EQ(sgGetInnerStrW(c), nullptr);
-  EXPECT_EQ(sgGetInnerStrA(c), nullptr);
-  EXPECT_EQ(sgGetAfterStrW(c), nullptr);
-  EXPECT_EQ(sgGetAfterStrA(c), nullptr);
+  EXPECT_EQ(Fields(c), "<null>|<null>|<null>");
   EXPECT_EQ(sgSetInnerStrA(c, "x", -1), 0);
   EXPECT_EQ(sgSetAfterStrW(c, Utf16("x").c_str(), -1), 0);
   EXPECT_EQ(sgGetInnerTextW(c), nullptr);
   EXPECT_EQ(sgGetInnerTextA(c), nullptr);
   // Nothing was changed behind the head.
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST), 1);
-  EXPECT_EQ(Str(sgGetInnerStrW(c)), "in");
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), "after");
+  EXPECT_EQ(Fields(c), "r|in|after");
 }
 
 TEST(TextFields, SettersCopyTheGivenLength) {
   Doc c("<r>old</r>");
   const uint32_t update = sgGetUpdateFlag(c);
   const WString abc = Utf16("abc");
-  EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), 2), 1);
-  EXPECT_EQ(Str(sgGetInnerStrW(c)), "ab");
-  EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), -1), 1);
-  EXPECT_EQ(Str(sgGetInnerStrW(c)), "abc");
+  EXPECT_EQ(Set(sgSetInnerStrW(c, abc.c_str(), 2), c), "1 r|ab|<null>");
+  EXPECT_EQ(Set(sgSetInnerStrW(c, abc.c_str(), -1), c), "1 r|abc|<null>");
   // Length 0 is an empty text, not an absent one.
-  EXPECT_EQ(sgSetInnerStrW(c, abc.c_str(), 0), 1);
-  ASSERT_NE(sgGetInnerStrW(c), nullptr);
-  EXPECT_EQ(Str(sgGetInnerStrW(c)), "");
-  EXPECT_EQ(Str(sgGetInnerStrA(c)), "");
-  EXPECT_EQ(sgSetInnerStrW(c, nullptr, 5), 1);
-  EXPECT_EQ(sgGetInnerStrW(c), nullptr);
-  EXPECT_EQ(sgGetInnerStrA(c), nullptr);
+  EXPECT_EQ(Set(sgSetInnerStrW(c, abc.c_str(), 0), c), "1 r||<null>");
+  EXPECT_EQ(Set(sgSetInnerStrW(c, nullptr, 5), c), "1 r|<null>|<null>");
   // The UTF-16 form stops at an earlier zero; the narrow form takes bytes.
   const SG_WCHAR embedded[] = {u'x', u'y', 0, u'z', 0};
-  EXPECT_EQ(sgSetAfterStrW(c, embedded, 4), 1);
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), "xy");
-  EXPECT_EQ(sgSetAfterStrA(c, "abc", 2), 1);
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), "ab");
-  EXPECT_EQ(sgSetAfterStrA(c, "abc", -1), 1);
-  EXPECT_EQ(Str(sgGetAfterStrA(c)), "abc");
-  EXPECT_EQ(sgSetAfterStrA(c, nullptr, -1), 1);
-  EXPECT_EQ(sgGetAfterStrW(c), nullptr);
+  EXPECT_EQ(Set(sgSetAfterStrW(c, embedded, 4), c), "1 r|<null>|xy");
+  EXPECT_EQ(Set(sgSetAfterStrA(c, "abc", 2), c), "1 r|<null>|ab");
+  EXPECT_EQ(Set(sgSetAfterStrA(c, "abc", -1), c), "1 r|<null>|abc");
+  EXPECT_EQ(Set(sgSetAfterStrA(c, nullptr, -1), c), "1 r|<null>|<null>");
   // Text setters leave the update flag alone.
   EXPECT_EQ(sgGetUpdateFlag(c), update);
 }
 
 TEST(TextFields, NarrowFormsUseTheSystemCodePage) {
   Doc c("<r></r>");
-  const WString nihon = Utf16(kNihonUtf8);
-  ASSERT_EQ(sgSetInnerStrW(c, nihon.c_str(), -1), 1);
-  EXPECT_EQ(Str(sgGetInnerStrA(c)), kNihonSjis);
+  const std::string nihon = std::string(kNihonUtf8) + "/" + kNihonSjis;  // wide/narrow
+  EXPECT_EQ(Set(sgSetInnerStrW(c, Utf16(kNihonUtf8).c_str(), -1), c), "1 r|" + nihon + "|<null>");
   // Setting the UTF-16 field ends the old narrow cache.
-  ASSERT_EQ(sgSetInnerStrW(c, Utf16("q").c_str(), -1), 1);
-  EXPECT_EQ(Str(sgGetInnerStrA(c)), "q");
-  ASSERT_EQ(sgSetAfterStrA(c, kNihonSjis, -1), 1);
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), kNihonUtf8);
+  EXPECT_EQ(Set(sgSetInnerStrW(c, Utf16("q").c_str(), -1), c), "1 r|q|<null>");
+  EXPECT_EQ(Set(sgSetAfterStrA(c, kNihonSjis, -1), c), "1 r|q|" + nihon);
   // Two bytes of Shift-JIS are exactly one character.
-  ASSERT_EQ(sgSetAfterStrA(c, kNihonSjis, 2), 1);
-  EXPECT_EQ(Str(sgGetAfterStrW(c)), "\xE6\x97\xA5");
+  EXPECT_EQ(Set(sgSetAfterStrA(c, kNihonSjis, 2), c), "1 r|q|\xE6\x97\xA5/\x93\xFA");
 }
 
 TEST(TextFields, SettingInnerTextGivesAVoidElementAnEndTag) {
   sprig_test::TempDir dir;
   Doc c("<p><br>tail</p>");
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_FIRST_CHILD), 1);
-  ASSERT_EQ(Str(sgGetNameW(c)), "br");
-  const std::string before = dir.File("before.html"), after = dir.File("after.html");
-  ASSERT_EQ(sgSaveAsA(c, before.c_str(), SG_ENC_UTF8), 1);
-  EXPECT_EQ(sprig_test::ReadFileBytes(before).find("</br>"), std::string::npos);
+  ASSERT_EQ(Name(c), "br");
+  EXPECT_EQ(Saved(c, dir, "before.html").find("</br>"), std::string::npos);
   // Even an absent inner text turns it into a full element.
-  ASSERT_EQ(sgSetInnerStrW(c, nullptr, -1), 1);
-  EXPECT_EQ(sgGetInnerStrW(c), nullptr);
-  ASSERT_EQ(sgSaveAsA(c, after.c_str(), SG_ENC_UTF8), 1);
-  EXPECT_NE(sprig_test::ReadFileBytes(after).find("</br>"), std::string::npos);
+  EXPECT_EQ(Set(sgSetInnerStrW(c, nullptr, -1), c), "1 br|<null>|tail");
+  EXPECT_NE(Saved(c, dir, "after.html").find("</br>"), std::string::npos);
 }
 
 // ---- Assembled inner text ------------------------------------------------------
@@ -129,17 +112,14 @@ TEST(InnerText, CommentsGiveOnlyTheirAfterText) {
 }
 
 TEST(InnerText, ElementsWithoutTextGiveAnEmptyText) {
-  SG_CURSOR c = sgCreateXMLW(nullptr, 0, 0);
-  ASSERT_NE(c, nullptr);
+  Doc c(sgCreateXMLW(nullptr, 0, 0));
+  ASSERT_NE(static_cast<SG_CURSOR>(c), nullptr);
   ASSERT_EQ(sgAddNodeA(c, "box", 1), 1);  // empty child list
-  const SG_WCHAR *text = sgGetInnerTextW(c);
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text[0], 0);
+  EXPECT_EQ(Str(sgGetInnerTextW(c)), "");
   ASSERT_EQ(sgAddChildNodeA(c, "leaf", 0), 1);
   ASSERT_EQ(sgSetAfterStrA(c, "after", -1), 1);
   ASSERT_EQ(sgMoveTo(c, SG_MOVE_PARENT), 1);
   EXPECT_EQ(Str(sgGetInnerTextW(c)), "after");
-  sgCloseXML(c);
 }
 
 TEST(InnerText, NarrowResultIsInTheSystemCodePage) {
@@ -150,8 +130,8 @@ TEST(InnerText, NarrowResultIsInTheSystemCodePage) {
 
 TEST(InnerText, ResultsBelongToTheirCursor) {
   Doc c("<e>one<f>two</f></e><g>three</g>");
-  SG_CURSOR other = sgDupXML(c);
-  ASSERT_NE(other, nullptr);
+  Doc other(sgDupXML(c));
+  ASSERT_NE(static_cast<SG_CURSOR>(other), nullptr);
   const SG_WCHAR *first = sgGetInnerTextW(c);
   ASSERT_EQ(sgMoveTo(other, SG_MOVE_NEXT), 1);
   const SG_WCHAR *second = sgGetInnerTextW(other);
@@ -172,7 +152,6 @@ TEST(InnerText, ResultsBelongToTheirCursor) {
   ASSERT_EQ(sgMoveTo(other, SG_MOVE_FIRST), 1);
   EXPECT_EQ(Str(sgGetInnerTextW(other)), "onetwo");
   EXPECT_EQ(Str(narrow), "three");
-  sgCloseXML(other);
 }
 
 TEST(DeepTree, InnerTextOfAMillionLevels) {
