@@ -62,22 +62,12 @@ inline Node *Nth(Node *head, int i) {
 
 inline Node *ParsedDocument::top(int i) const { return Nth(&document_->root, i); }
 
-// Narrow text in memory (bytes exactly as given, sniffed for a code page).
-inline int ParseA(ParsedDocument &d, const std::string &bytes) {
-  return ParseDocumentFromTextA(d.doc(), bytes.data(), static_cast<int32_t>(bytes.size()));
-}
-// UTF-16 text made from the UTF-8 `text`.
-inline int ParseW(ParsedDocument &d, const std::string &utf8) {
-  sprig_test::WString w = sprig_test::Utf16(utf8);
-  return ParseDocumentFromTextW(d.doc(), W(w), -1);
-}
-
 inline ParsedDocument::ParsedDocument(const std::string &text, Form form) : ParsedDocument() {
   int result = 0;
   if (form == Form::kWide) {
-    result = ParseW(*this, text);
+    result = ParseDocumentFromTextW(document_, W(sprig_test::Utf16(text)), -1);
   } else if (form == Form::kNarrow) {
-    result = ParseA(*this, text);
+    result = ParseDocumentFromTextA(document_, text.data(), static_cast<int32_t>(text.size()));
   } else {
     dir_ = std::make_unique<sprig_test::TempDir>();
     const std::string path = dir_->WriteFile("source.xml", text);

@@ -127,7 +127,7 @@ TEST(TreeBuilder, TagNumbersFollowSourceOrderWithoutCommentsAndEndTags) {
 
 TEST(TreeBuilder, ReparseReplacesTreeAndSource) {
   ParsedDocument d("<a/><b/>");
-  ASSERT_EQ(1, ParseW(d, "<c/>"));
+  ASSERT_EQ(1, ParseDocumentFromTextW(d.doc(), W(sprig_test::Utf16("<c/>")), -1));
   ASSERT_EQ("c", Sketch(d));
   EXPECT_EQ(0, d.top()->tagNumber);
 }
