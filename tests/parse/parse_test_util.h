@@ -145,8 +145,9 @@ inline std::string AttribsOf(Node *node) {
   for (Attrib *a = AttribAt(node, 0); a && a != node->attribs; a = a->next, ++count) {
     if (count) out += ' ';
     out += U8(a->name);
-    const char *quote = a->quote == kQuoteDouble ? "\"" : a->quote == kQuoteSingle ? "'" : "";
-    if (a->quote == kQuoteNone && a->value) quote = "?";
+    // Any other quote, or a value under kQuoteNone, shows as =?v?.
+    const char *quote = a->quote == kQuoteDouble ? "\"" : a->quote == kQuoteSingle ? "'"
+                        : a->quote == kQuoteBare ? "" : "?";
     if (a->quote != kQuoteNone || a->value) out += "=" + (quote + U8(a->value)) + quote;
   }
   if (count != node->attribCount) out += " #" + std::to_string(node->attribCount);
