@@ -180,20 +180,14 @@ TEST(TreeBuilder, FloodOfLessThanInOneElement) {
   std::string flood;
   for (int i = 0; i < kRuns; ++i) flood += "a <= b ";
   const int32_t length = static_cast<int32_t>(flood.size());
-  {
-    ParsedDocument d("<p>" + flood + "</p>", Form::kNarrow);
-    EXPECT_EQ(length, TextLengthW(d.top()->inner));
-    EXPECT_NE(0, d.top()->srcEnd);
-  }
-  {
-    ParsedDocument d("<p><b/>" + flood + "<i/></p>", Form::kNarrow);
-    EXPECT_EQ(length, TextLengthW(ChildOf(d.top())->after));
-    EXPECT_EQ("i", NameOf(ChildOf(d.top(), 1)));
-  }
-  {
-    ParsedDocument d("<p>" + std::string(2 * kRuns, '<'), Form::kNarrow);
-    EXPECT_EQ(2 * kRuns, TextLengthW(d.top()->inner));
-  }
+  ParsedDocument inner("<p>" + flood + "</p>", Form::kNarrow);
+  EXPECT_EQ(length, TextLengthW(inner.top()->inner));
+  EXPECT_NE(0, inner.top()->srcEnd);
+  ParsedDocument after("<p><b/>" + flood + "<i/></p>", Form::kNarrow);
+  EXPECT_EQ(length, TextLengthW(ChildOf(after.top())->after));
+  EXPECT_EQ("i", NameOf(ChildOf(after.top(), 1)));
+  ParsedDocument bare("<p>" + std::string(2 * kRuns, '<'), Form::kNarrow);
+  EXPECT_EQ(2 * kRuns, TextLengthW(bare.top()->inner));
 }
 
 TEST(TreeBuilder, RunningOutOfMemoryGivesZeroAndKeepsTheDocumentWhole) {
