@@ -35,26 +35,31 @@ class OwnedDocument {
   Document *document_;
 };
 
-// Appends a new node named `name` (UTF-8; null: nameless) of `kind` at the
-// end of the ring of list head `head`.
-inline Node *AddNode(Node *head, const char *name, uint32_t kind) {
-  Node *node = NodeCreate();
-  if (name) NodeSetName(node, W(Utf16(name)), -1);
-  node->kind = kind;
-  NodeInsertBefore(head, node);
-  return node;
-}
-
-// Appends a child to `element`, giving it a child list first if needed.
-inline Node *AddChild(Node *element, const char *name, uint32_t kind) {
-  Node *head = element->child ? element->child : NodeCreateChildList(element);
-  return AddNode(head, name, kind);
-}
-
 // Inner and after texts from UTF-8. Setting the inner text raises kinds 0, 3
 // and 4 to 1, as the model does.
 inline void SetInner(Node *node, const char *text) { NodeSetInner(node, W(Utf16(text)), -1); }
 inline void SetAfter(Node *node, const char *text) { NodeSetAfter(node, W(Utf16(text)), -1); }
+
+// Appends a new node named `name` (UTF-8; null: nameless) of `kind` at the
+// end of the ring of list head `head`, then sets the inner and after texts
+// that are not null.
+inline Node *AddNode(Node *head, const char *name, uint32_t kind, const char *inner = nullptr,
+                     const char *after = nullptr) {
+  Node *node = NodeCreate();
+  if (name) NodeSetName(node, W(Utf16(name)), -1);
+  node->kind = kind;
+  NodeInsertBefore(head, node);
+  if (inner) SetInner(node, inner);
+  if (after) SetAfter(node, after);
+  return node;
+}
+
+// Appends a child to `element`, giving it a child list first if needed.
+inline Node *AddChild(Node *element, const char *name, uint32_t kind, const char *inner = nullptr,
+                      const char *after = nullptr) {
+  Node *head = element->child ? element->child : NodeCreateChildList(element);
+  return AddNode(head, name, kind, inner, after);
+}
 
 // Appends an attribute; a null name stays absent, a null value absent.
 inline Attrib *AddAttrib(Node *node, const char *name, uint32_t quote, const char *value) {

@@ -3,6 +3,7 @@
 // allocation failure (a million levels: reliability/test_hostile.cpp).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <type_traits>
 
@@ -21,22 +22,21 @@ using sprig_test::TempDir;
 namespace {
 
 // A cursor made by the model, closed with the object.
-class OwnedCursor {
- public:
-  explicit OwnedCursor(Document *document) : cursor_(CursorCreate(document)) {}
-  ~OwnedCursor() { CursorClose(cursor_); }
-  OwnedCursor(const OwnedCursor &) = delete;
-  OwnedCursor &operator=(const OwnedCursor &) = delete;
-  Cursor *get() const { return cursor_; }
-  // Selects `node`, a member of the ring of list head `list`.
-  void Select(Node *list, Node *node) const {
-    cursor_->list = list;
-    cursor_->current = node;
-  }
-
- private:
-  Cursor *cursor_;
+struct CursorCloser {
+  void operator()(Cursor *cursor) const { CursorClose(cursor); }
 };
+using OwnedCursor = std::unique_ptr<Cursor, CursorCloser>;
+
+// A new cursor of `document`; with a `list`, it selects `node`, a member of
+// the ring of that list head.
+OwnedCursor CursorAt(Document *document, Node *list = nullptr, Node *node = nullptr) {
+  OwnedCursor cursor(CursorCreate(document));
+  if (list) {
+    cursor->list = list;
+    cursor->current = node;
+  }
+  return cursor;
+}
 
 // Text of a caller-owned block, freed as an application frees it; empty for null.
 template <typename Char>
@@ -50,14 +50,14 @@ auto Take(Char *block) {
   return text;
 }
 
-WString Render(Cursor *cursor) {
-  WCHAR *text = RenderOuterXMLW(cursor);
+WString Render(const OwnedCursor &cursor) {
+  WCHAR *text = RenderOuterXMLW(cursor.get());
   EXPECT_NE(nullptr, text);
   return Take(text);
 }
 
-std::string RenderNarrow(Cursor *cursor, uint32_t codePage) {
-  char *text = RenderOuterXMLA(cursor, codePage);
+std::string RenderNarrow(const OwnedCursor &cursor, uint32_t codePage) {
+  char *text = RenderOuterXMLA(cursor.get(), codePage);
   EXPECT_NE(nullptr, text);
   return Take(text);
 }
@@ -70,33 +70,22 @@ Sample BuildSample(Node *root) {
   Sample s;
   s.pi = AddNode(root, "xml", kKindPi);
   AddAttrib(s.pi, "version", kQuoteDouble, "1.0");
-  s.a = AddNode(root, "a", kKindElement);
-  SetInner(s.a, "1");
-  s.b = AddChild(s.a, "b", kKindEmptyTag);
-  SetAfter(s.b, "2");
+  s.a = AddNode(root, "a", kKindElement, "1");
+  s.b = AddChild(s.a, "b", kKindEmptyTag, nullptr, "2");
   s.c = AddChild(s.a, "c", kKindPlain);
   AddAttrib(s.c, "k", kQuoteSingle, "v");
-  s.d = AddNode(root, "d", kKindVoid);
-  SetAfter(s.d, "tail");
+  s.d = AddNode(root, "d", kKindVoid, nullptr, "tail");
   return s;
 }
 
 TEST(OuterXml, ElementComesWithSubtreeAndAfterTextOnly) {
-  OwnedDocument doc(0);
-  Sample s = BuildSample(doc.root());
-  OwnedCursor cursor(doc.get());
-  cursor.Select(doc.root(), s.a);
-  EXPECT_EQ(Utf16("<a>1<b/>2<c k='v'></a>"), Render(cursor.get()));
-  cursor.Select(doc.root(), s.d);
-  EXPECT_EQ(Utf16("<d>tail"), Render(cursor.get()));
-}
-
-TEST(OuterXml, XmlElementWithoutAfterTextEndsWithLineBreak) {
-  OwnedDocument doc(1);
-  Sample s = BuildSample(doc.root());
-  OwnedCursor cursor(doc.get());
-  cursor.Select(doc.root(), s.a);
-  EXPECT_EQ(Utf16("<a>1<b/>2\t<c k='v'/>\r\n</a>\r\n"), Render(cursor.get()));
+  OwnedDocument html(0), xml(1);
+  Sample h = BuildSample(html.root()), x = BuildSample(xml.root());
+  EXPECT_EQ(Utf16("<a>1<b/>2<c k='v'></a>"), Render(CursorAt(html.get(), html.root(), h.a)));
+  EXPECT_EQ(Utf16("<d>tail"), Render(CursorAt(html.get(), html.root(), h.d)));
+  // In an XML document an element without after text ends with a line break.
+  EXPECT_EQ(Utf16("<a>1<b/>2\t<c k='v'/>\r\n</a>\r\n"),
+            Render(CursorAt(xml.get(), xml.root(), x.a)));
 }
 
 // At the head of the top-level list the rendering is the saved file, in UTF-16.
@@ -107,9 +96,7 @@ TEST(OuterXml, ListHeadRendersWhatTheWriterSaves) {
     BuildSample(doc.root());
     Node *j = AddNode(doc.root(), "日本", kKindElement);
     AddChain(NodeCreateChildList(j), 3);
-    OwnedCursor cursor(doc.get());
-    cursor.Select(doc.root(), doc.root());
-    const WString rendered = Render(cursor.get());
+    const WString rendered = Render(CursorAt(doc.get(), doc.root(), doc.root()));
     const std::string path = dir.File("saved.xml");
     ASSERT_EQ(1, SaveDocumentToFileA(doc.get(), path.c_str(), SG_ENC_UTF8));
     EXPECT_EQ(sprig_test::ReadFileBytes(path), sprig_test::Utf8(rendered)) << "XML flag " << xml;
@@ -118,10 +105,10 @@ TEST(OuterXml, ListHeadRendersWhatTheWriterSaves) {
 
 TEST(OuterXml, EmptyListGivesEmptyStringNotNull) {
   OwnedDocument doc(1);
-  OwnedCursor cursor(doc.get());
-  ASSERT_EQ(doc.root(), cursor.get()->current);
-  EXPECT_EQ(WString(), Render(cursor.get()));
-  EXPECT_EQ("", RenderNarrow(cursor.get(), SG_ENC_UTF8));
+  OwnedCursor cursor = CursorAt(doc.get());
+  ASSERT_EQ(doc.root(), cursor->current);
+  EXPECT_EQ(WString(), Render(cursor));
+  EXPECT_EQ("", RenderNarrow(cursor, SG_ENC_UTF8));
 }
 
 TEST(OuterXml, NestedElementIsRenderedFromLevelZero) {
@@ -130,55 +117,48 @@ TEST(OuterXml, NestedElementIsRenderedFromLevelZero) {
   Node *level4 = doc.root()->next;
   for (int i = 0; i < 4; ++i) level4 = level4->child->next;
   Node *e = AddChild(level4, "e", kKindElement);
-  Node *f = AddChild(e, "f", kKindElement);
-  AddChild(f, "g", kKindEmptyTag);
-  OwnedCursor cursor(doc.get());
-  cursor.Select(level4->child, e);
-  EXPECT_EQ(Utf16("<e>\r\n\t<f>\r\n\t\t<g/>\r\n\t</f>\r\n</e>\r\n"), Render(cursor.get()));
+  AddChild(AddChild(e, "f", kKindElement), "g", kKindEmptyTag);
+  EXPECT_EQ(Utf16("<e>\r\n\t<f>\r\n\t\t<g/>\r\n\t</f>\r\n</e>\r\n"),
+            Render(CursorAt(doc.get(), level4->child, e)));
 }
 
 TEST(OuterXml, RenderingTurnsNodeWithChildLinkIntoElement) {
   OwnedDocument doc(0);
   Node *img = AddNode(doc.root(), "img", kKindVoid);
   NodeCreateChildList(img);
-  OwnedCursor cursor(doc.get());
-  cursor.Select(doc.root(), img);
-  EXPECT_EQ(Utf16("<img></img>"), Render(cursor.get()));
+  EXPECT_EQ(Utf16("<img></img>"), Render(CursorAt(doc.get(), doc.root(), img)));
   EXPECT_EQ(kKindElement, img->kind);
 }
 
 TEST(OuterXml, NoElementWithoutBase) {
   OwnedDocument doc(0);
   BuildSample(doc.root());
-  OwnedCursor cursor(doc.get());
-  cursor.get()->base = nullptr;
-  EXPECT_EQ(WString(), Render(cursor.get()));
+  OwnedCursor cursor = CursorAt(doc.get());
+  cursor->base = nullptr;
+  EXPECT_EQ(WString(), Render(cursor));
 }
 
 TEST(OuterXml, NarrowFormConvertsOnceToTheCodePage) {
   OwnedDocument doc(0);
-  Node *p = AddNode(doc.root(), "p", kKindElement);
-  SetInner(p, "日本語");
-  SetAfter(p, "€");
-  OwnedCursor cursor(doc.get());
-  cursor.Select(doc.root(), p);
-  EXPECT_EQ("<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</p>\xE2\x82\xAC", RenderNarrow(cursor.get(), SG_ENC_UTF8));
+  Node *p = AddNode(doc.root(), "p", kKindElement, "日本語", "€");
+  OwnedCursor cursor = CursorAt(doc.get(), doc.root(), p);
+  EXPECT_EQ("<p>\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</p>\xE2\x82\xAC",
+            RenderNarrow(cursor, SG_ENC_UTF8));
   SetAfter(p, "ア");
-  EXPECT_EQ("<p>\x93\xFA\x96\x7B\x8C\xEA</p>\x83\x41", RenderNarrow(cursor.get(), 932));
-  EXPECT_EQ(RenderNarrow(cursor.get(), 932), RenderNarrow(cursor.get(), SG_ENC_ANSI));
+  EXPECT_EQ("<p>\x93\xFA\x96\x7B\x8C\xEA</p>\x83\x41", RenderNarrow(cursor, 932));
+  EXPECT_EQ(RenderNarrow(cursor, 932), RenderNarrow(cursor, SG_ENC_ANSI));
 }
 
 TEST(GrowableString, CapacityIsNextMultipleOf4096AboveTheNeed) {
   GrowableString s;
   GrowableStringInit(&s);
-  EXPECT_EQ(1, GrowableStringReserve(&s, 1));
-  EXPECT_EQ(4096, s.capacity);
-  EXPECT_EQ(1, GrowableStringReserve(&s, 4095));
-  EXPECT_EQ(4096, s.capacity);
-  EXPECT_EQ(1, GrowableStringReserve(&s, 4096));  // fits already
-  EXPECT_EQ(4096, s.capacity);
-  EXPECT_EQ(1, GrowableStringReserve(&s, 4097));
-  EXPECT_EQ(8192, s.capacity);
+  // {units reserved, capacity after it}, one after another on the same string;
+  // 4096 fits already after 4095.
+  const int32_t steps[][2] = {{1, 4096}, {4095, 4096}, {4096, 4096}, {4097, 8192}};
+  for (const auto &step : steps) {
+    EXPECT_EQ(1, GrowableStringReserve(&s, step[0]));
+    EXPECT_EQ(step[1], s.capacity) << "after reserving " << step[0];
+  }
   GrowableStringFree(&s);
   GrowableStringInit(&s);
   EXPECT_EQ(1, GrowableStringReserve(&s, 4096));  // room beyond n: the next step
@@ -213,7 +193,7 @@ TEST(GrowableString, GrowthIsGeometric) {
   }
   EXPECT_LE(growths, 10);
   bool intact = true;
-  for (int i = 0; i < 1 << 20; ++i) intact = intact && s.buffer[i] == static_cast<WCHAR>('a' + i % 26);
+  for (int i = 0; i < 1 << 20; ++i) intact = intact && s.buffer[i] == 'a' + i % 26;
   EXPECT_TRUE(intact);
   EXPECT_EQ(1 << 20, s.length);
   GrowableStringFree(&s);
@@ -240,10 +220,9 @@ TEST(OuterXml, AllocationFailureGivesNullOrSkipsAPiece) {
   OwnedDocument doc(1);
   BuildSample(doc.root());
   std::string big(9000, 'b');
-  SetAfter(AddNode(doc.root(), "z", kKindEmptyTag), big.c_str());
-  OwnedCursor cursor(doc.get());
-  cursor.Select(doc.root(), doc.root());
-  const WString full = Render(cursor.get());
+  AddNode(doc.root(), "z", kKindEmptyTag, nullptr, big.c_str());
+  OwnedCursor cursor = CursorAt(doc.get(), doc.root(), doc.root());
+  const WString full = Render(cursor);
   PlatformFailAllocationAt(0);
   WCHAR *probe = RenderOuterXMLW(cursor.get());
   const unsigned long allocations = PlatformAllocationCount();
@@ -263,7 +242,8 @@ TEST(OuterXml, AllocationFailureGivesNullOrSkipsAPiece) {
       size_t same = 0;
       while (same < got.size() && got[same] == full[same]) ++same;
       ASSERT_LE(got.size(), full.size());
-      EXPECT_EQ(full.substr(full.size() - (got.size() - same)), got.substr(same)) << "failing allocation " << n;
+      EXPECT_EQ(full.substr(full.size() - (got.size() - same)), got.substr(same))
+          << "failing allocation " << n;
       GlobalFree(GlobalHandle(text));
     }
     if (narrow) GlobalFree(GlobalHandle(narrow));

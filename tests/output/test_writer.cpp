@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "output/writer.h"
 #include "output_trees.h"
@@ -16,10 +17,11 @@ using sprig_test::TempDir;
 
 namespace {
 
-// Saves through the UTF-16 entry point and returns the file's bytes.
-std::string SaveBytes(Document *document, uint32_t codePage, const TempDir &dir,
-                      const char *name = "out.xml") {
-  const std::string path = dir.File(name);
+// Saves through the UTF-16 entry point into a fresh folder and returns the
+// file's bytes.
+std::string Saved(Document *document, uint32_t codePage = SG_ENC_UTF8) {
+  TempDir dir;
+  const std::string path = dir.File("out.xml");
   EXPECT_EQ(1, SaveDocumentToFileW(document, W(Utf16(path)), codePage));
   return ReadFileBytes(path);
 }
@@ -30,31 +32,24 @@ void BuildExample(Node *root) {
   AddAttrib(pi, "version", kQuoteDouble, "1.0");
   Node *a = AddNode(root, "a", kKindElement);
   AddChild(a, "b", kKindPlain);
-  Node *c = AddChild(a, "c", kKindElement);
-  SetInner(c, "x");
+  AddChild(a, "c", kKindElement, "x");
 }
 
 TEST(Writer, XmlDocumentGetsLineBreaksAndTabsHtmlNothing) {
-  TempDir dir;
   OwnedDocument xml(1), html(0);
   BuildExample(xml.root());
   BuildExample(html.root());
-  EXPECT_EQ("<?xml version=\"1.0\"?>\r\n<a>\r\n\t<b/>\r\n\t<c>x</c>\r\n</a>\r\n",
-            SaveBytes(xml.get(), SG_ENC_UTF8, dir, "xml.xml"));
-  EXPECT_EQ("<?xml version=\"1.0\"?><a><b><c>x</c></a>", SaveBytes(html.get(), SG_ENC_UTF8, dir));
+  EXPECT_EQ("<?xml version=\"1.0\"?>\r\n<a>\r\n\t<b/>\r\n\t<c>x</c>\r\n</a>\r\n", Saved(xml.get()));
+  EXPECT_EQ("<?xml version=\"1.0\"?><a><b><c>x</c></a>", Saved(html.get()));
 }
 
 // Where the tree holds text of its own, an XML document gets no added break
 // or tab at that place.
 TEST(Writer, XmlDocumentKeepsTextInPlaceOfBreaks) {
-  TempDir dir;
   OwnedDocument doc(1);
-  Node *a = AddNode(doc.root(), "a", kKindElement);
-  SetInner(a, "\n  ");
-  Node *b = AddChild(a, "b", kKindEmptyTag);
-  SetAfter(b, "\n");
-  SetAfter(a, "\n");
-  EXPECT_EQ("<a>\n  <b/>\n</a>\n", SaveBytes(doc.get(), SG_ENC_UTF8, dir));
+  Node *a = AddNode(doc.root(), "a", kKindElement, "\n  ", "\n");
+  AddChild(a, "b", kKindEmptyTag, nullptr, "\n");
+  EXPECT_EQ("<a>\n  <b/>\n</a>\n", Saved(doc.get()));
 }
 
 // One node of each kind a tree holds, with the XML flag clear and set.
@@ -71,19 +66,18 @@ void BuildKinds(Node *root) {
 }
 
 TEST(Writer, EachKindHasItsMarks) {
-  TempDir dir;
   OwnedDocument html(0);
   BuildKinds(html.root());
   EXPECT_EQ("<p><br><e/><?pi a=\"1\"?><!DOCTYPE html \"-//x\"><!-- note <b> -->",
-            SaveBytes(html.get(), SG_ENC_UTF8, dir, "html.xml"));
+            Saved(html.get()));
   OwnedDocument xml(1);
   BuildKinds(xml.root());
-  EXPECT_EQ("<p/>\r\n<br>\r\n<e/>\r\n<?pi a=\"1\"?>\r\n<!DOCTYPE html \"-//x\">\r\n<!-- note <b> -->\r\n",
-            SaveBytes(xml.get(), SG_ENC_UTF8, dir, "xml.xml"));
+  EXPECT_EQ("<p/>\r\n<br>\r\n<e/>\r\n<?pi a=\"1\"?>\r\n<!DOCTYPE html \"-//x\">\r\n"
+            "<!-- note <b> -->\r\n",
+            Saved(xml.get()));
 }
 
 TEST(Writer, AttributeFormsFollowNameValueAndQuote) {
-  TempDir dir;
   OwnedDocument doc(0);
   Node *t = AddNode(doc.root(), "t", kKindVoid);
   AddAttrib(t, nullptr, kQuoteDouble, "never");  // no name: nothing at all
@@ -95,36 +89,29 @@ TEST(Writer, AttributeFormsFollowNameValueAndQuote) {
   AddAttrib(t, "", kQuoteSingle, "q");
   AddAttrib(t, "", kQuoteBare, "raw");           // no blank before it
   AddAttrib(t, "e", kQuoteDouble, "");
-  EXPECT_EQ("<t a b=\"1\" c='say \"hi\"' d=bare 'q'raw e=\"\">", SaveBytes(doc.get(), SG_ENC_UTF8, dir));
+  EXPECT_EQ("<t a b=\"1\" c='say \"hi\"' d=bare 'q'raw e=\"\">", Saved(doc.get()));
 }
 
 TEST(Writer, TextIsWrittenWithoutEscaping) {
-  TempDir dir;
   OwnedDocument doc(0);
-  Node *p = AddNode(doc.root(), "p", kKindElement);
-  SetInner(p, "1 < 2 & \"3\" &amp; &lt;");
-  SetAfter(p, "&#x41;>");
+  Node *p = AddNode(doc.root(), "p", kKindElement, "1 < 2 & \"3\" &amp; &lt;", "&#x41;>");
   AddAttrib(p, "v", kQuoteDouble, "a&b<c");
-  EXPECT_EQ("<p v=\"a&b<c\">1 < 2 & \"3\" &amp; &lt;</p>&#x41;>", SaveBytes(doc.get(), SG_ENC_UTF8, dir));
+  EXPECT_EQ("<p v=\"a&b<c\">1 < 2 & \"3\" &amp; &lt;</p>&#x41;>", Saved(doc.get()));
 }
 
 TEST(Writer, IndentationStopsAtFortyTabs) {
-  TempDir dir;
   OwnedDocument doc(1);
   AddChain(doc.root(), 45);
-  const std::string bytes = SaveBytes(doc.get(), SG_ENC_UTF8, dir);
-  std::string expected;
+  std::string opening, closing;
   for (int level = 0; level < 45; ++level) {
-    expected += std::string(level < 40 ? level : 40, '\t') + "<a>\r\n";
+    const std::string tabs(level < 40 ? level : 40, '\t');
+    opening += tabs + "<a>\r\n";
+    closing = tabs + "</a>\r\n" + closing;
   }
-  for (int level = 44; level >= 0; --level) {
-    expected += std::string(level < 40 ? level : 40, '\t') + "</a>\r\n";
-  }
-  EXPECT_EQ(expected, bytes);
+  EXPECT_EQ(opening + closing, Saved(doc.get()));
 }
 
 TEST(Writer, ChildLinkTurnsKindIntoElement) {
-  TempDir dir;
   OwnedDocument doc(0);
   Node *plain = AddNode(doc.root(), "p", kKindPlain);
   Node *br = AddNode(doc.root(), "br", kKindVoid);
@@ -133,21 +120,16 @@ TEST(Writer, ChildLinkTurnsKindIntoElement) {
   AddChild(br, "i", kKindVoid);
   NodeCreateChildList(empty);
   Node *untouched = AddNode(doc.root(), "img", kKindVoid);
-  EXPECT_EQ("<p></p><br><i></br><e></e><img>", SaveBytes(doc.get(), SG_ENC_UTF8, dir));
-  EXPECT_EQ(kKindElement, plain->kind);
-  EXPECT_EQ(kKindElement, br->kind);
-  EXPECT_EQ(kKindElement, empty->kind);
-  EXPECT_EQ(kKindVoid, untouched->kind);
+  EXPECT_EQ("<p></p><br><i></br><e></e><img>", Saved(doc.get()));
+  const std::vector<uint32_t> kinds = {plain->kind, br->kind, empty->kind, untouched->kind};
+  EXPECT_EQ((std::vector<uint32_t>{kKindElement, kKindElement, kKindElement, kKindVoid}), kinds);
 }
 
 TEST(Writer, NamelessNodeWritesOnlyChildrenAndAfterText) {
-  TempDir dir;
   OwnedDocument doc(1);
-  Node *nameless = AddNode(doc.root(), nullptr, kKindElement);
-  SetInner(nameless, "dropped");
+  Node *nameless = AddNode(doc.root(), nullptr, kKindElement, "dropped", "tail");
   AddChild(nameless, "c", kKindEmptyTag);
-  SetAfter(nameless, "tail");
-  EXPECT_EQ("\t<c/>\r\ntail", SaveBytes(doc.get(), SG_ENC_UTF8, dir));
+  EXPECT_EQ("\t<c/>\r\ntail", Saved(doc.get()));
 }
 
 TEST(Writer, EmptyDocumentTruncatesToEmptyFile) {
@@ -160,78 +142,62 @@ TEST(Writer, EmptyDocumentTruncatesToEmptyFile) {
 
 // Names, values and texts are converted; markup stays single ASCII bytes.
 TEST(Writer, FragmentsConvertToTheCodePage) {
-  TempDir dir;
   OwnedDocument doc(0);
-  Node *p = AddNode(doc.root(), "p", kKindElement);
-  SetInner(p, "日本語");
-  AddAttrib(p, "t", kQuoteDouble, "ア");
-  EXPECT_EQ("<p t=\"\xE3\x82\xA2\">\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</p>",
-            SaveBytes(doc.get(), SG_ENC_UTF8, dir, "utf8.xml"));
+  AddAttrib(AddNode(doc.root(), "p", kKindElement, "日本語"), "t", kQuoteDouble, "ア");
+  EXPECT_EQ("<p t=\"\xE3\x82\xA2\">\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E</p>", Saved(doc.get()));
   // Shift-JIS (932), the code page 0 stands for.
-  EXPECT_EQ("<p t=\"\x83\x41\">\x93\xFA\x96\x7B\x8C\xEA</p>", SaveBytes(doc.get(), 932, dir, "932.xml"));
-  EXPECT_EQ(SaveBytes(doc.get(), 932, dir, "932.xml"), SaveBytes(doc.get(), SG_ENC_ANSI, dir, "acp.xml"));
+  EXPECT_EQ("<p t=\"\x83\x41\">\x93\xFA\x96\x7B\x8C\xEA</p>", Saved(doc.get(), 932));
+  EXPECT_EQ(Saved(doc.get(), 932), Saved(doc.get(), SG_ENC_ANSI));
 }
 
 // UTF-7 can need more than three bytes a unit ("€" alone is "+IKw-"): such
 // fragments are written whole, never shortened.
 TEST(Writer, Utf7FragmentsAreNotShortened) {
-  TempDir dir;
   OwnedDocument doc(0);
-  Node *p = AddNode(doc.root(), "p", kKindElement);
-  SetInner(p, "€");
-  AddAttrib(p, "v", kQuoteDouble, "€");
-  SetAfter(p, "a€b€c€");
-  const std::string bytes = SaveBytes(doc.get(), SG_ENC_UTF7, dir);
+  AddAttrib(AddNode(doc.root(), "p", kKindElement, "€", "a€b€c€"), "v", kQuoteDouble, "€");
+  const std::string bytes = Saved(doc.get(), SG_ENC_UTF7);
   WCHAR decoded[64] = {0};
-  const int units = MultiByteToWideChar(CP_UTF7, 0, bytes.data(), static_cast<int>(bytes.size()), decoded, 63);
-  EXPECT_EQ(Utf16("<p v=\"€\">€</p>a€b€c€"), WString(reinterpret_cast<SG_WCHAR *>(decoded), units > 0 ? units : 0));
+  const int units =
+      MultiByteToWideChar(CP_UTF7, 0, bytes.data(), static_cast<int>(bytes.size()), decoded, 63);
+  EXPECT_EQ(Utf16("<p v=\"€\">€</p>a€b€c€"),
+            WString(reinterpret_cast<SG_WCHAR *>(decoded), units > 0 ? units : 0));
 }
 
-TEST(Writer, UnusableCodePageLeavesExistingFileUntouched) {
+TEST(Writer, UnusableCodePageOrFileGivesZeroAndTouchesNoFile) {
   TempDir dir;
-  const std::string precious = "<keep>bytes that must survive</keep>";
-  const std::string path = dir.WriteFile("keep.xml", precious);
   OwnedDocument doc(1);
   BuildExample(doc.root());
+  const std::string precious = "<keep>bytes that must survive</keep>";
+  const std::string path = dir.WriteFile("keep.xml", precious);
   EXPECT_EQ(0, SaveDocumentToFileW(doc.get(), W(Utf16(path)), 12345));
   EXPECT_EQ(0, SaveDocumentToFileA(doc.get(), path.c_str(), 0xFFFFFFFFu));
   EXPECT_EQ(precious, ReadFileBytes(path));
   EXPECT_EQ(0, IsWritableCodePage(12345));
   EXPECT_EQ(1, IsWritableCodePage(SG_ENC_UTF8));
-}
-
-TEST(Writer, FileThatCannotBeCreatedGivesZero) {
-  TempDir dir;
-  OwnedDocument doc(1);
-  BuildExample(doc.root());
-  const std::string path = dir.File("missing/out.xml");
-  EXPECT_EQ(0, SaveDocumentToFileW(doc.get(), W(Utf16(path)), SG_ENC_UTF8));
-  EXPECT_EQ(0, SaveDocumentToFileA(doc.get(), path.c_str(), SG_ENC_UTF8));
-  EXPECT_FALSE(sprig_test::FileExists(path));
+  // A file that cannot be created.
+  const std::string missing = dir.File("missing/out.xml");
+  EXPECT_EQ(0, SaveDocumentToFileW(doc.get(), W(Utf16(missing)), SG_ENC_UTF8));
+  EXPECT_EQ(0, SaveDocumentToFileA(doc.get(), missing.c_str(), SG_ENC_UTF8));
+  EXPECT_FALSE(sprig_test::FileExists(missing));
   EXPECT_EQ(0, SaveDocumentToFileW(doc.get(), nullptr, SG_ENC_UTF8));
 }
 
 // Output far beyond the file buffer, with fragments on both sides of its
 // boundary and one fragment larger than the buffer itself.
 TEST(Writer, OutputLargerThanTheBufferIsExact) {
-  TempDir dir;
   OwnedDocument doc(0);
   std::string expected;
   for (int i = 0; i < 3000; ++i) {
-    Node *item = AddNode(doc.root(), "item", kKindElement);
     const std::string text = "é" + std::to_string(i) + std::string(i % 97, 'x');
-    SetInner(item, text.c_str());
+    AddNode(doc.root(), "item", kKindElement, text.c_str());
     expected += "<item>" + text + "</item>";
   }
   std::string huge;
   for (int i = 0; i < 40000; ++i) huge += "日x";  // 160000 bytes in UTF-8
-  Node *big = AddNode(doc.root(), "big", kKindElement);
-  SetInner(big, huge.c_str());
-  expected += "<big>" + huge + "</big>";
-  Node *last = AddNode(doc.root(), "z", kKindEmptyTag);
-  SetAfter(last, "end");
-  expected += "<z/>end";
-  EXPECT_EQ(expected, SaveBytes(doc.get(), SG_ENC_UTF8, dir));
+  AddNode(doc.root(), "big", kKindElement, huge.c_str());
+  AddNode(doc.root(), "z", kKindEmptyTag, nullptr, "end");
+  expected += "<big>" + huge + "</big><z/>end";
+  EXPECT_EQ(expected, Saved(doc.get()));
 }
 
 // Every allocation of a save in turn fails: the save still creates the file,
@@ -241,9 +207,9 @@ TEST(Writer, AllocationFailureChangesNoByte) {
   OwnedDocument doc(1);
   BuildExample(doc.root());
   std::string huge(70000, 'y');  // bigger than the buffer: needs the scratch block
-  SetAfter(AddNode(doc.root(), "big", kKindEmptyTag), huge.c_str());
+  AddNode(doc.root(), "big", kKindEmptyTag, nullptr, huge.c_str());
   const std::string path = dir.File("oom.xml");
-  const std::string expected = SaveBytes(doc.get(), SG_ENC_UTF8, dir, "reference.xml");
+  const std::string expected = Saved(doc.get());
   for (unsigned long n = 1; n <= 8; ++n) {
     PlatformFailAllocationAt(n);
     const int result = SaveDocumentToFileA(doc.get(), path.c_str(), SG_ENC_UTF8);

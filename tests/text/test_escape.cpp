@@ -17,8 +17,8 @@ namespace {
 
 const WCHAR *W(const WString &s) { return reinterpret_cast<const WCHAR *>(s.c_str()); }
 
-WString NormalW(const std::string &utf8) { return WString(sgToNormalStrTemp16W(Utf16(utf8).c_str())); }
-WString QuoteW(const std::string &utf8) { return WString(sgToQuoteStrTemp16W(Utf16(utf8).c_str())); }
+WString NormalW(const std::string &s) { return WString(sgToNormalStrTemp16W(Utf16(s).c_str())); }
+WString QuoteW(const std::string &s) { return WString(sgToQuoteStrTemp16W(Utf16(s).c_str())); }
 
 // Sets the flag word's bits for one test and restores the word after it.
 class FlagScope {
@@ -34,18 +34,16 @@ class FlagScope {
 
 TEST(Unescape, ReferencesAnyCase) {
   FlagScope flag(0);
-  EXPECT_EQ(NormalW("a&amp;b"), Utf16("a&b"));
-  EXPECT_EQ(NormalW("a&AMP;b"), Utf16("a&b"));
-  EXPECT_EQ(NormalW("a&Amp;b"), Utf16("a&b"));
-  EXPECT_EQ(NormalW("&lt;p&gt; &quot;x&quot;"), Utf16("<p> \"x\""));
-  EXPECT_EQ(NormalW("&nbsp;"), Utf16(" "));  // a plain space, not U+00A0
-  // Unknown or unterminated references lose only their '&'.
-  EXPECT_EQ(NormalW("a&amp b"), Utf16("aamp b"));
-  EXPECT_EQ(NormalW("&#65;"), Utf16("#65;"));
-  EXPECT_EQ(NormalW("x&"), Utf16("x"));
-  EXPECT_EQ(NormalW("&&amp;"), Utf16("&"));
-  // A reference's characters are not read again.
-  EXPECT_EQ(NormalW("&amp;lt;"), Utf16("&lt;"));
+  const char *cases[][2] = {
+      {"a&amp;b", "a&b"}, {"a&AMP;b", "a&b"}, {"a&Amp;b", "a&b"},
+      {"&lt;p&gt; &quot;x&quot;", "<p> \"x\""},
+      {"&nbsp;", " "},  // a plain space, not U+00A0
+      // Unknown or unterminated references lose only their '&'.
+      {"a&amp b", "aamp b"}, {"&#65;", "#65;"}, {"x&", "x"}, {"&&amp;", "&"},
+      // A reference's characters are not read again.
+      {"&amp;lt;", "&lt;"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(NormalW(c[0]), Utf16(c[1])) << c[0];
 }
 
 TEST(Unescape, ControlCharactersFollowTheFlag) {

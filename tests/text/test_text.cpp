@@ -4,6 +4,7 @@
 // allocation fails.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -18,22 +19,34 @@ namespace {
 const WCHAR *W(const WString &s) { return reinterpret_cast<const WCHAR *>(s.c_str()); }
 WString Str(const WCHAR *p) { return WString(reinterpret_cast<const SG_WCHAR *>(p)); }
 
+// Text of a block made by the library, which is then freed; "(null)" / u"(null)"
+// for a null block.
+std::string TakeA(char *block) {
+  if (!block) return "(null)";
+  std::string text(block);
+  FreeBlock(block);
+  return text;
+}
+WString TakeW(WCHAR *block) {
+  if (!block) return Utf16("(null)");
+  WString text = Str(block);
+  FreeBlock(block);
+  return text;
+}
+
 // Runs `make` with the 1st, 2nd, ... allocation failing until it succeeds;
-// every failing run must report failure through `failed`.
-template <typename Make, typename Failed, typename Release>
-void FailEachAllocation(Make make, Failed failed, Release release) {
+// every failing run must give null. Results are freed unless they belong to
+// a ring (`owned` false).
+void ExpectNullOnEachFailure(const std::function<const void *()> &make, bool owned = true) {
   for (unsigned long n = 1; n < 16; ++n) {
     PlatformFailAllocationAt(n);
-    auto result = make();
-    unsigned long made = PlatformAllocationCount();
+    const void *result = make();
+    const bool succeeded = PlatformAllocationCount() < n;  // the failure was never reached
     PlatformFailAllocationAt(0);
-    if (made < n) {  // the failure was never reached: success
-      EXPECT_FALSE(failed(result)) << "allocation " << n;
-      release(result);
-      return;
-    }
-    EXPECT_TRUE(failed(result)) << "allocation " << n << " failed unnoticed";
-    release(result);
+    EXPECT_EQ(succeeded, result != nullptr)
+        << "allocation " << n << (succeeded ? ": success gave null" : " failed unnoticed");
+    if (owned) FreeBlock(result);
+    if (succeeded) return;
   }
   ADD_FAILURE() << "never succeeded";
 }
@@ -41,19 +54,12 @@ void FailEachAllocation(Make make, Failed failed, Release release) {
 }  // namespace
 
 TEST(Convert, LengthsAndEmptyResults) {
-  WCHAR *part = ToWide("abcdef", 3, CP_UTF8);
-  EXPECT_EQ(Str(part), Utf16("abc"));
-  FreeBlock(part);
+  EXPECT_EQ(TakeW(ToWide("abcdef", 3, CP_UTF8)), Utf16("abc"));
   EXPECT_EQ(ToWide(nullptr, -1, CP_ACP), nullptr);
   int32_t count = -1;
-  char *empty = ToNarrow(nullptr, CP_ACP, &count);
-  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(TakeA(ToNarrow(nullptr, CP_ACP, &count)), "");
   EXPECT_EQ(count, 0);
-  EXPECT_STREQ(empty, "");
-  FreeBlock(empty);
-  WCHAR *copy = CopyTextW(W(Utf16("hello")), 50);  // stops at the terminator
-  EXPECT_EQ(Str(copy), Utf16("hello"));
-  FreeBlock(copy);
+  EXPECT_EQ(TakeW(CopyTextW(W(Utf16("hello")), 50)), Utf16("hello"));  // stops at the terminator
 }
 
 TEST(Convert, Utf7IsNotShortened) {
@@ -64,20 +70,13 @@ TEST(Convert, Utf7IsNotShortened) {
   ASSERT_NE(narrow, nullptr);
   EXPECT_GT(count, 9);
   EXPECT_EQ(static_cast<int32_t>(std::string(narrow).size()), count);
-  WCHAR *back = ToWide(narrow, count, CP_UTF7);
-  EXPECT_EQ(Str(back), text);
+  EXPECT_EQ(TakeW(ToWide(narrow, count, CP_UTF7)), text);
   FreeBlock(narrow);
-  FreeBlock(back);
 }
 
 TEST(Convert, RejectedCodePageGivesEmptyText) {
-  WString text = Utf16("abc");
-  char *narrow = ToNarrow(W(text), 12345, nullptr);
-  EXPECT_STREQ(narrow, "");
-  WCHAR *wide = ToWide("abc", -1, 12345);
-  EXPECT_EQ(Str(wide), WString());
-  FreeBlock(narrow);
-  FreeBlock(wide);
+  EXPECT_EQ(TakeA(ToNarrow(W(Utf16("abc")), 12345, nullptr)), "");
+  EXPECT_EQ(TakeW(ToWide("abc", -1, 12345)), WString());
 }
 
 TEST(Ring, SeventeenthPutReplacesFirst) {
@@ -101,9 +100,7 @@ TEST(Ring, ExportedResultsLiveForSixteenCalls) {
   const char *first = sgToMBStr(W(Utf16("first")));
   ASSERT_STREQ(first, "first");
   const char *kept[kRingSlots];
-  for (int i = 0; i < kRingSlots; ++i) {
-    kept[i] = sgToMBStr(W(Utf16(std::to_string(i))));
-  }
+  for (int i = 0; i < kRingSlots; ++i) kept[i] = sgToMBStr(W(Utf16(std::to_string(i))));
   // Results 2 to 17 are all readable (freed memory is caught by ASan).
   for (int i = 0; i < kRingSlots; ++i) EXPECT_EQ(std::string(kept[i]), std::to_string(i));
 
@@ -193,35 +190,26 @@ TEST(DualForm, SetWideFieldFromNarrow) {
 
 TEST(Flag, ValueUnderMask) {
   uint32_t saved = sgSetTextConvFlag(3, 0xFFFFFFFFu);
-  EXPECT_EQ(sgSetTextConvFlag(5, 4), 3u);
-  EXPECT_EQ(sgGetTextConvFlag(), 7u);
-  EXPECT_EQ(sgSetTextConvFlag(0, 2), 7u);
-  EXPECT_EQ(sgGetTextConvFlag(), 5u);
-  EXPECT_EQ(sgSetTextConvFlag(0, 0xFFFFFFFFu), 5u);
-  EXPECT_EQ(sgGetTextConvFlag(), 0u);
+  // {value, mask, word before, word after}, one after another from 3.
+  const uint32_t steps[][4] = {{5, 4, 3, 7}, {0, 2, 7, 5}, {0, 0xFFFFFFFFu, 5, 0}};
+  for (const auto &step : steps) {
+    EXPECT_EQ(sgSetTextConvFlag(step[0], step[1]), step[2]) << step[0] << " under " << step[1];
+    EXPECT_EQ(sgGetTextConvFlag(), step[3]) << step[0] << " under " << step[1];
+  }
   sgSetTextConvFlag(saved, 0xFFFFFFFFu);
 }
 
 TEST(OutOfMemory, MakingOperationsGiveNull) {
   WString text = Utf16("\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8");
-  auto isNull = [](const void *p) { return p == nullptr; };
-  auto release = [](const void *p) { FreeBlock(p); };
-  FailEachAllocation([&] { return static_cast<const void *>(ToNarrow(W(text), CP_ACP, nullptr)); },
-                     isNull, release);
+  ExpectNullOnEachFailure([&] { return ToNarrow(W(text), CP_ACP, nullptr); });
   // The UTF-7 retry allocates twice; failing either leaks nothing.
-  FailEachAllocation([&] { return static_cast<const void *>(ToNarrow(W(text), CP_UTF7, nullptr)); },
-                     isNull, release);
-  FailEachAllocation([&] { return static_cast<const void *>(ToWide("abc", -1, CP_ACP)); },
-                     isNull, release);
-  FailEachAllocation([&] { return static_cast<const void *>(CopyTextW(W(text), -1)); },
-                     isNull, release);
-  FailEachAllocation([&] { return static_cast<const void *>(StringListToWide("a\0b\0")); },
-                     isNull, release);
+  ExpectNullOnEachFailure([&] { return ToNarrow(W(text), CP_UTF7, nullptr); });
+  ExpectNullOnEachFailure([&] { return ToWide("abc", -1, CP_ACP); });
+  ExpectNullOnEachFailure([&] { return CopyTextW(W(text), -1); });
+  ExpectNullOnEachFailure([&] { return StringListToWide("a\0b\0"); });
   // Ring results: null, and nothing put into the ring.
-  FailEachAllocation([&] { return static_cast<const void *>(sgToMBStr(W(text))); }, isNull,
-                     [](const void *) {});
-  FailEachAllocation([&] { return static_cast<const void *>(sgToWCStr("abc")); }, isNull,
-                     [](const void *) {});
+  ExpectNullOnEachFailure([&] { return sgToMBStr(W(text)); }, false);
+  ExpectNullOnEachFailure([&] { return sgToWCStr("abc"); }, false);
   // A failed dual-form set leaves both slots empty.
   WCHAR *wide = nullptr;
   char *narrow = nullptr;
