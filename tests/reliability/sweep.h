@@ -47,7 +47,7 @@ struct W {
 };
 
 // One run of a scenario. Scenarios call Step for every public call whose
-// result matters, Track/Untrack for every cursor they hold.
+// result matters, and Open (or Track) and Close for every cursor they hold.
 class ScenarioRun {
  public:
   // failAt 0: the recording run.
@@ -105,14 +105,11 @@ class ScenarioRun {
   void Track(SG_CURSOR c) {
     if (c) cursors_.push_back(AsCursor(c));
   }
-  void Untrack(SG_CURSOR c) {
-    cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), AsCursor(c)), cursors_.end());
-  }
   // Closes (or deletes) a tracked cursor; null is skipped.
   // Closing is a step of its own: a close may write a document back.
   void Close(SG_CURSOR c, bool del = false) {
     if (!c) return;
-    Untrack(c);
+    cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), AsCursor(c)), cursors_.end());
     Step(del ? "sgDeleteXML" : "sgCloseXML", "", [&] {
       (del ? sgDeleteXML : sgCloseXML)(c);
       return std::string();
