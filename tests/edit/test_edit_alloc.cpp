@@ -21,7 +21,12 @@ using sprig_test::Utf16;
 using sprig_test::Utf8;
 using sprig_test::WString;
 
-WString W(const char *utf8) { return Utf16(utf8); }
+// A UTF-16 argument made from UTF-8, alive to the end of the full expression.
+struct W {
+  explicit W(const char *utf8) : text(Utf16(utf8)) {}
+  operator const SG_WCHAR *() const { return text.c_str(); }
+  WString text;
+};
 
 std::string Text(const WCHAR *text) { return text ? "'" + Utf8(text) + "'" : "-"; }
 
@@ -48,28 +53,27 @@ std::string DumpDocument(SG_CURSOR handle) {
   return out;
 }
 
-SG_CURSOR Parse(const char *utf8) {
-  WString text = W(utf8);
-  return sgParseXMLW(text.c_str(), 0xFFFFFFFFu);
-}
+SG_CURSOR Parse(const char *utf8) { return sgParseXMLW(W(utf8), 0xFFFFFFFFu); }
 
-// Fails allocation n = 1, 2, ... of `edit` until it returns non-zero; every
-// failing run must leave the document as it was and unmarked. Returns the
-// number of failing runs.
+// Clears the update flag, then fails allocation n = 1, 2, ... of `edit` until
+// it returns non-zero; every failing run must leave the document as it was and
+// unmarked. Returns the number of failing runs.
 int FailEachAllocation(SG_CURSOR c, const std::function<int()> &edit) {
+  EXPECT_EQ(1, sgSetUpdateFlag(c, 0));
   const std::string before = DumpDocument(c);
   Cursor saved = *AsCursor(c);
   for (unsigned long n = 1; n < 200; ++n) {
+    SCOPED_TRACE("n=" + std::to_string(n));
     PlatformFailAllocationAt(n);
     const int result = edit();
     const bool reached = PlatformAllocationCount() >= n;
     PlatformFailAllocationAt(0);
     if (result) return static_cast<int>(n - 1);
-    EXPECT_TRUE(reached) << "failed without a failing allocation at n=" << n;
-    EXPECT_EQ(before, DumpDocument(c)) << "n=" << n;
-    EXPECT_EQ(0u, sgGetUpdateFlag(c)) << "n=" << n;
-    EXPECT_EQ(saved.list, AsCursor(c)->list) << "n=" << n;
-    EXPECT_EQ(saved.current, AsCursor(c)->current) << "n=" << n;
+    EXPECT_TRUE(reached) << "failed without a failing allocation";
+    EXPECT_EQ(before, DumpDocument(c));
+    EXPECT_EQ(0u, sgGetUpdateFlag(c));
+    EXPECT_EQ(saved.list, AsCursor(c)->list);
+    EXPECT_EQ(saved.current, AsCursor(c)->current);
   }
   ADD_FAILURE() << "never succeeded";
   return -1;
@@ -90,32 +94,23 @@ class EditAlloc : public ::testing::Test {
   SG_CURSOR c_ = nullptr;
 };
 
-TEST_F(EditAlloc, NewAttributeIsAllOrNothing) {
-  const WString name = W("new"), value = W("value");
-  EXPECT_GT(FailEachAllocation(c_, [&] { return sgSetAttribW(c_, name.c_str(), value.c_str()); }), 0);
+TEST_F(EditAlloc, AttributeSettersAreAllOrNothing) {
+  EXPECT_GT(FailEachAllocation(c_, [&] { return sgSetAttribW(c_, W("new"), W("value")); }), 0);
   EXPECT_EQ(3u, sgGetAttribCount(c_));
-  EXPECT_EQ("value", Utf8(sgGetAttribW(c_, name.c_str())));
-}
-
-TEST_F(EditAlloc, NarrowAndFormattedSettersAreAllOrNothing) {
+  EXPECT_EQ("value", Utf8(sgGetAttribW(c_, W("new"))));
   EXPECT_GT(FailEachAllocation(c_, [&] { return sgSetAttribA(c_, "na", "nv"); }), 0);
-  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
   EXPECT_GT(FailEachAllocation(c_, [&] { return sgSetAttribA(c_, "A", "changed"); }), 0);
-  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
-  const WString name = W("pf");
-  EXPECT_GT(FailEachAllocation(c_, [&] { return sgSetAttribIntW(c_, name.c_str(), 42); }), 0);
-  EXPECT_EQ(42u, sgGetAttribIntW(c_, name.c_str(), 0));
-  EXPECT_EQ("changed", Utf8(sgGetAttribW(c_, W("a").c_str())));
-  EXPECT_EQ(4u, sgGetAttribCount(c_));  // a, b, na, pf
+  EXPECT_GT(FailEachAllocation(c_, [&] { return sgSetAttribIntW(c_, W("pf"), 42); }), 0);
+  EXPECT_EQ(42u, sgGetAttribIntW(c_, W("pf"), 0));
+  EXPECT_EQ("changed", Utf8(sgGetAttribW(c_, W("a"))));
+  EXPECT_EQ(5u, sgGetAttribCount(c_));  // a, b, new, na, pf
 }
 
 TEST_F(EditAlloc, InsertionIsAllOrNothing) {
-  const WString name = W("child");
   // p has a child list; q (its child) has none and gets one with a list.
   ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_FIRST_CHILD));  // q
-  EXPECT_GT(FailEachAllocation(c_, [&] { return sgAddChildNodeW(c_, name.c_str(), 1); }), 1);
+  EXPECT_GT(FailEachAllocation(c_, [&] { return sgAddChildNodeW(c_, W("child"), 1); }), 1);
   EXPECT_EQ("child", Utf8(sgGetNameW(c_)));
-  ASSERT_EQ(1, sgSetUpdateFlag(c_, 0));
   EXPECT_GT(FailEachAllocation(c_, [&] { return sgInsertNodeAfterA(c_, "sib", 1); }), 1);
   EXPECT_EQ(1u, sgGetIndex(c_));
 }
@@ -129,9 +124,8 @@ TEST_F(EditAlloc, GraftNeverLinksAPartialCopy) {
   const std::string expected = Dump(expectedCopy);
   NodeDestroy(expectedCopy);
   ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_LAST_CHILD));  // s
-  const int failures =
-      FailEachAllocation(c_, [&] { return sgInsertTree(c_, source, SG_INSERT_CHILD); });
-  EXPECT_GT(failures, 10);  // every text and attribute of the copy was a chance to fail
+  // Every text and attribute of the copy was a chance to fail.
+  EXPECT_GT(FailEachAllocation(c_, [&] { return sgInsertTree(c_, source, SG_INSERT_CHILD); }), 10);
   EXPECT_EQ(expected, Dump(AsCursor(c_)->current));
   sgCloseXML(source);
 }

@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/document.h"
@@ -27,14 +29,25 @@ namespace sprig_reliability {
 // True when `part` is `whole` with zero or more characters left out.
 inline bool IsSubsequence(const std::string &part, const std::string &whole) {
   size_t j = 0;
-  for (char ch : whole) {
-    if (j < part.size() && part[j] == ch) ++j;
-  }
+  for (char ch : whole) j += (j < part.size() && part[j] == ch);
   return j == part.size();
 }
 
+// Result texts.
+inline std::string Num(uint32_t v) { return std::to_string(v); }
+inline std::string Ptr(const void *p) { return p ? "ptr" : "null"; }
+inline std::string Str(const char *s) { return s ? "'" + std::string(s) + "'" : "null"; }
+inline std::string Str(const SG_WCHAR *s) { return s ? "'" + sprig_test::Utf8(s) + "'" : "null"; }
+
+// A UTF-16 argument made from UTF-8, alive to the end of the full expression.
+struct W {
+  W(const std::string &utf8) : text(sprig_test::Utf16(utf8)) {}
+  operator const SG_WCHAR *() const { return text.c_str(); }
+  sprig_test::WString text;
+};
+
 // One run of a scenario. Scenarios call Step for every public call whose
-// result matters, Track/Untrack for every cursor they hold.
+// result matters, and Open (or Track) and Close for every cursor they hold.
 class ScenarioRun {
  public:
   // failAt 0: the recording run.
@@ -73,22 +86,32 @@ class ScenarioRun {
     return result;
   }
 
+  // One step per call, each giving a number and `failure` when memory runs out.
+  void Steps(const std::string &failure,
+             std::initializer_list<std::pair<const char *, std::function<uint32_t()>>> calls) {
+    for (const auto &[label, call] : calls) Step(label, failure, [&] { return Num(call()); });
+  }
+
+  // A step that opens a cursor (null when memory runs out), tracked from then on.
+  SG_CURSOR Open(const char *label, const std::function<SG_CURSOR()> &open) {
+    SG_CURSOR c = nullptr;
+    Step(label, "null", [&] {
+      Track(c = open());
+      return Ptr(c);
+    });
+    return c;
+  }
+
   void Track(SG_CURSOR c) {
     if (c) cursors_.push_back(AsCursor(c));
-  }
-  void Untrack(SG_CURSOR c) {
-    cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), AsCursor(c)), cursors_.end());
   }
   // Closes (or deletes) a tracked cursor; null is skipped.
   // Closing is a step of its own: a close may write a document back.
   void Close(SG_CURSOR c, bool del = false) {
     if (!c) return;
-    Untrack(c);
+    cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), AsCursor(c)), cursors_.end());
     Step(del ? "sgDeleteXML" : "sgCloseXML", "", [&] {
-      if (del)
-        sgDeleteXML(c);
-      else
-        sgCloseXML(c);
+      (del ? sgDeleteXML : sgCloseXML)(c);
       return std::string();
     });
   }
@@ -107,12 +130,6 @@ class ScenarioRun {
   size_t step_ = 0;
   bool failed_ = false;
 };
-
-// Result texts.
-inline std::string Num(uint32_t v) { return std::to_string(v); }
-inline std::string Ptr(const void *p) { return p ? "ptr" : "null"; }
-inline std::string Str(const char *s) { return s ? "'" + std::string(s) + "'" : "null"; }
-inline std::string Str(const SG_WCHAR *s) { return s ? "'" + sprig_test::Utf8(s) + "'" : "null"; }
 
 // Runs the sweep; returns the number of allocation points N.
 inline unsigned long Sweep(const std::function<void(ScenarioRun &)> &scenario) {

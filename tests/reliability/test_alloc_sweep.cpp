@@ -17,6 +17,7 @@ using sprig_reliability::Ptr;
 using sprig_reliability::ScenarioRun;
 using sprig_reliability::Str;
 using sprig_reliability::Sweep;
+using sprig_reliability::W;
 using sprig_test::Utf16;
 using sprig_test::WString;
 
@@ -46,11 +47,8 @@ uint32_t SG_CALL CountProc(SG_CURSOR c, uint32_t depth, uint32_t phase, intptr_t
 
 // The page is small and real; the sweep reads it completely.
 void ReadPage(ScenarioRun &run, const std::string &page) {
-  SG_CURSOR c = nullptr;
-  run.Step("sgParseXMLA", kNull, [&] {
-    c = sgParseXMLA(page.data(), static_cast<uint32_t>(page.size()));
-    run.Track(c);
-    return Ptr(c);
+  SG_CURSOR c = run.Open("sgParseXMLA", [&] {
+    return sgParseXMLA(page.data(), static_cast<uint32_t>(page.size()));
   });
   run.Step("sgGetSrcXML", kNull, [&] { return Ptr(sgGetSrcXML(c)); });
   run.Step("sgGetEncoding", kFail0, [&] { return Num(sgGetEncoding(c)); });
@@ -60,9 +58,8 @@ void ReadPage(ScenarioRun &run, const std::string &page) {
     sgMoveTo(c, SG_MOVE_BASE);
     while (sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER)) {
       all += Str(sgGetNameA(c)) + Str(sgGetInnerStrA(c)) + Str(sgGetAfterStrA(c));
-      for (uint32_t i = 0; i < sgGetAttribCount(c); ++i) {
-        all += Str(sgGetAttribNameA(c, static_cast<int32_t>(i))) +
-               Str(sgGetAttribValueA(c, static_cast<int32_t>(i)));
+      for (int32_t i = 0; i < static_cast<int32_t>(sgGetAttribCount(c)); ++i) {
+        all += Str(sgGetAttribNameA(c, i)) + Str(sgGetAttribValueA(c, i));
       }
     }
     return all;
@@ -81,17 +78,16 @@ void ReadPage(ScenarioRun &run, const std::string &page) {
            Num(sgGetLevel(c)) + Num(sgGetIndex(c)) + Num(sgGetChildCount(c)) +
            Num(sgIsEmptyList(c)) + Num(sgGetNodeID(c, nullptr));
   });
-  run.Step("sgSearchIndexW", kFail0, [&] {
-    return Num(sgSearchIndexW(c, Utf16("div").c_str(), SG_SEARCH_FIRST, 1));
-  });
+  run.Step("sgSearchIndexW", kFail0,
+           [&] { return Num(sgSearchIndexW(c, W("div"), SG_SEARCH_FIRST, 1)); });
   run.Step("sgSearchW", kAny, [&] {
-    std::string r = Num(sgSearchW(c, Utf16("article").c_str(), SG_SEARCH_ANCESTOR));
-    r += Num(sgSearchW(c, Utf16("h2").c_str(), SG_SEARCH_DESCENDANT));
-    r += Num(sgSearchW(c, Utf16("h1").c_str(), SG_SEARCH_PREV));
-    r += Num(sgSearchW(c, Utf16("div").c_str(), SG_SEARCH_NEXT_SIBLING));
-    r += Num(sgSearchW(c, Utf16("h1").c_str(), SG_SEARCH_PREV_SIBLING));
-    r += Num(sgSearchW(c, Utf16("h2").c_str(), SG_SEARCH_FIRST_SIBLING));
-    r += Num(sgSearchW(c, Utf16("div").c_str(), SG_SEARCH_NEXT));
+    const std::pair<const char *, uint32_t> searches[] = {
+        {"article", SG_SEARCH_ANCESTOR},   {"h2", SG_SEARCH_DESCENDANT},
+        {"h1", SG_SEARCH_PREV},            {"div", SG_SEARCH_NEXT_SIBLING},
+        {"h1", SG_SEARCH_PREV_SIBLING},    {"h2", SG_SEARCH_FIRST_SIBLING},
+        {"div", SG_SEARCH_NEXT}};
+    std::string r;
+    for (const auto &[name, mode] : searches) r += Num(sgSearchW(c, W(name), mode));
     return r;
   });
   run.Step("sgSearchIndexA path", kAny, [&] {
@@ -107,9 +103,9 @@ void ReadPage(ScenarioRun &run, const std::string &page) {
   });
   run.Step("sgSetBase", kAny, [&] {
     uint32_t count = 0;
-    std::string r = Num(sgSetBase(c, 1)) + Num(sgScanTree(c, CountProc, reinterpret_cast<intptr_t>(&count)));
-    r += Num(count) + Num(sgSetBase(c, 0));
-    return r;
+    std::string r = Num(sgSetBase(c, 1));
+    r += Num(sgScanTree(c, CountProc, reinterpret_cast<intptr_t>(&count)));
+    return r + Num(count) + Num(sgSetBase(c, 0));
   });
   run.Step("sgGetOuterXMLW", kPartial, [&] { return TakeOuter(sgGetOuterXMLW(c)); });
   run.Step("sgGetOuterXMLA", kPartial, [&] { return TakeOuter(sgGetOuterXMLA(c, SG_ENC_UTF8)); });
@@ -121,7 +117,8 @@ void ReadPage(ScenarioRun &run, const std::string &page) {
 }
 
 TEST(AllocSweep, ReadRealPage) {
-  const std::string page = sprig_test::ReadFileBytes(sprig_test::CorpusPath("html/normalize-spaces.html"));
+  const std::string page =
+      sprig_test::ReadFileBytes(sprig_test::CorpusPath("html/normalize-spaces.html"));
   ASSERT_FALSE(page.empty());
   const unsigned long n = Sweep([&](ScenarioRun &run) { ReadPage(run, page); });
   EXPECT_GT(n, 100u);
@@ -131,12 +128,7 @@ TEST(AllocSweep, ReadRealPage) {
 TEST(AllocSweep, ParseUtf16Text) {
   const WString text = Utf16("<?xml version='1.0'?><r a='1'><p>x&amp;y<b/>t</p><!-- c --><q/></r>");
   const unsigned long n = Sweep([&](ScenarioRun &run) {
-    SG_CURSOR c = nullptr;
-    run.Step("sgParseXMLW", kNull, [&] {
-      c = sgParseXMLW(text.c_str(), 0xFFFFFFFFu);
-      run.Track(c);
-      return Ptr(c);
-    });
+    SG_CURSOR c = run.Open("sgParseXMLW", [&] { return sgParseXMLW(text.c_str(), ~0u); });
     run.Step("flags", kAny, [&] { return Num(sgGetXMLFlag(c)) + Num(sgGetUpdateFlag(c)); });
     run.Step("sgGetOuterXMLW", kPartial, [&] { return TakeOuter(sgGetOuterXMLW(c)); });
     run.Close(c);
@@ -149,20 +141,15 @@ TEST(AllocSweep, ParseUtf16Text) {
 // strike before, during or after the restart.
 TEST(AllocSweep, OpenPageThatRestartsOnItsMetaTag) {
   sprig_test::TempDir dir;
-  const std::string page = sprig_test::ReadFileBytes(sprig_test::CorpusPath("html/bug-1255978.html"));
+  const std::string page =
+      sprig_test::ReadFileBytes(sprig_test::CorpusPath("html/bug-1255978.html"));
   const size_t meta = page.find("charset=utf-8");
   ASSERT_NE(std::string::npos, meta);
-  const std::string path = dir.WriteFile("page.html", page.substr(0, meta + 400) + "\xc3\xa9</head></html>");
-  const WString pathW = Utf16(path);
+  const W path(dir.WriteFile("page.html", page.substr(0, meta + 400) + "\xc3\xa9</head></html>"));
   const unsigned long n = Sweep([&](ScenarioRun &run) {
-    SG_CURSOR c = nullptr;
-    run.Step("sgOpenXMLW", kNull, [&] {
-      c = sgOpenXMLW(pathW.c_str());
-      run.Track(c);
-      return Ptr(c);
-    });
-    run.Step("sgGetEncoding", kFail0, [&] { return Num(sgGetEncoding(c)); });
-    run.Step("sgSearchA", kFail0, [&] { return Num(sgSearchA(c, "link", SG_SEARCH_FIRST)); });
+    SG_CURSOR c = run.Open("sgOpenXMLW", [&] { return sgOpenXMLW(path); });
+    run.Steps(kFail0, {{"sgGetEncoding", [&] { return sgGetEncoding(c); }},
+                       {"sgSearchA", [&] { return sgSearchA(c, "link", SG_SEARCH_FIRST); }}});
     run.Step("sgGetAttribA", kNull, [&] { return Str(sgGetAttribA(c, "rel")); });
     run.Step("sgGetOuterXMLA", kPartial, [&] {
       sgMoveTo(c, SG_MOVE_BASE);
@@ -171,7 +158,7 @@ TEST(AllocSweep, OpenPageThatRestartsOnItsMetaTag) {
     run.Close(c);
   });
   EXPECT_GT(n, 20u);
-  SG_CURSOR once = sgOpenXMLW(pathW.c_str());
+  SG_CURSOR once = sgOpenXMLW(path);
   ASSERT_NE(nullptr, once);
   EXPECT_EQ(SG_ENC_UTF8, sgGetEncoding(once));  // the restart did happen
   sgCloseXML(once);
@@ -182,101 +169,85 @@ TEST(AllocSweep, OpenPageThatRestartsOnItsMetaTag) {
 // write it back.
 TEST(AllocSweep, OpenEditSave) {
   sprig_test::TempDir dir;
-  const std::string feed = sprig_test::ReadFileBytes(sprig_test::CorpusPath("feeds/SHIFT_JIS/10e.org.xml"));
+  const std::string feed =
+      sprig_test::ReadFileBytes(sprig_test::CorpusPath("feeds/SHIFT_JIS/10e.org.xml"));
   ASSERT_GT(feed.size(), 1500u);
   // A cut of the feed that ends after a whole element keeps N small.
   const std::string cut = feed.substr(0, feed.find("<items>")) + "</channel></rdf:RDF>\r\n";
-  const std::string path = dir.File("feed.xml");
-  const std::string copyPath = dir.File("copy.xml");
-  const WString copyPathW = Utf16(copyPath);
-  const WString newPathW = Utf16(dir.File("new.xml"));
+  const std::string path = dir.File("feed.xml"), copyPath = dir.File("copy.xml");
+  const W copyPathW(copyPath), newPathW(dir.File("new.xml"));
   const unsigned long n = Sweep([&](ScenarioRun &run) {
     ASSERT_TRUE(sprig_test::WriteFileBytes(path, cut));
-    SG_CURSOR c = nullptr;
-    run.Step("sgOpenXMLA", kNull, [&] {
-      c = sgOpenXMLA(path.c_str());
-      run.Track(c);
-      return Ptr(c);
-    });
-    run.Step("sgSearchA", kFail0, [&] { return Num(sgSearchA(c, "channel", SG_SEARCH_FIRST)); });
-    run.Step("sgSetAttribW", kFail0, [&] { return Num(sgSetAttribW(c, Utf16("rdf:about").c_str(), Utf16("x").c_str())); });
-    run.Step("sgSetAttribA", kFail0, [&] { return Num(sgSetAttribA(c, "new", "\x83\x65")); });
-    run.Step("sgSetAttribStringW", kFail0, [&] { return Num(sgSetAttribStringW(c, Utf16("s").c_str(), Utf16("v").c_str())); });
-    run.Step("sgSetAttribStringA", kFail0, [&] { return Num(sgSetAttribStringA(c, "s", "w")); });
-    run.Step("sgSetAttribIntW", kFail0, [&] { return Num(sgSetAttribIntW(c, Utf16("i").c_str(), 0xFFFFFFFEu)); });
-    run.Step("sgSetAttribIntA", kFail0, [&] { return Num(sgSetAttribIntA(c, "j", 42)); });
-    run.Step("sgSetAttribDWordW", kFail0, [&] { return Num(sgSetAttribDWordW(c, Utf16("d").c_str(), 0xBEEF)); });
-    run.Step("sgSetAttribDWordA", kFail0, [&] { return Num(sgSetAttribDWordA(c, "e", 0xCAFE)); });
-    run.Step("sgAttribPrintFW", kFail0, [&] {
-      return Num(sgAttribPrintFW(c, Utf16("f").c_str(), Utf16("%d-%s").c_str(), 7, Utf16("z").c_str()));
-    });
-    run.Step("sgAttribPrintFA", kFail0, [&] { return Num(sgAttribPrintFA(c, "g", "%x", 255)); });
+    SG_CURSOR c = run.Open("sgOpenXMLA", [&] { return sgOpenXMLA(path.c_str()); });
+    run.Steps(kFail0, {
+        {"sgSearchA", [&] { return sgSearchA(c, "channel", SG_SEARCH_FIRST); }},
+        {"sgSetAttribW", [&] { return sgSetAttribW(c, W("rdf:about"), W("x")); }},
+        {"sgSetAttribA", [&] { return sgSetAttribA(c, "new", "\x83\x65"); }},
+        {"sgSetAttribStringW", [&] { return sgSetAttribStringW(c, W("s"), W("v")); }},
+        {"sgSetAttribStringA", [&] { return sgSetAttribStringA(c, "s", "w"); }},
+        {"sgSetAttribIntW", [&] { return sgSetAttribIntW(c, W("i"), 0xFFFFFFFEu); }},
+        {"sgSetAttribIntA", [&] { return sgSetAttribIntA(c, "j", 42); }},
+        {"sgSetAttribDWordW", [&] { return sgSetAttribDWordW(c, W("d"), 0xBEEF); }},
+        {"sgSetAttribDWordA", [&] { return sgSetAttribDWordA(c, "e", 0xCAFE); }},
+        {"sgAttribPrintFW",
+         [&] { return sgAttribPrintFW(c, W("f"), W("%d-%s"), 7, Utf16("z").c_str()); }},
+        {"sgAttribPrintFA", [&] { return sgAttribPrintFA(c, "g", "%x", 255); }}});
     run.Step("attribute getters", kAny, [&] {
-      return Str(sgGetAttribW(c, Utf16("s").c_str())) + Str(sgGetAttribA(c, "new")) +
-             Str(sgGetAttribStringW(c, Utf16("none").c_str(), Utf16("dflt").c_str())) +
-             Str(sgGetAttribStringA(c, "f", "dflt")) + Num(sgGetAttribIntW(c, Utf16("i").c_str(), 5)) +
-             Num(sgGetAttribIntA(c, "j", 5)) + Num(sgGetAttribDWordW(c, Utf16("d").c_str(), 5)) +
-             Num(sgGetAttribDWordA(c, "e", 5)) + Num(sgDoesAttribExistW(c, Utf16("g").c_str())) +
+      return Str(sgGetAttribW(c, W("s"))) + Str(sgGetAttribA(c, "new")) +
+             Str(sgGetAttribStringW(c, W("none"), W("dflt"))) +
+             Str(sgGetAttribStringA(c, "f", "dflt")) + Num(sgGetAttribIntW(c, W("i"), 5)) +
+             Num(sgGetAttribIntA(c, "j", 5)) + Num(sgGetAttribDWordW(c, W("d"), 5)) +
+             Num(sgGetAttribDWordA(c, "e", 5)) + Num(sgDoesAttribExistW(c, W("g"))) +
              Num(sgDoesAttribExistA(c, "none")) + Num(sgGetAttribCount(c)) +
              Str(sgGetAttribNameW(c, 0)) + Str(sgGetAttribValueW(c, 1)) +
-             Num(sgGetAttribPosW(c, Utf16("s").c_str(), 0)) + Num(sgGetAttribPosA(c, "rdf:about", 1));
+             Num(sgGetAttribPosW(c, W("s"), 0)) + Num(sgGetAttribPosA(c, "rdf:about", 1));
     });
-    run.Step("sgDeleteAttribW", kFail0, [&] { return Num(sgDeleteAttribW(c, Utf16("d").c_str())); });
-    run.Step("sgDeleteAttribA", kFail0, [&] { return Num(sgDeleteAttribA(c, "e")); });
-    run.Step("sgSetInnerStrW", kFail0, [&] { return Num(sgSetInnerStrW(c, Utf16("\xe5\x86\x85").c_str(), -1)); });
-    run.Step("sgSetInnerStrA", kFail0, [&] { return Num(sgSetInnerStrA(c, "in\x82\xa0", 4)); });
-    run.Step("sgSetAfterStrW", kFail0, [&] { return Num(sgSetAfterStrW(c, Utf16("\r\n").c_str(), -1)); });
-    run.Step("sgSetAfterStrA", kFail0, [&] { return Num(sgSetAfterStrA(c, "\r\n", -1)); });
-    run.Step("sgAddChildNodeW", kFail0, [&] { return Num(sgAddChildNodeW(c, Utf16("kid").c_str(), 1)); });
-    run.Step("sgAddChildNodeA", kFail0, [&] { return Num(sgAddChildNodeA(c, "grandkid", 0)); });
-    run.Step("sgAddNodeW", kFail0, [&] { return Num(sgAddNodeW(c, Utf16("sib").c_str(), 0)); });
-    run.Step("sgAddNodeA", kFail0, [&] { return Num(sgAddNodeA(c, "sib2", 1)); });
-    run.Step("sgAddNode2W", kFail0, [&] { return Num(sgAddNode2W(c, Utf16("e").c_str(), 0, SG_KIND_EMPTY_TAG)); });
-    run.Step("sgAddNode2A", kFail0, [&] { return Num(sgAddNode2A(c, nullptr, 0, SG_KIND_COMMENT)); });
-    run.Step("sgInsertNodeBeforeW", kFail0, [&] { return Num(sgInsertNodeBeforeW(c, Utf16("before").c_str(), 0)); });
-    run.Step("sgInsertNodeBeforeA", kFail0, [&] { return Num(sgInsertNodeBeforeA(c, "before2", 1)); });
-    run.Step("sgInsertNodeAfterW", kFail0, [&] { return Num(sgInsertNodeAfterW(c, Utf16("after").c_str(), 0)); });
-    run.Step("sgInsertNodeAfterA", kFail0, [&] { return Num(sgInsertNodeAfterA(c, "after2", 0)); });
+    run.Steps(kFail0, {
+        {"sgDeleteAttribW", [&] { return sgDeleteAttribW(c, W("d")); }},
+        {"sgDeleteAttribA", [&] { return sgDeleteAttribA(c, "e"); }},
+        {"sgSetInnerStrW", [&] { return sgSetInnerStrW(c, W("\xe5\x86\x85"), -1); }},
+        {"sgSetInnerStrA", [&] { return sgSetInnerStrA(c, "in\x82\xa0", 4); }},
+        {"sgSetAfterStrW", [&] { return sgSetAfterStrW(c, W("\r\n"), -1); }},
+        {"sgSetAfterStrA", [&] { return sgSetAfterStrA(c, "\r\n", -1); }},
+        {"sgAddChildNodeW", [&] { return sgAddChildNodeW(c, W("kid"), 1); }},
+        {"sgAddChildNodeA", [&] { return sgAddChildNodeA(c, "grandkid", 0); }},
+        {"sgAddNodeW", [&] { return sgAddNodeW(c, W("sib"), 0); }},
+        {"sgAddNodeA", [&] { return sgAddNodeA(c, "sib2", 1); }},
+        {"sgAddNode2W", [&] { return sgAddNode2W(c, W("e"), 0, SG_KIND_EMPTY_TAG); }},
+        {"sgAddNode2A", [&] { return sgAddNode2A(c, nullptr, 0, SG_KIND_COMMENT); }},
+        {"sgInsertNodeBeforeW", [&] { return sgInsertNodeBeforeW(c, W("before"), 0); }},
+        {"sgInsertNodeBeforeA", [&] { return sgInsertNodeBeforeA(c, "before2", 1); }},
+        {"sgInsertNodeAfterW", [&] { return sgInsertNodeAfterW(c, W("after"), 0); }},
+        {"sgInsertNodeAfterA", [&] { return sgInsertNodeAfterA(c, "after2", 0); }}});
     run.Step("sgAddNodePathW", kAny, [&] {
       sgMoveTo(c, SG_MOVE_BASE);
-      return Num(sgAddNodePathW(c, Utf16(std::string("rdf:RDF\0channel\0deep\0", 22)).c_str(), 1));
+      return Num(sgAddNodePathW(c, W(std::string("rdf:RDF\0channel\0deep\0", 22)), 1));
     });
     run.Step("sgAddNodePathA", kAny, [&] {
       sgMoveTo(c, SG_MOVE_BASE);
       return Num(sgAddNodePathA(c, std::string("x\0y\0z\0", 7).c_str(), 0));
     });
-    run.Step("sgMoveNode", kAny, [&] { return Num(sgMoveNode(c, SG_MOVENODE_FIRST)) + Num(sgMoveNode(c, SG_MOVENODE_LAST)); });
+    run.Step("sgMoveNode", kAny, [&] {
+      return Num(sgMoveNode(c, SG_MOVENODE_FIRST)) + Num(sgMoveNode(c, SG_MOVENODE_LAST));
+    });
     run.Step("sgDeleteNode", kAny, [&] {
       sgSearchA(c, "before", SG_SEARCH_FIRST);
       return Num(sgDeleteNode(c));
     });
-    run.Step("sgSaveAsA", kFail0, [&] { return Num(sgSaveAsA(c, copyPath.c_str(), 0)); });
-    run.Step("sgSaveAsW", kFail0, [&] { return Num(sgSaveAsW(c, copyPathW.c_str(), SG_ENC_UTF8)); });
-    run.Step("sgSaveAsW utf-7", kFail0, [&] { return Num(sgSaveAsW(c, copyPathW.c_str(), SG_ENC_UTF7)); });
-    run.Step("sgFlushXML", kFail0, [&] { return Num(sgFlushXML(c)); });
-    run.Step("sgSetUpdateFlag", kAny, [&] { return Num(sgSetUpdateFlag(c, 1)) + Num(sgSetXMLFlag(c, 1)); });
-    SG_CURSOR created = nullptr;
-    run.Step("sgCreateXMLW", kNull, [&] {
-      created = sgCreateXMLW(newPathW.c_str(), SG_ENC_UTF8, 1);
-      run.Track(created);
-      return Ptr(created);
-    });
-    SG_CURSOR createdA = nullptr;
-    run.Step("sgCreateXMLA", kNull, [&] {
-      createdA = sgCreateXMLA(nullptr, 0, 0);
-      run.Track(createdA);
-      return Ptr(createdA);
-    });
+    run.Steps(kFail0, {
+        {"sgSaveAsA", [&] { return sgSaveAsA(c, copyPath.c_str(), 0); }},
+        {"sgSaveAsW", [&] { return sgSaveAsW(c, copyPathW, SG_ENC_UTF8); }},
+        {"sgSaveAsW utf-7", [&] { return sgSaveAsW(c, copyPathW, SG_ENC_UTF7); }},
+        {"sgFlushXML", [&] { return sgFlushXML(c); }}});
+    run.Step("sgSetUpdateFlag", kAny,
+             [&] { return Num(sgSetUpdateFlag(c, 1)) + Num(sgSetXMLFlag(c, 1)); });
+    SG_CURSOR created =
+        run.Open("sgCreateXMLW", [&] { return sgCreateXMLW(newPathW, SG_ENC_UTF8, 1); });
+    SG_CURSOR createdA = run.Open("sgCreateXMLA", [&] { return sgCreateXMLA(nullptr, 0, 0); });
     run.Close(createdA);
-    run.Close(created);   // written back: it has a declaration and a name
-    run.Close(c);         // written back to feed.xml
-    SG_CURSOR again = nullptr;
-    run.Step("sgOpenXMLW", kNull, [&] {
-      again = sgOpenXMLW(copyPathW.c_str());
-      run.Track(again);
-      return Ptr(again);
-    });
-    run.Close(again, true);
+    run.Close(created);  // written back: it has a declaration and a name
+    run.Close(c);        // written back to feed.xml
+    run.Close(run.Open("sgOpenXMLW", [&] { return sgOpenXMLW(copyPathW); }), true);
   });
   EXPECT_GT(n, 100u);
 }
@@ -285,21 +256,15 @@ TEST(AllocSweep, OpenEditSave) {
 // document's cursors close first, so only the references keep it alive.
 TEST(AllocSweep, NotesWithReferencesAcrossDocuments) {
   const unsigned long n = Sweep([&](ScenarioRun &run) {
-    SG_CURSOR a = nullptr, b = nullptr, got = nullptr;
+    SG_CURSOR a = run.Open("parse a", [&] { return sgParseXMLA("<r><x/></r>", ~0u); });
+    SG_CURSOR b = run.Open("parse b", [&] {
+      return sgParseXMLA("<list><li>one<li>two<li>three</list>", ~0u);
+    });
     SG_NOTE note = nullptr, noteA = nullptr;
-    run.Step("parse a", kNull, [&] {
-      a = sgParseXMLA("<r><x/></r>", 0xFFFFFFFFu);
-      run.Track(a);
-      return Ptr(a);
-    });
-    run.Step("parse b", kNull, [&] {
-      b = sgParseXMLA("<list><li>one<li>two<li>three</list>", 0xFFFFFFFFu);
-      run.Track(b);
-      return Ptr(b);
-    });
-    run.Step("sgCreateNoteW", kNull, [&] { return Ptr(note = sgCreateNoteW(a, Utf16("n").c_str())); });
+    run.Step("sgCreateNoteW", kNull, [&] { return Ptr(note = sgCreateNoteW(a, W("n"))); });
     run.Step("sgCreateNoteA", kNull, [&] { return Ptr(noteA = sgCreateNoteA(a, "m")); });
-    run.Step("sgNoteAddStrW", kFail0, [&] { return Num(sgNoteAddStrW(note, Utf16("p1").c_str(), Utf16("one ").c_str())); });
+    run.Step("sgNoteAddStrW", kFail0,
+             [&] { return Num(sgNoteAddStrW(note, W("p1"), W("one "))); });
     run.Step("ref one", kAny, [&] {
       sgSearchA(b, "li", SG_SEARCH_FIRST);
       return Num(sgNoteSetReferenceNode(note, b));
@@ -309,10 +274,11 @@ TEST(AllocSweep, NotesWithReferencesAcrossDocuments) {
       sgSearchIndexA(b, "li", SG_SEARCH_FIRST, 1);
       return Num(sgNoteSetReferenceNode(note, b));
     });
-    run.Step("sgNoteAddStrLnW", kFail0, [&] { return Num(sgNoteAddStrLnW(note, nullptr, Utf16("line").c_str())); });
-    run.Step("sgNoteAddStrLnA", kFail0, [&] { return Num(sgNoteAddStrLnA(note, "p4", "next")); });
-    run.Step("sgNotePrintFW", kFail0, [&] { return Num(sgNotePrintFW(note, Utf16("p5").c_str(), Utf16("%d").c_str(), 5)); });
-    run.Step("sgNotePrintFA", kFail0, [&] { return Num(sgNotePrintFA(note, "p6", "%s!", "six")); });
+    run.Steps(kFail0, {
+        {"sgNoteAddStrLnW", [&] { return sgNoteAddStrLnW(note, nullptr, W("line")); }},
+        {"sgNoteAddStrLnA", [&] { return sgNoteAddStrLnA(note, "p4", "next"); }},
+        {"sgNotePrintFW", [&] { return sgNotePrintFW(note, W("p5"), W("%d"), 5); }},
+        {"sgNotePrintFA", [&] { return sgNotePrintFA(note, "p6", "%s!", "six"); }}});
     run.Step("ref first again", kAny, [&] {
       sgSearchA(b, "li", SG_SEARCH_FIRST);
       return Num(sgNoteSetReferenceNode(note, b));
@@ -322,37 +288,35 @@ TEST(AllocSweep, NotesWithReferencesAcrossDocuments) {
     run.Step("sgNoteGetStrListW", kNull, [&] { return Ptr(sgNoteGetStrListW(note)); });
     run.Step("sgNoteGetStrListA", kNull, [&] { return Ptr(sgNoteGetStrListA(note)); });
     run.Step("sgNoteGetStrW again", kPartial, [&] { return Str(sgNoteGetStrW(note)); });
-    run.Step("sgNoteGetPos", kAny, [&] {
-      return Num(sgNoteGetPosW(note, Utf16("p2").c_str())) + Num(sgNoteGetPosA(note, "p5"));
-    });
-    run.Step("sgNoteSearchReferenceNode", kNone, [&] { return Num(sgNoteSearchReferenceNode(note, b)); });
+    run.Step("sgNoteGetPos", kAny,
+             [&] { return Num(sgNoteGetPosW(note, W("p2"))) + Num(sgNoteGetPosA(note, "p5")); });
+    run.Step("sgNoteSearchReferenceNode", kNone,
+             [&] { return Num(sgNoteSearchReferenceNode(note, b)); });
     run.Step("note attributes", kAny, [&] {
-      return Num(sgNoteSetAttribW(note, Utf16("k").c_str(), Utf16("v").c_str())) +
-             Num(sgNoteSetAttribA(note, "k2", "v2")) + Str(sgNoteGetAttribW(note, Utf16("k").c_str())) +
-             Str(sgNoteGetAttribA(note, "k2")) + Num(sgNoteDoesAttribExistW(note, Utf16("k").c_str())) +
-             Num(sgNoteDoesAttribExistA(note, "zz")) + Num(sgNoteDeleteAttribW(note, Utf16("k").c_str())) +
-             Num(sgNoteDeleteAttribA(note, "k2"));
+      return Num(sgNoteSetAttribW(note, W("k"), W("v"))) + Num(sgNoteSetAttribA(note, "k2", "v2")) +
+             Str(sgNoteGetAttribW(note, W("k"))) + Str(sgNoteGetAttribA(note, "k2")) +
+             Num(sgNoteDoesAttribExistW(note, W("k"))) + Num(sgNoteDoesAttribExistA(note, "zz")) +
+             Num(sgNoteDeleteAttribW(note, W("k"))) + Num(sgNoteDeleteAttribA(note, "k2"));
     });
     run.Step("lookups", kAny, [&] {
-      return Num(sgNoteGetCount(a)) + Ptr(sgNoteGetByIndex(a, 1)) + Ptr(sgNoteGetByNameW(a, Utf16("N").c_str())) +
-             Ptr(sgNoteGetByNameA(a, "m"));
+      return Num(sgNoteGetCount(a)) + Ptr(sgNoteGetByIndex(a, 1)) +
+             Ptr(sgNoteGetByNameW(a, W("N"))) + Ptr(sgNoteGetByNameA(a, "m"));
     });
     run.Step("sgDeleteNote", kAny, [&] {
       sgDeleteNote(noteA);
       return Num(sgNoteGetCount(a));
     });
     run.Close(b);  // b's document lives on through the references
+    SG_CURSOR got = nullptr;
     run.Step("sgNoteGetReferenceNode", kAny, [&] {
-      got = sgNoteGetReferenceNode(note, 5, 0);
-      run.Track(got);
+      run.Track(got = sgNoteGetReferenceNode(note, 5, 0));
       return got ? Str(sgGetInnerStrA(got)) : kNull;
     });
     run.Step("delete referred element", kAny, [&] { return Num(sgDeleteNode(got)); });
     run.Step("reference after delete", kAny, [&] {
       SG_CURSOR gone = sgNoteGetReferenceNode(note, 0, 3);
-      std::string r = Ptr(gone);
       if (gone) sgCloseXML(gone);
-      return r;
+      return Ptr(gone);
     });
     run.Close(got);
     run.Close(a);  // its notes go last, and with them document b
@@ -363,34 +327,21 @@ TEST(AllocSweep, NotesWithReferencesAcrossDocuments) {
 // Copies of a whole document, grafts between documents and their renderings.
 TEST(AllocSweep, CopyGraftAndRender) {
   const unsigned long n = Sweep([&](ScenarioRun &run) {
-    SG_CURSOR a = nullptr, b = nullptr, copy = nullptr, dup = nullptr;
-    run.Step("parse a", kNull, [&] {
-      a = sgParseXMLA("<?xml version='1.0'?><r><p k='v'>t<q>u</q>w</p><s/></r>", 0xFFFFFFFFu);
-      run.Track(a);
-      return Ptr(a);
+    SG_CURSOR a = run.Open("parse a", [&] {
+      return sgParseXMLA("<?xml version='1.0'?><r><p k='v'>t<q>u</q>w</p><s/></r>", ~0u);
     });
-    run.Step("parse b", kNull, [&] {
-      b = sgParseXMLA("<html><body><div id=d>text<br>more</div></body></html>", 0xFFFFFFFFu);
-      run.Track(b);
-      return Ptr(b);
+    SG_CURSOR b = run.Open("parse b", [&] {
+      return sgParseXMLA("<html><body><div id=d>text<br>more</div></body></html>", ~0u);
     });
-    run.Step("sgCopyTree", kNull, [&] {
-      copy = sgCopyTree(a);
-      run.Track(copy);
-      return Ptr(copy);
-    });
-    run.Step("sgDupXML", kNull, [&] {
-      dup = sgDupXML(b);
-      run.Track(dup);
-      return Ptr(dup);
-    });
+    SG_CURSOR copy = run.Open("sgCopyTree", [&] { return sgCopyTree(a); });
+    SG_CURSOR dup = run.Open("sgDupXML", [&] { return sgDupXML(b); });
     run.Step("graft child", kAny, [&] {
       sgSearchA(a, "p", SG_SEARCH_FIRST);
       sgSearchA(b, "div", SG_SEARCH_FIRST);
       return Num(sgInsertTree(b, a, SG_INSERT_CHILD));
     });
-    run.Step("graft before", kFail0, [&] { return Num(sgInsertTree(b, a, SG_INSERT_BEFORE)); });
-    run.Step("graft after", kFail0, [&] { return Num(sgInsertTree(b, a, SG_INSERT_AFTER)); });
+    run.Steps(kFail0, {{"graft before", [&] { return sgInsertTree(b, a, SG_INSERT_BEFORE); }},
+                       {"graft after", [&] { return sgInsertTree(b, a, SG_INSERT_AFTER); }}});
     run.Step("graft list", kAny, [&] {
       sgMoveTo(copy, SG_MOVE_BASE);
       return Num(sgInsertTree(b, copy, SG_INSERT_APPEND));
@@ -400,7 +351,8 @@ TEST(AllocSweep, CopyGraftAndRender) {
       return TakeOuter(sgGetOuterXMLW(dup));
     });
     run.Step("render b narrow", kPartial, [&] { return TakeOuter(sgGetOuterXMLA(dup, 932)); });
-    run.Step("render b utf-7", kPartial, [&] { return TakeOuter(sgGetOuterXMLA(dup, SG_ENC_UTF7)); });
+    run.Step("render b utf-7", kPartial,
+             [&] { return TakeOuter(sgGetOuterXMLA(dup, SG_ENC_UTF7)); });
     run.Step("render element", kPartial, [&] { return TakeOuter(sgGetOuterXMLA(b, SG_ENC_UTF8)); });
     run.Close(copy);
     run.Close(dup, true);
@@ -412,11 +364,13 @@ TEST(AllocSweep, CopyGraftAndRender) {
 
 TEST(AllocSweep, TextConversions) {
   const unsigned long n = Sweep([&](ScenarioRun &run) {
-    run.Step("sgToMBStr", kNull, [&] { return Str(sgToMBStr(Utf16("a\xe3\x81\x82").c_str())); });
+    run.Step("sgToMBStr", kNull, [&] { return Str(sgToMBStr(W("a\xe3\x81\x82"))); });
     run.Step("sgToWCStr", kNull, [&] { return Str(sgToWCStr("b\x82\xa0")); });
-    run.Step("sgToNormalStrTemp16W", kEmpty, [&] { return Str(sgToNormalStrTemp16W(Utf16("&lt;x&AMP;\t").c_str())); });
-    run.Step("sgToNormalStrTemp16A", kEmpty, [&] { return Str(sgToNormalStrTemp16A("&nbsp;&quot;")); });
-    run.Step("sgToQuoteStrTemp16W", kEmpty, [&] { return Str(sgToQuoteStrTemp16W(Utf16("a <b>").c_str())); });
+    run.Step("sgToNormalStrTemp16W", kEmpty,
+             [&] { return Str(sgToNormalStrTemp16W(W("&lt;x&AMP;\t"))); });
+    run.Step("sgToNormalStrTemp16A", kEmpty,
+             [&] { return Str(sgToNormalStrTemp16A("&nbsp;&quot;")); });
+    run.Step("sgToQuoteStrTemp16W", kEmpty, [&] { return Str(sgToQuoteStrTemp16W(W("a <b>"))); });
     run.Step("sgToQuoteStrTemp16A", kEmpty, [&] { return Str(sgToQuoteStrTemp16A("\"&\"")); });
     run.Step("flag", kAny, [&] {
       uint32_t old = sgSetTextConvFlag(SG_TEXTCONV_KEEP_CONTROLS, SG_TEXTCONV_KEEP_CONTROLS);

@@ -27,6 +27,14 @@ class Invariants : public ::testing::Test {
     const char *e = CheckInvariants(all, 1);
     return e ? e : "";
   }
+  // Sets `field` to `broken`, expects the checker to name `damage`, and repairs it.
+  template <typename T>
+  void ExpectNamed(const char *damage, T &field, T broken) {
+    const T saved = field;
+    field = broken;
+    EXPECT_EQ(damage, Check());
+    field = saved;
+  }
   Node *Find(const char *name) {
     SG_CURSOR d = sgDupXML(c_);
     sgSearchA(d, name, SG_SEARCH_FIRST);
@@ -54,34 +62,14 @@ TEST_F(Invariants, SoundDocumentsPass) {
   EXPECT_EQ("", Check());
 }
 
-TEST_F(Invariants, BrokenRingLinksAreNamed) {
-  Node *q = Find("q");
-  Node *saved = q->prev;
-  q->prev = q;
-  EXPECT_EQ("sibling ring link broken", Check());
-  q->prev = saved;
-
-  Node *s = Find("s");
-  Node *parent = s->parent;
-  s->parent = &AsCursor(c_)->document->root;
-  EXPECT_EQ("node's parent link is not its ring's head", Check());
-  s->parent = parent;
-
-  Node *p = Find("p");
-  Node *owner = p->child->child;
-  p->child->child = s;
-  EXPECT_EQ("child-list head not owned by its element", Check());
-  p->child->child = owner;
-  EXPECT_EQ("", Check());
-}
-
-TEST_F(Invariants, AttributeCountMustMatchRing) {
-  Node *r = Find("r");
-  ++r->attribCount;
-  EXPECT_EQ("attribute ring shorter than its count", Check());
-  r->attribCount -= 2;
-  EXPECT_EQ("attribute ring longer than its count", Check());
-  ++r->attribCount;
+TEST_F(Invariants, BrokenLinksAndCountsAreNamed) {
+  Node *q = Find("q"), *s = Find("s"), *p = Find("p"), *r = Find("r");
+  ExpectNamed("sibling ring link broken", q->prev, q);
+  ExpectNamed("node's parent link is not its ring's head", s->parent,
+              &AsCursor(c_)->document->root);
+  ExpectNamed("child-list head not owned by its element", p->child->child, s);
+  ExpectNamed("attribute ring shorter than its count", r->attribCount, r->attribCount + 1);
+  ExpectNamed("attribute ring longer than its count", r->attribCount, r->attribCount - 1);
   EXPECT_EQ("", Check());
 }
 
@@ -105,24 +93,19 @@ TEST_F(Invariants, ReferenceCountsCoverCursorsAndNoteReferences) {
   EXPECT_EQ("", Check());
   // Its element's ring and the note's chain must agree.
   NoteRef *ref = AsCursor(c_)->notes.next->refChain;
-  Node *element = ref->element;
-  ref->element = nullptr;
-  EXPECT_EQ("reference to a destroyed element still linked", Check());
-  ref->element = element;
+  ExpectNamed<Node *>("reference to a destroyed element still linked", ref->element, nullptr);
   EXPECT_EQ("", Check());
 }
 
 TEST_F(Invariants, CursorOutsideItsDocumentIsNamed) {
   SG_CURSOR other = sgParseXMLA("<o/>", 0xFFFFFFFFu);
   Cursor *c = AsCursor(c_);
+  Node *otherRoot = &AsCursor(other)->document->root;
+  ExpectNamed("cursor current node not in its list", c->current, otherRoot);
   Node *saved = c->list;
-  Node *savedCurrent = c->current;
-  c->list = c->current = &AsCursor(other)->document->root;
-  EXPECT_EQ("cursor stands outside its document", Check());
+  c->list = otherRoot;
+  ExpectNamed("cursor stands outside its document", c->current, otherRoot);
   c->list = saved;
-  c->current = &AsCursor(other)->document->root;
-  EXPECT_EQ("cursor current node not in its list", Check());
-  c->current = savedCurrent;
   EXPECT_EQ("", Check());
   sgCloseXML(other);
 }

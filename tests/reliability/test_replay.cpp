@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,8 +16,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const char *const kHarnesses[] = {"parse_narrow", "open_file", "parse_wide", "round_trip",
                                   "api_sequence"};
 
@@ -26,19 +23,8 @@ const char *const kHarnesses[] = {"parse_narrow", "open_file", "parse_wide", "ro
 std::string RegressionDir() {
   std::string here = __FILE__;
   std::replace(here.begin(), here.end(), '\\', '/');
-  const std::string tail = "tests/reliability/test_replay.cpp";
-  const size_t at = here.rfind(tail);
-  return sprig_test::NativePath(here.substr(0, at) + "fuzz/regressions");
-}
-
-std::vector<std::string> FilesIn(const std::string &dir) {
-  std::vector<std::string> files;
-  std::error_code ec;
-  for (const auto &entry : fs::directory_iterator(fs::u8path(dir), ec)) {
-    if (entry.is_regular_file()) files.push_back(entry.path().u8string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
+  here.erase(here.rfind("tests/reliability/test_replay.cpp"));
+  return sprig_test::NativePath(here + "fuzz/regressions");
 }
 
 void Replay(const char *harness, const std::string &bytes) {
@@ -52,7 +38,7 @@ TEST(FuzzReplay, SavedInputsOfEveryHarness) {
   sprig_fuzz::SetScratchDir(scratch.path());
   size_t replayed = 0;
   for (const char *harness : kHarnesses) {
-    for (const std::string &file : FilesIn(RegressionDir() + "/" + harness)) {
+    for (const std::string &file : sprig_test::ListFiles(RegressionDir() + "/" + harness)) {
       SCOPED_TRACE(file);
       Replay(harness, sprig_test::ReadFileBytes(file));
       ++replayed;

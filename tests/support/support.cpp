@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,7 +49,21 @@ std::string StripTrailingSlash(std::string p) {
 
 fs::path FsPath(const std::string& nativePath) { return fs::u8path(nativePath); }
 
-std::string FromFsPath(const fs::path& p) { return p.generic_u8string(); }
+// Sorted entries directly inside a folder: native paths of its regular files,
+// or the names of its folders.
+std::vector<std::string> Entries(const std::string& folder, bool folders) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  fs::directory_iterator it(FsPath(folder), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    if (folders ? it->is_directory(ec) : it->is_regular_file(ec)) {
+      out.push_back(folders ? it->path().filename().generic_u8string()
+                            : it->path().generic_u8string());
+    }
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 }  // namespace
 
@@ -65,27 +80,13 @@ std::string CorpusDir() { return StripTrailingSlash(NativePath(SPRIG_CORPUS_DIR)
 
 std::string CorpusPath(const std::string& relative) { return CorpusDir() + "/" + relative; }
 
+std::vector<std::string> ListFiles(const std::string& folder) { return Entries(folder, false); }
+
 std::vector<std::string> CorpusFiles(const std::string& folder) {
-  std::vector<std::string> files;
-  std::error_code ec;
-  fs::directory_iterator it(FsPath(CorpusPath(folder)), ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    if (it->is_regular_file(ec)) files.push_back(FromFsPath(it->path()));
-  }
-  std::sort(files.begin(), files.end());
-  return files;
+  return ListFiles(CorpusPath(folder));
 }
 
-std::vector<std::string> CorpusFeedEncodings() {
-  std::vector<std::string> names;
-  std::error_code ec;
-  fs::directory_iterator it(FsPath(CorpusPath("feeds")), ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    if (it->is_directory(ec)) names.push_back(it->path().filename().generic_u8string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> CorpusFeedEncodings() { return Entries(CorpusPath("feeds"), true); }
 
 // ---- Files -----------------------------------------------------------------
 
@@ -124,40 +125,26 @@ WString Utf16(const std::string& utf8) {
   out.reserve(utf8.size());
   const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
-  std::size_t i = 0;
-  while (i < n) {
+  for (std::size_t i = 0; i < n;) {
     const unsigned char b = s[i++];
-    char32_t cp = 0xFFFD;
-    std::size_t need = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b < 0x80) {
-      cp = b;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      need = 1, cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2, cp = b & 0x0F;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3, cp = b & 0x07;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    }
-    for (; need > 0; --need) {
+    // Continuation bytes to come, and the range of the first of them.
+    std::size_t need = b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2
+                     : b >= 0xF0 && b <= 0xF4 ? 3 : 0;
+    char32_t cp = b < 0x80 ? b : need ? b & (0x3F >> need) : 0xFFFD;
+    unsigned char lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    unsigned char hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    for (; need > 0; --need, lo = 0x80, hi = 0xBF) {
       if (i >= n || s[i] < lo || s[i] > hi) {
         cp = 0xFFFD;
         break;
       }
       cp = (cp << 6) | (s[i++] & 0x3F);
-      lo = 0x80, hi = 0xBF;
     }
     if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<SG_WCHAR>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<SG_WCHAR>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<SG_WCHAR>(cp));
+      out.push_back(static_cast<SG_WCHAR>(0xD800 + ((cp - 0x10000) >> 10)));
+      cp = 0xDC00 + (cp & 0x3FF);
     }
+    out.push_back(static_cast<SG_WCHAR>(cp));
   }
   return out;
 }
@@ -165,39 +152,25 @@ WString Utf16(const std::string& utf8) {
 std::string Utf8(const SG_WCHAR* text, std::ptrdiff_t length) {
   std::string out;
   if (!text) return out;
-  std::size_t n = 0;
-  if (length < 0) {
-    while (text[n]) ++n;
-  } else {
-    n = static_cast<std::size_t>(length);
-  }
+  const std::size_t n = length < 0 ? std::char_traits<SG_WCHAR>::length(text)
+                                   : static_cast<std::size_t>(length);
   for (std::size_t i = 0; i < n; ++i) {
     char32_t cp = static_cast<char16_t>(text[i]);
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) {
-      char32_t lo = static_cast<char16_t>(text[i + 1]);
-      if (lo >= 0xDC00 && lo <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) {
+      const char32_t lo = i + 1 < n ? static_cast<char16_t>(text[i + 1]) : 0;
+      if (cp <= 0xDBFF && lo >= 0xDC00 && lo <= 0xDFFF) {
         cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
         ++i;
       } else {
         cp = 0xFFFD;
       }
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
     }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    // A lead byte of 0xC0, 0xE0 or 0xF0 for 1, 2 or 3 continuation bytes.
+    const int extra = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    out.push_back(static_cast<char>((extra ? (0xFF00 >> (extra + 1)) & 0xFF : 0) |
+                                    (cp >> (6 * extra))));
+    for (int k = extra - 1; k >= 0; --k) {
+      out.push_back(static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F)));
     }
   }
   return out;
@@ -212,15 +185,12 @@ TempDir::TempDir() {
     base = std::string(info->test_suite_name()) + "." + info->name();
   }
   for (char& c : base) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '_' || c == '-';
-    if (!keep) c = '_';
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
   }
   const std::string root = StripTrailingSlash(NativePath(SPRIG_TEST_TMP_DIR));
   std::error_code ec;
   fs::create_directories(FsPath(root), ec);
-  std::random_device rd;
-  const unsigned salt = rd() ^ static_cast<unsigned>(
+  const unsigned salt = std::random_device{}() ^ static_cast<unsigned>(
       std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::ostringstream name;
@@ -273,13 +243,19 @@ struct ThreadTask {
   bool finished;
 };
 
-void RunTask(ThreadTask* task) {
+#ifdef _WIN32
+DWORD WINAPI ThreadEntry(LPVOID arg) {
+#else
+void* ThreadEntry(void* arg) {
+#endif
+  auto* task = static_cast<ThreadTask*>(arg);
   try {
     (*task->fn)();
   } catch (...) {
     task->error = std::current_exception();
   }
   task->finished = true;
+  return 0;
 }
 
 #ifdef _WIN32
@@ -288,7 +264,8 @@ void RunTask(ThreadTask* task) {
 // handler makes every stack overflow end the process with a message.
 LONG CALLBACK StackOverflowHandler(EXCEPTION_POINTERS* info) {
   if (info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
-    static const char kMessage[] = "\n*** stack overflow: an operation recursed beyond the 1 MiB stack\n";
+    static const char kMessage[] =
+        "\n*** stack overflow: an operation recursed beyond the 1 MiB stack\n";
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), kMessage, sizeof kMessage - 1, &written, nullptr);
     TerminateProcess(GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
@@ -300,16 +277,6 @@ struct StackOverflowGuard {
   StackOverflowGuard() { AddVectoredExceptionHandler(1, StackOverflowHandler); }
 };
 const StackOverflowGuard kStackOverflowGuard;
-
-DWORD WINAPI ThreadEntry(LPVOID arg) {
-  RunTask(static_cast<ThreadTask*>(arg));
-  return 0;
-}
-#else
-void* ThreadEntry(void* arg) {
-  RunTask(static_cast<ThreadTask*>(arg));
-  return nullptr;
-}
 #endif
 
 }  // namespace

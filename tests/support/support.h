@@ -43,6 +43,10 @@ std::vector<std::string> CorpusFiles(const std::string& folder);
 // The encoding folders under feeds/, sorted ("CP932", "EUC-JP", ...).
 std::vector<std::string> CorpusFeedEncodings();
 
+// Sorted native paths of the regular files directly inside a folder given as a
+// native path; empty when the folder does not exist.
+std::vector<std::string> ListFiles(const std::string& folder);
+
 // ---- Files -----------------------------------------------------------------
 
 // Whole contents of a file as bytes. Fails the current test (ADD_FAILURE) and
