@@ -216,38 +216,39 @@ TEST(GrowableString, FailedGrowthLeavesStringUnchanged) {
 // Each allocation of a rendering fails in turn: the result is null or a
 // string missing at most the piece that could not be appended, and nothing
 // leaks (checked by the sanitizer build).
+// Fails each allocation of `render` in turn: the last one (the result block)
+// gives null, any other at most drops one contiguous piece of `full`.
+template <typename Text, typename Render>
+void SweepRender(const Text &full, Render render) {
+  PlatformFailAllocationAt(0);
+  const Text probe = Take(render());
+  const unsigned long allocations = PlatformAllocationCount();
+  ASSERT_EQ(full, probe);
+  ASSERT_GE(allocations, 3u);  // two growth steps and the result block
+  for (unsigned long n = 1; n <= allocations; ++n) {
+    PlatformFailAllocationAt(n);
+    auto *block = render();
+    PlatformFailAllocationAt(0);
+    if (n == allocations) EXPECT_EQ(nullptr, block) << "the result block itself failed";
+    if (!block) continue;
+    const Text got = Take(block);
+    size_t same = 0;
+    while (same < got.size() && got[same] == full[same]) ++same;
+    ASSERT_LE(got.size(), full.size());
+    EXPECT_EQ(full.substr(full.size() - (got.size() - same)), got.substr(same))
+        << "failing allocation " << n;
+  }
+}
+
 TEST(OuterXml, AllocationFailureGivesNullOrSkipsAPiece) {
   OwnedDocument doc(1);
   BuildSample(doc.root());
   std::string big(9000, 'b');
   AddNode(doc.root(), "z", kKindEmptyTag, nullptr, big.c_str());
   OwnedCursor cursor = CursorAt(doc.get(), doc.root(), doc.root());
-  const WString full = Render(cursor);
-  PlatformFailAllocationAt(0);
-  WCHAR *probe = RenderOuterXMLW(cursor.get());
-  const unsigned long allocations = PlatformAllocationCount();
-  GlobalFree(GlobalHandle(probe));
-  ASSERT_GE(allocations, 3u);  // two growth steps and the result block
-  for (unsigned long n = 1; n <= allocations; ++n) {
-    PlatformFailAllocationAt(n);
-    WCHAR *text = RenderOuterXMLW(cursor.get());
-    char *narrow = RenderOuterXMLA(cursor.get(), SG_ENC_UTF8);
-    PlatformFailAllocationAt(0);
-    if (n == allocations) {
-      EXPECT_EQ(nullptr, text) << "the result block itself failed";
-    }
-    if (text) {
-      // At most one contiguous piece of the full text is missing.
-      const WString got(reinterpret_cast<SG_WCHAR *>(text));
-      size_t same = 0;
-      while (same < got.size() && got[same] == full[same]) ++same;
-      ASSERT_LE(got.size(), full.size());
-      EXPECT_EQ(full.substr(full.size() - (got.size() - same)), got.substr(same))
-          << "failing allocation " << n;
-      GlobalFree(GlobalHandle(text));
-    }
-    if (narrow) GlobalFree(GlobalHandle(narrow));
-  }
+  SweepRender(Render(cursor), [&] { return RenderOuterXMLW(cursor.get()); });
+  SweepRender(RenderNarrow(cursor, SG_ENC_UTF8),
+              [&] { return RenderOuterXMLA(cursor.get(), SG_ENC_UTF8); });
 }
 
 WString ApiRender(SG_CURSOR cursor) {
