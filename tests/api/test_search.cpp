@@ -283,7 +283,7 @@ TEST(Search, NamesMatchWhateverTheirFirstUnit) {
       {"item", "Item"},          {"ITEM", "Item"},       {"9LIVES", "9lives"},
       {"\xc3\xa4RGER", "\xc3\x84rger"}, {"_U", "_u"},  {"-V", "-v"},
       {"narrow", "Narrow"},      {"tem", nullptr},       {"lives", nullptr},
-      {"rger", nullptr},         {"Items", nullptr},
+      {"rger", nullptr},         {"Items", nullptr},     {"\xc5\xbftrange", "\xc5\xbftrange"},
   };
   for (const auto &k : cases) {
     ASSERT_EQ(sgMoveTo(c, SG_MOVE_BASE_FIRST), 1);
