@@ -92,14 +92,16 @@ void ReadPage(ScenarioRun &run, const std::string &page) {
   });
   run.Step("sgSearchIndexA path", kAny, [&] {
     std::string path("html\0body\0article\0div\0", 23);
-    return Num(sgSearchIndexA(c, path.c_str(), SG_SEARCH_PATH_FIRST, 1)) +
-           Num(sgSearchA(c, path.c_str(), SG_SEARCH_PATH_NEXT));
+    std::string r = Num(sgSearchIndexA(c, path.c_str(), SG_SEARCH_PATH_FIRST, 1));
+    return r + Num(sgSearchA(c, path.c_str(), SG_SEARCH_PATH_NEXT));
   });
   run.Step("sgSeek", kAny, [&] {
     uint32_t id = 0;
     sgGetNodeID(c, &id);
     sgMoveTo(c, SG_MOVE_BASE);
-    return Num(sgSeek(c, id)) + Num(sgSetLevel(c, 1)) + Num(sgSetIndex(c, 0));
+    std::string r = Num(sgSeek(c, id));  // in this order: each moves the cursor
+    r += Num(sgSetLevel(c, 1));
+    return r + Num(sgSetIndex(c, 0));
   });
   run.Step("sgSetBase", kAny, [&] {
     uint32_t count = 0;
