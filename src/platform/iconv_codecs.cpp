@@ -11,7 +11,8 @@
 // of a single-byte code page gives the unit of the same value. Code page 932
 // also gets the Windows-only mappings listed with Windows932Byte and
 // Windows932Unit below, and decodes its whole characters through a table
-// filled from iconv on first use.
+// filled from iconv on first use. Every code page encodes the units outside
+// the surrogate range through a table filled the same way.
 #ifndef _WIN32
 
 #include "platform/codec.h"
@@ -20,6 +21,7 @@
 #include <iconv.h>
 
 #include <atomic>
+#include <new>
 
 namespace {
 
@@ -414,6 +416,102 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
   *sink = local;
 }
 
+// ---- Encoding by table ------------------------------------------------------
+//
+// Each block of 256 units gets, on first use per process, the bytes that the
+// slow way (Windows932Unit for code page 932, then EncodeRun) makes of each
+// unit alone. None of these code pages keeps state from one character to the
+// next, so a run encodes as its units do one by one. Surrogates never reach
+// the table: a pair is one character to iconv. A block is published whole
+// through its atomic pointer; a thread that loses the race to publish frees
+// its own copy. Blocks live as long as the process.
+
+// One unit's bytes: the count in bits 24..31, the bytes from bit 0 up; 0
+// when the unit is not taken by table.
+using PackedBytes = uint32_t;
+
+enum { kEncodeBlocks = 256 };
+constexpr size_t kCodePageCount = sizeof kCodePages / sizeof kCodePages[0];
+
+std::atomic<PackedBytes *> gEncodeBlocks[kCodePageCount][kEncodeBlocks];
+// Set once a descriptor for the code page has opened on any thread: a text
+// the table covers then needs none, and resetting one costs as much as a
+// short text.
+std::atomic<bool> gEncoderOpened[kCodePageCount];
+
+// The calling thread's encoder for `info`, opened once per call of
+// EncodeCodePage; null if iconv cannot convert to the code page.
+iconv_t Encoder(const CodePageInfo *info, iconv_t *cd) {
+  if (!*cd && (*cd = tCache.Get(info, false)))
+    gEncoderOpened[info - kCodePages].store(true, std::memory_order_relaxed);
+  return *cd;
+}
+
+bool IsSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// Encodes the units of 0x80 and above from `run` on as the slow way does,
+// up to the next ASCII unit; returns how many units it took.
+size_t EncodeSlowly(iconv_t cd, const CodePageInfo *info, const WCHAR *run,
+                    size_t length, ByteSink *sink) {
+  const bool shiftJis = info->framing == kShiftJis;
+  if (shiftJis) {
+    int code = Windows932Unit(run[0]);
+    if (code >= 0) {
+      PutEncoded(code, sink);
+      return 1;
+    }
+  }
+  size_t end = 0;
+  while (end < length && run[end] >= 0x80 && !(shiftJis && Windows932Unit(run[end]) >= 0))
+    ++end;
+  EncodeRun(cd, run, end, sink);
+  return end;
+}
+
+// What the slow way makes of `unit` alone, packed; 0 for more than three bytes.
+PackedBytes EncodeAlone(iconv_t cd, const CodePageInfo *info, WCHAR unit) {
+  char bytes[8];
+  ByteSink sink = {bytes, sizeof bytes, 0};
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  EncodeSlowly(cd, info, &unit, 1, &sink);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (sink.count == 0 || sink.count > 3) return 0;
+  PackedBytes packed = static_cast<PackedBytes>(sink.count) << 24;
+  for (size_t k = 0; k < sink.count; ++k)
+    packed |= static_cast<PackedBytes>(static_cast<unsigned char>(bytes[k])) << (8 * k);
+  return packed;
+}
+
+// The block of `info`'s table that holds `unit`, filled first when needed;
+// null when memory runs out or no descriptor opens.
+__attribute__((noinline)) const PackedBytes *FillEncodeBlock(iconv_t *descriptor,
+                                                             const CodePageInfo *info, WCHAR unit) {
+  std::atomic<PackedBytes *> &slot = gEncodeBlocks[info - kCodePages][unit >> 8];
+  const iconv_t cd = Encoder(info, descriptor);
+  if (!cd) return nullptr;
+  PackedBytes *block = new (std::nothrow) PackedBytes[256];
+  if (!block) return nullptr;
+  const WCHAR first = static_cast<WCHAR>(unit & 0xFF00);
+  for (unsigned low = 0; low < 256; ++low) {
+    const WCHAR u = static_cast<WCHAR>(first | low);
+    block[low] = u < 0x80 ? 0 : EncodeAlone(cd, info, u);
+  }
+  PackedBytes *expected = nullptr;
+  if (!slot.compare_exchange_strong(expected, block, std::memory_order_acq_rel)) {
+    delete[] block;
+    return expected;
+  }
+  return block;
+}
+
+// The packed bytes of `unit` (0x80 and above, no surrogate), or 0.
+inline PackedBytes EncodedUnit(iconv_t *descriptor, const CodePageInfo *info, WCHAR unit) {
+  const PackedBytes *block =
+      gEncodeBlocks[info - kCodePages][unit >> 8].load(std::memory_order_acquire);
+  if (__builtin_expect(!block, 0) && !(block = FillEncodeBlock(descriptor, info, unit))) return 0;
+  return block[unit & 0xFF];
+}
+
 }  // namespace
 
 bool DecodeCodePage(UINT codePage, const unsigned char *text, size_t bytes,
@@ -448,30 +546,30 @@ bool EncodeCodePage(UINT codePage, const WCHAR *text, size_t units,
                     ByteSink *sink) {
   const CodePageInfo *info = FindCodePage(codePage);
   if (!info) return false;
-  iconv_t cd = tCache.Get(info, false);
-  if (!cd) return false;
-  const bool shiftJis = info->framing == kShiftJis;
+  // A code page iconv cannot convert to fails even for ASCII text.
+  iconv_t cd = nullptr;
+  if (!gEncoderOpened[info - kCodePages].load(std::memory_order_relaxed) && !Encoder(info, &cd))
+    return false;
   size_t i = 0;
   while (i < units) {
-    if (text[i] < 0x80) {
+    const WCHAR unit = text[i];
+    if (unit < 0x80) {
       i += PutAsciiGroupsNarrow(text + i, units - i, sink);
       while (i < units && text[i] < 0x80) sink->Put(static_cast<char>(text[i++]));
       continue;
     }
-    if (shiftJis) {
-      int code = Windows932Unit(text[i]);
-      if (code >= 0) {
-        PutEncoded(code, sink);
-        ++i;
-        continue;
-      }
+    const PackedBytes packed = IsSurrogate(unit) ? 0 : EncodedUnit(&cd, info, unit);
+    if (__builtin_expect(packed != 0, 1)) {
+      for (unsigned k = 0; k < packed >> 24; ++k) sink->Put(static_cast<char>(packed >> (8 * k)));
+      ++i;
+      continue;
     }
-    size_t end = i;
-    while (end < units && text[end] >= 0x80 &&
-           !(shiftJis && Windows932Unit(text[end]) >= 0))
-      ++end;
-    EncodeRun(cd, text + i, end - i, sink);
-    i = end;
+    // Surrogates, and units whose block memory could not hold, one run at a
+    // time up to the next unit the table takes.
+    if (!Encoder(info, &cd)) return false;
+    size_t end = i + 1;
+    while (end < units && text[end] >= 0x80 && IsSurrogate(text[end])) ++end;
+    while (i < end) i += EncodeSlowly(cd, info, text + i, end - i, sink);
   }
   return true;
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
+#include <vector>
 
 #include "platform_test.h"
 
@@ -159,7 +161,26 @@ TEST(CodePage, OtherCodePagesGoThroughTheirOwnTables) {
   EXPECT_EQ(Encode(1252, Wide(u"\u20AC\u00E9\u3042")), "\x80\xE9?");
   EXPECT_EQ(Decode(1251, "\xC0\xFF"), (Units{0x410, 0x44F}));
   EXPECT_EQ(Decode(28595, "\xB0"), (Units{0x410}));
-  EXPECT_EQ(Decode(20932, "\xA4\xA2\x8E\xB1"), (Units{0x3042, 0xFF71}));
+  ExpectRoundTrip(20932, {0x3042, 0xFF71}, "\xA4\xA2\x8E\xB1");
+}
+
+TEST(CodePage, ThreadsMeetingACodePageAtOnceEncodeAlike) {
+  // Every Hangul syllable, met first by several threads at once: each gets
+  // the same two bytes a syllable, which decode back to the syllables.
+  WideText syllables;
+  size_t ascii = 0;
+  for (WCHAR unit = 0xAC00; unit <= 0xD7A3; ++unit) {
+    syllables += unit;
+    if (unit % 64 == 0) syllables += static_cast<WCHAR>('a' + ascii++ % 26);
+  }
+  std::vector<std::string> results(4);
+  std::vector<std::thread> threads;
+  for (std::string &result : results)
+    threads.emplace_back([&result, &syllables] { result = Encode(949, syllables); });
+  for (std::thread &thread : threads) thread.join();
+  for (const std::string &result : results) EXPECT_EQ(result, results[0]);
+  EXPECT_EQ(results[0].size(), 2 * (syllables.size() - ascii) + ascii);
+  EXPECT_EQ(Decode(949, results[0]), UnitsOf(syllables));
 }
 
 TEST(CodePage, DecodingIsTheSameWithRoomToSpareOrJustEnough) {
