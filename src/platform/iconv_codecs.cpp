@@ -564,8 +564,8 @@ bool EncodeCodePage(UINT codePage, const WCHAR *text, size_t units,
       ++i;
       continue;
     }
-    // Surrogates, and units whose block memory could not hold, one run at a
-    // time up to the next unit the table takes.
+    // Surrogates, and a unit whose block could not be made, go the slow way:
+    // surrogates a run at a time, so that a pair reaches iconv whole.
     if (!Encoder(info, &cd)) return false;
     size_t end = i + 1;
     while (end < units && text[end] >= 0x80 && IsSurrogate(text[end])) ++end;
