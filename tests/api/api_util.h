@@ -37,6 +37,25 @@ inline std::string Place(SG_CURSOR c) {
   return sgIsEmptyList(c) == 1 ? "head " + std::to_string(sgGetLevel(c)) : Name(c);
 }
 
+// Place with the level and index, for the editing suites:
+// "name@level.index", or "head@level" at a list head.
+inline std::string At(SG_CURSOR c) {
+  const std::string level = "@" + std::to_string(sgGetLevel(c));
+  if (sgIsEmptyList(c) == 1) return "head" + level;
+  return Name(c) + level + "." + std::to_string(sgGetIndex(c));
+}
+
+// The tag number ("none" for 0xFFFFFFFF) and the tag positions of selectors
+// 0 to 2: "none 0 0 0" for an element that no parser made.
+inline std::string Tags(SG_CURSOR c) {
+  const uint32_t number = sgGetTagCount(c);
+  std::string out = number == kNone ? "none" : std::to_string(number);
+  for (uint32_t selector = 0; selector < 3; ++selector) {
+    out += " " + std::to_string(sgGetTagPos(c, selector));
+  }
+  return out;
+}
+
 inline uint32_t Id(SG_CURSOR c) {
   uint32_t id = 0;
   EXPECT_EQ(1, sgGetNodeID(c, &id));

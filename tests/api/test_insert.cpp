@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "edit_util.h"
+#include "api_util.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "edit_util.h"
+#include "api_util.h"
 
 namespace {
 

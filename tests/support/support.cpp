@@ -165,10 +165,10 @@ std::string Utf8(const SG_WCHAR* text, std::ptrdiff_t length) {
         cp = 0xFFFD;
       }
     }
-    // A lead byte of 0xC0, 0xE0 or 0xF0 for 1, 2 or 3 continuation bytes.
+    // The lead byte's mark for 0 to 3 continuation bytes.
+    static const unsigned char kLeadMark[] = {0x00, 0xC0, 0xE0, 0xF0};
     const int extra = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
-    out.push_back(static_cast<char>((extra ? (0xFF00 >> (extra + 1)) & 0xFF : 0) |
-                                    (cp >> (6 * extra))));
+    out.push_back(static_cast<char>(kLeadMark[extra] | (cp >> (6 * extra))));
     for (int k = extra - 1; k >= 0; --k) {
       out.push_back(static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F)));
     }
