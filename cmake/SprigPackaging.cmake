@@ -16,6 +16,61 @@ include(CMakePackageConfigHelpers)
 add_library(Sprig::sprig ALIAS sprig)
 add_library(Sprig::sprig_static ALIAS sprig_static)
 
+# ---------------------------------------------------------------------------
+# Shared libraries: version and symbol binding
+# ---------------------------------------------------------------------------
+# sprig_library_conventions(<target>): for every shared library of the project
+# (sprig, and sprig_exact when that target exists).
+#  - The file carries the version, the SONAME the major version only:
+#    libsprig.so -> libsprig.so.2 -> libsprig.so.2.2. DLL names carry none.
+#  - -Bsymbolic-functions binds the library's calls to its own exported
+#    functions at link time: a program that defines a GlobalFree (or an sg
+#    name) of its own never receives the library's internal calls.
+function(sprig_library_conventions target)
+  if(WIN32)
+    return()
+  endif()
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  target_link_options(${target} PRIVATE -Wl,-Bsymbolic-functions)
+endfunction()
+foreach(_target sprig sprig_exact)
+  if(TARGET ${_target})
+    sprig_library_conventions(${_target})
+  endif()
+endforeach()
+
+# ---------------------------------------------------------------------------
+# Static library: what a C program needs besides libsprig.a
+# ---------------------------------------------------------------------------
+# The archive holds C++ objects; a program linked by a C compiler must add the
+# C++ runtime: the libraries the C++ driver links and the C driver does not
+# (stdc++ and m with g++, the same under mingw-w64), and the thread library
+# where it is separate from the C library. Carried by Sprig::sprig_static and
+# listed in sprig.pc's Libs.private.
+set(SPRIG_STATIC_RUNTIME ${CMAKE_CXX_IMPLICIT_LINK_LIBRARIES})
+if(CMAKE_C_IMPLICIT_LINK_LIBRARIES)
+  list(REMOVE_ITEM SPRIG_STATIC_RUNTIME ${CMAKE_C_IMPLICIT_LINK_LIBRARIES})
+endif()
+if(NOT WIN32)
+  find_package(Threads REQUIRED)
+  list(APPEND SPRIG_STATIC_RUNTIME ${CMAKE_THREAD_LIBS_INIT})
+endif()
+list(REMOVE_DUPLICATES SPRIG_STATIC_RUNTIME)
+target_link_libraries(sprig_static INTERFACE ${SPRIG_STATIC_RUNTIME})
+set(SPRIG_PC_LIBS_PRIVATE "")
+foreach(_lib IN LISTS SPRIG_STATIC_RUNTIME)
+  if(_lib MATCHES "^-")
+    string(APPEND SPRIG_PC_LIBS_PRIVATE " ${_lib}")
+  else()
+    string(APPEND SPRIG_PC_LIBS_PRIVATE " -l${_lib}")
+  endif()
+endforeach()
+if(WIN32)
+  string(APPEND SPRIG_PC_LIBS_PRIVATE " -luser32")
+endif()
+string(STRIP "${SPRIG_PC_LIBS_PRIVATE}" SPRIG_PC_LIBS_PRIVATE)
+
 # Exported include paths: the source tree while building, include/ once installed.
 set_property(TARGET sprig PROPERTY INTERFACE_INCLUDE_DIRECTORIES
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
@@ -72,6 +127,11 @@ install(FILES ${CMAKE_BINARY_DIR}/generated/SprigConfig.cmake
 # at any path gives a correct file.
 file(RELATIVE_PATH SPRIG_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" SPRIG_PC_TO_PREFIX "${SPRIG_PC_TO_PREFIX}")
+if(WIN32)
+  set(SPRIG_PC_LIBNAME Sprig)          # libSprig.dll.a, the import library
+else()
+  set(SPRIG_PC_LIBNAME sprig)
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/sprig.pc.in ${CMAKE_BINARY_DIR}/generated/sprig.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/generated/sprig.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
