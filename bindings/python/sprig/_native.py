@@ -175,7 +175,7 @@ def load_library(path=None):
             continue
         _default = library
         return library
-    raise OSError("cannot load the Sprig library from %s (%s)" % (origin, "; ".join(errors)))
+    raise OSError("cannot load the Sprig library from %s (%s); set SPRIG_LIBRARY to its path or call sprig.load_library(path)" % (origin, "; ".join(errors)))
 
 
 def default_library():
