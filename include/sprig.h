@@ -84,10 +84,10 @@ typedef uint32_t (SG_CALL *SG_SCAN_PROC)(SG_CURSOR cursor, uint32_t depth,
 #define SG_KIND_ELEMENT    1u /**< start tag, content, end tag */
 #define SG_KIND_END_TAG    2u /**< end tag; never kept in a tree */
 #define SG_KIND_VOID       3u /**< br, hr, img, input, col, meta: no end tag */
-#define SG_KIND_EMPTY_TAG  4u /**< <name/> */
-#define SG_KIND_PI         5u /**< <?name ...?> */
-#define SG_KIND_DECL       6u /**< <!NAME ...> */
-#define SG_KIND_COMMENT    7u /**< <!-- ... --> */
+#define SG_KIND_EMPTY_TAG  4u /**< `<name/>` */
+#define SG_KIND_PI         5u /**< `<?name ...?>` */
+#define SG_KIND_DECL       6u /**< `<!NAME ...>` */
+#define SG_KIND_COMMENT    7u /**< `<!-- ... -->` */
 
 /** @} */
 
@@ -361,11 +361,11 @@ SG_API int32_t SG_CALL sgSetAttribA(SG_CURSOR cursor, const char *name, const ch
 SG_API int32_t SG_CALL sgSetAttribStringW(SG_CURSOR cursor, const SG_WCHAR *name, const SG_WCHAR *value);
 /** @copydoc sgSetAttribStringW */
 SG_API int32_t SG_CALL sgSetAttribStringA(SG_CURSOR cursor, const char *name, const char *value);
-/** Sets the value formatted as a signed decimal ("%d"). */
+/** Sets the value formatted as a signed decimal (`"%d"`). */
 SG_API int32_t SG_CALL sgSetAttribIntW(SG_CURSOR cursor, const SG_WCHAR *name, uint32_t value);
 /** @copydoc sgSetAttribIntW */
 SG_API int32_t SG_CALL sgSetAttribIntA(SG_CURSOR cursor, const char *name, uint32_t value);
-/** Sets the value formatted as lower-case hexadecimal without prefix ("%x"). */
+/** Sets the value formatted as lower-case hexadecimal without prefix (`"%x"`). */
 SG_API int32_t SG_CALL sgSetAttribDWordW(SG_CURSOR cursor, const SG_WCHAR *name, uint32_t value);
 /** @copydoc sgSetAttribDWordW */
 SG_API int32_t SG_CALL sgSetAttribDWordA(SG_CURSOR cursor, const char *name, uint32_t value);
@@ -588,7 +588,7 @@ SG_API const SG_WCHAR *SG_CALL sgToWCStr(const char *text);
 SG_API uint32_t SG_CALL sgGetTextConvFlag(void);
 /** Bits in `mask` take the bits of `value`; returns the previous word. */
 SG_API uint32_t SG_CALL sgSetTextConvFlag(uint32_t value, uint32_t mask);
-/** Replaces &nbsp; &quot; &amp; &lt; &gt; (any case) by their characters and
+/** Replaces \&nbsp; \&quot; \&amp; \&lt; \&gt; (any case) by their characters and
  * drops control characters (TAB, LF, CR kept with SG_TEXTCONV_KEEP_CONTROLS).
  * Result held in a ring of 16; null or empty input gives a constant "". */
 SG_API const SG_WCHAR *SG_CALL sgToNormalStrTemp16W(const SG_WCHAR *text);
