@@ -49,9 +49,9 @@ endforeach()
 # where it is separate from the C library. Carried by Sprig::sprig_static and
 # listed in sprig.pc's Libs.private.
 set(SPRIG_STATIC_RUNTIME ${CMAKE_CXX_IMPLICIT_LINK_LIBRARIES})
-if(CMAKE_C_IMPLICIT_LINK_LIBRARIES)
-  list(REMOVE_ITEM SPRIG_STATIC_RUNTIME ${CMAKE_C_IMPLICIT_LINK_LIBRARIES})
-endif()
+# libgcc is the C driver's own business (a static or shared libgcc, by its
+# options): naming gcc_s here would tie static Windows programs to its DLL.
+list(REMOVE_ITEM SPRIG_STATIC_RUNTIME ${CMAKE_C_IMPLICIT_LINK_LIBRARIES} gcc gcc_s)
 if(NOT WIN32)
   find_package(Threads REQUIRED)
   list(APPEND SPRIG_STATIC_RUNTIME ${CMAKE_THREAD_LIBS_INIT})
