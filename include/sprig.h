@@ -577,6 +577,10 @@ SG_API uint32_t SG_CALL sgNoteSearchReferenceNode(SG_NOTE note, SG_CURSOR cursor
 
 /** @defgroup sg_text Text conversion
  * @brief Code-page conversion, entity unescaping and escaping of texts.
+ *
+ * Results live in process-wide rings of 16 and are never freed by the
+ * caller: copy a result before the 16th call after it. The W functions take
+ * and return UTF-16, the A functions text in the system code page.
  * @{ */
 
 /** UTF-16 to the system code page, held in a ring of 16 results (the 17th
