@@ -1,5 +1,5 @@
-// UTF-16 / code-page conversions, the narrow and wide result rings, string
-// lists, dual-form text and the text-conversion flag word.
+// UTF-16 / code-page conversions, the narrow and wide result rings of each
+// thread, string lists, dual-form text and the text-conversion flag word.
 //
 // A conversion sizes its block once from the source length (n + 1 units,
 // 3n + 1 bytes) and converts once; only when a code page needs more room than
@@ -8,15 +8,57 @@
 
 #include <string.h>
 
+#include <atomic>
+#include <new>
+
 namespace {
 
-// The narrow and wide result rings: 16 slots each, the index names the slot
-// the next put overwrites. Both start empty (static zero data).
-ResultRing gNarrowRing;
-ResultRing gWideRing;
+// One thread's result rings, in a block of their own rather than in
+// thread-local storage: the thread-end callback frees them, and on some
+// builds a thread's thread-local storage is gone before that callback runs.
+struct ThreadRings {
+  ResultRing rings[kRingKinds];
+};
 
-// The text-conversion flag word; only the unescaping functions read it.
-uint32_t gTextConvFlag;
+// Frees a thread's rings with every block they hold: the callback of the
+// rings' thread-data slot when the thread ends.
+void WINAPI ReleaseRings(void *data) {
+  ThreadRings *rings = static_cast<ThreadRings *>(data);
+  for (ResultRing &ring : rings->rings)
+    for (void *block : ring.slots) FreeBlock(block);
+  delete rings;
+}
+
+// The thread-data slot holding each thread's rings, made on first use. Freed
+// with the library, so that threads outliving an unloaded library are left
+// no callback into it.
+struct RingSlot {
+  DWORD index = FlsAlloc(ReleaseRings);
+  ~RingSlot() {
+    if (index != FLS_OUT_OF_INDEXES) FlsFree(index);
+    index = FLS_OUT_OF_INDEXES;
+  }
+};
+
+// The calling thread's rings, made when `make` and there are none yet; null
+// when there are none or they cannot be made.
+ThreadRings *CurrentRings(bool make) {
+  static RingSlot slot;
+  const DWORD index = slot.index;
+  if (index == FLS_OUT_OF_INDEXES) return nullptr;
+  ThreadRings *rings = static_cast<ThreadRings *>(FlsGetValue(index));
+  if (rings || !make) return rings;
+  rings = new (std::nothrow) ThreadRings();
+  if (rings && !FlsSetValue(index, rings)) {
+    delete rings;
+    rings = nullptr;
+  }
+  return rings;
+}
+
+// The text-conversion flag word, shared by all threads; only the unescaping
+// functions read it.
+std::atomic<uint32_t> gTextConvFlag{0};
 
 const WCHAR kEmptyW[1] = {0};
 const char kEmptyA[1] = {0};
@@ -39,6 +81,17 @@ void PutRing(ResultRing *ring, void *block) {
   if (ring->slots[index]) FreeBlock(ring->slots[index]);
   ring->slots[index] = block;
   ring->index = (index + 1) % kRingSlots;
+}
+
+void *PutThreadRing(RingKind kind, void *block) {
+  if (!block) return nullptr;
+  ThreadRings *rings = CurrentRings(true);
+  if (!rings) {
+    FreeBlock(block);
+    return nullptr;
+  }
+  PutRing(&rings->rings[kind], block);
+  return block;
 }
 
 int32_t TextLengthW(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
@@ -166,9 +219,7 @@ char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount) {
 }
 
 char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount) {
-  char *block = ToNarrow(text, codePage, outCount);
-  PutRing(&gNarrowRing, block);
-  return block;
+  return static_cast<char *>(PutThreadRing(kNarrowRing, ToNarrow(text, codePage, outCount)));
 }
 
 WCHAR *ToWideRing(const char *text) {
@@ -180,17 +231,19 @@ WCHAR *ToWideRing(const char *text) {
   // zero-filled block as an empty text.
   if (text) MultiByteToWideChar(CP_ACP, 0, text, -1, block, ClampCount(units));
   block[units - 1] = 0;
-  PutRing(&gWideRing, block);
-  return block;
+  return static_cast<WCHAR *>(PutThreadRing(kWideRing, block));
 }
 
-void PutNarrowRing(char *block) { PutRing(&gNarrowRing, block); }
-void PutWideRing(WCHAR *block) { PutRing(&gWideRing, block); }
+void PutNarrowRing(char *block) { PutThreadRing(kNarrowRing, block); }
+void PutWideRing(WCHAR *block) { PutThreadRing(kWideRing, block); }
 
 void ReleaseNarrowRing(void) {
+  ThreadRings *rings = CurrentRings(false);
+  if (!rings) return;
+  ResultRing &ring = rings->rings[kNarrowRing];
   for (int i = 0; i < kRingSlots; ++i) {
-    FreeBlock(gNarrowRing.slots[i]);
-    gNarrowRing.slots[i] = nullptr;
+    FreeBlock(ring.slots[i]);
+    ring.slots[i] = nullptr;
   }
 }
 
@@ -281,10 +334,14 @@ int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text) {
   return 1;
 }
 
-uint32_t GetTextConvFlag(void) { return gTextConvFlag; }
+uint32_t GetTextConvFlag(void) { return gTextConvFlag.load(std::memory_order_relaxed); }
 
 uint32_t SetTextConvFlag(uint32_t value, uint32_t mask) {
-  uint32_t old = gTextConvFlag;
-  gTextConvFlag = (old & ~mask) | (value & mask);
+  // One read-modify-write, so that two threads setting different bits both
+  // keep theirs.
+  uint32_t old = gTextConvFlag.load(std::memory_order_relaxed);
+  while (!gTextConvFlag.compare_exchange_weak(old, (old & ~mask) | (value & mask),
+                                              std::memory_order_relaxed)) {
+  }
   return old;
 }

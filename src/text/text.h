@@ -1,5 +1,5 @@
-// Text blocks, conversions between UTF-16 and code-page text, the two
-// process-wide result rings, dual-form text and the text-conversion flag word.
+// Text blocks, conversions between UTF-16 and code-page text, the result
+// rings of each thread, dual-form text and the text-conversion flag word.
 //
 // Every text and record the library stores lives in a block of its own or in
 // one carved by a block arena (blocks.cpp); FreeBlock tells them apart. Blocks
@@ -101,14 +101,18 @@ WCHAR *ToWide(const char *text, int32_t length, UINT codePage);
 // bytes produced. Null when memory runs out.
 char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount);
 
-// ToNarrow, with the block also put into the narrow result ring.
+// ToNarrow, with the block also put into the calling thread's narrow result
+// ring; null when memory runs out.
 char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount);
-// Narrow text in CP_ACP (null: empty) to UTF-16 in the wide result ring.
+// Narrow text in CP_ACP (null: empty) to UTF-16 in the calling thread's wide
+// result ring; null when memory runs out.
 WCHAR *ToWideRing(const char *text);
-// Put a block into a ring (frees the block it replaces). Null is not put.
+// Put a block into the calling thread's ring (frees the block it replaces, or
+// the block itself when the thread's rings cannot be made). Null is not put.
 void PutNarrowRing(char *block);
 void PutWideRing(WCHAR *block);
-// Frees every block held by the narrow result ring (a save invalidates them).
+// Frees every block held by the calling thread's narrow result ring (a save
+// invalidates them).
 void ReleaseNarrowRing(void);
 
 // A ring of result blocks: `index` names the slot the next put overwrites.
@@ -119,6 +123,17 @@ struct ResultRing {
 };
 // Puts `block` into `ring`, freeing the block it replaces; null is not put.
 void PutRing(ResultRing *ring, void *block);
+
+// The result rings every thread has one of each, so that a result stays
+// valid for the next 15 results made on its own thread whatever other
+// threads make.
+enum RingKind { kNarrowRing, kWideRing, kNormalRingW, kNormalRingA, kQuoteRingW, kQuoteRingA,
+                kRingKinds };
+// Puts `block` into the calling thread's ring `kind` (freeing the block it
+// replaces) and returns it. A thread's rings are made on its first put and
+// freed, with every block they hold, when the thread ends. When they cannot
+// be made (no memory), `block` is freed and null returned. Null is not put.
+void *PutThreadRing(RingKind kind, void *block);
 
 // The library's constant empty strings (never freed, never in a ring).
 const WCHAR *EmptyTextW(void);
@@ -143,7 +158,8 @@ void DualFree(WCHAR **wide, char **narrow);
 // 1, or 0 (nothing changed) when the conversion runs out of memory.
 int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text);
 
-// The process-wide text-conversion flag word.
+// The process-wide text-conversion flag word, one atomic word for all
+// threads: a setting made on one thread holds on every other.
 uint32_t GetTextConvFlag(void);
 uint32_t SetTextConvFlag(uint32_t value, uint32_t mask); // returns the old word
 
