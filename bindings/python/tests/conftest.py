@@ -11,7 +11,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
 
 if not os.environ.get("SPRIG_LIBRARY"):
-    candidate = os.path.join(REPO, "build", "dev", "lib", "libsprig.so")
+    candidate = os.path.join(REPO, "build", "dev", "lib", "libsprig-exact.so")
     if os.path.exists(candidate):
         os.environ["SPRIG_LIBRARY"] = candidate
 
