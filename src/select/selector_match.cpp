@@ -119,6 +119,22 @@ bool ValueMatches(const SelTest *test, const WCHAR *want, const WCHAR *value, ui
 bool AttributeValueMatches(const SelTest *test, const WCHAR *want, const WCHAR *raw) {
   static const WCHAR kEmpty[1] = {0};
   if (!raw) raw = kEmpty;
+  // References change a value only from its first '&' on: a prefix test (=,
+  // ^= and |= start as one) decides on the units before it without decoding.
+  const uint32_t n = test->valueLength;
+  if (test->op == kAttrEquals || test->op == kAttrPrefix || test->op == kAttrDash) {
+    const bool ic = test->ignoreCase != 0;
+    uint32_t i = 0;
+    for (; i < n && raw[i] && raw[i] != '&'; ++i) {
+      if (Fold(raw[i], ic) != Fold(want[i], ic)) return false;
+    }
+    if (i < n && raw[i] != '&') return false;  // the value is shorter
+    if (i == n) {
+      if (test->op == kAttrPrefix) return n > 0;
+      const WCHAR after = raw[n];
+      if (after != '&') return after == 0 || (test->op == kAttrDash && after == '-');
+    }
+  }
   uint32_t length = 0;
   bool references = false;
   for (; raw[length]; ++length) references |= raw[length] == '&';

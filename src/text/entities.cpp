@@ -32,12 +32,17 @@ uint32_t FindName(const WCHAR *name, int32_t length) {
   } else {
     return 0;
   }
+  // The names are sorted by code unit, a name before its extensions: the
+  // scan stops at the first name past the one sought.
   const char *at = kEntityNames + kEntityBuckets[bucket].offset;
   for (uint32_t index = kEntityBuckets[bucket].firstName;
        index < kEntityBuckets[bucket + 1].firstName; ++index) {
-    int32_t i = 0;
+    int32_t i = 1;
     while (i < length && at[i] != ';' && static_cast<WCHAR>(at[i]) == name[i]) ++i;
-    if (i == length && at[i] == ';') return kEntityCodes[index];
+    const uint32_t have = at[i] == ';' ? 0 : static_cast<unsigned char>(at[i]);
+    const uint32_t want = i < length ? name[i] : 0;
+    if (have == want) return kEntityCodes[index];
+    if (have > want) return 0;
     while (*at != ';') ++at;
     ++at;
   }
@@ -115,8 +120,11 @@ int32_t DecodeReference(const WCHAR *at, const WCHAR *end, bool inAttribute, WCH
       return length + 2;
     }
   }
-  // The longest legacy name that starts the run (none is longer than 6).
-  for (int32_t n = length < 6 ? length : 6; n >= 2; --n) {
+  // The longest legacy name that starts the run (none is longer than 6). In
+  // an attribute value only the whole run can be one: a shorter name is
+  // followed by a letter or digit, which keeps it text.
+  const int32_t shortest = inAttribute ? length : 2;
+  for (int32_t n = length < 6 ? length : 6; n >= shortest; --n) {
     const uint32_t word = FindName(name, n);
     if (!(word & kLegacyBit)) continue;
     if (inAttribute && name + n < end && (name[n] == '=' || IsAsciiAlnum(name[n]))) return 0;
