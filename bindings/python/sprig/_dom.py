@@ -169,6 +169,24 @@ def _node_id(lib, handle):
     return value.value
 
 
+class _WeakIdentitySet:
+    """A set of objects by identity, holding them weakly. (weakref.WeakSet
+    compares by ==, and two cursors on one node are equal.)"""
+
+    def __init__(self):
+        self._refs = {}
+
+    def add(self, item):
+        key = id(item)
+        self._refs[key] = weakref.ref(item, lambda _, refs=self._refs, key=key: refs.pop(key, None))
+
+    def discard(self, item):
+        self._refs.pop(id(item), None)
+
+    def __iter__(self):
+        return iter([item for item in (ref() for ref in list(self._refs.values())) if item is not None])
+
+
 class _DocGroup:
     """The live Python cursors of one library document, keyed by the node id
     of its root (node ids are never reused within a process)."""
@@ -176,7 +194,7 @@ class _DocGroup:
     _by_root = weakref.WeakValueDictionary()
 
     def __init__(self):
-        self.cursors = weakref.WeakSet()
+        self.cursors = _WeakIdentitySet()
 
     @classmethod
     def of(cls, lib, handle):
@@ -216,7 +234,7 @@ class Cursor:
         self._notes = {}            # note handle -> Note
         self._ancestry = (None, frozenset())
         self._owner_doc = owner     # None for a Document (no cycle to itself)
-        self._derived = weakref.WeakSet() if owner is None else None
+        self._derived = _WeakIdentitySet() if owner is None else None
         if owner is not None:
             owner._derived.add(self)
         self._group = group
