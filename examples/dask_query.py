@@ -3,7 +3,7 @@
 # edit) over every page of a folder tree on a Dask cluster, with the sprig
 # Python binding, printing JSON Lines like `sprig find DIR SELECTOR --json`
 # (file, line, column, name, attributes, text) or, with --count, the number
-# of matches.
+# of matches per file (as `sprig find DIR SELECTOR --count` does).
 #
 # On this machine (a LocalCluster of --workers workers is started):
 #   python3 examples/dask_query.py ../shared/corpus/html 'a[href]'
@@ -48,8 +48,11 @@ def query_file(path, selector, set_attribute=None, encoding=None):
     with sprig.Document.open(path, encoding=encoding) as doc:
         for element in doc.select(selector):
             line, column = element.line_column or (0, 0)
+            attributes = {}
+            for name, value in element.attrs.items():      # the first of a name wins
+                attributes.setdefault(name, sprig.decode_text(value or ""))
             records.append({"file": path, "line": line, "column": column, "name": element.name,
-                            "attributes": dict(element.attrs.items()), "text": element.text})
+                            "attributes": attributes, "text": element.text})
             if set_attribute:
                 element.attrs[set_attribute[0]] = set_attribute[1]
     return records
@@ -110,13 +113,12 @@ def main(argv=None):
         if cluster is not None:
             cluster.close()
     out = sys.stdout
-    if args.count:
+    if args.count:      # as the tool prints them: FILE:N, or N for a single file
         for path, number in results:
-            out.write(json.dumps({"file": path, "count": number}) + "\n")
-        out.write(json.dumps({"total": sum(n for _, n in results)}) + "\n")
+            out.write("%d\n" % number if path == args.root else "%s:%d\n" % (path, number))
     else:
         for record in results:
-            out.write(json.dumps(record, ensure_ascii=False) + "\n")
+            out.write(json.dumps(record, ensure_ascii=False, separators=(",", ":")) + "\n")
     return 0
 
 
