@@ -509,6 +509,16 @@ class Cursor:
         """raw_text with its character references decoded (&amp; gives &)."""
         return decode_text(self.raw_text, self._lib)
 
+    @text.setter
+    def text(self, value):
+        """Replaces the element's content, child elements included, by the
+        text `value` (written with & < > escaped); marks the document changed."""
+        self._need_element()
+        for child in list(self.children()):
+            child.delete()
+            child.close()
+        self.inner = value.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+
     @property
     def line_column(self):
         """(line, column) of the element's '<' in the file as read (1-based,

@@ -67,6 +67,11 @@ def test_text_is_decoded_and_raw_text_is_as_written(source, text, raw):
             p = doc.select_one("p")
             assert (p.text, p.raw_text) == (text, raw or source[3:-4])
     assert sprig.decode_text(raw or source[3:-4]) == text
+    with sprig.Document.parse(b"<r><p>x<b>y</b>z</p></r>") as doc:
+        doc.select_one("p").text = text
+        assert doc.select_one("p").text == text and doc.count("b") == 0 and doc.modified
+        escaped = text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+        assert doc.render() == ("<r><p>%s</p></r>" % escaped).encode()
 
 
 def _links(page):
