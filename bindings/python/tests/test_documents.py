@@ -207,3 +207,8 @@ def test_create_and_str_documents_save_through_the_editing_layer(tmp_path):
         doc.save(tmp_path / "str.xml", encoding="windows-1252")
     assert (tmp_path / "str.xml").read_bytes() == "<r>\u00e9\u20ac</r>".encode("cp1252")
     assert "\u00e9l\u00e9ment 2".encode("cp1252") in (tmp_path / "copy.xml").read_bytes()
+
+
+def test_the_load_error_says_where_the_library_comes_from(tmp_path):
+    with pytest.raises(OSError, match="SPRIG_LIBRARY.*load_library"):
+        sprig.load_library(tmp_path / "libsprig-exact.so")
