@@ -422,12 +422,14 @@ SG_CURSOR OpenInput(const Job& job, std::size_t index, FileOutput* output) {
   return cursor;
 }
 
-// Why a save failed, for the error stream.
-std::string WriteFailure(const std::string& target, const SX_ERROR& error) {
+// Why a save in `encoding` failed, for the error stream.
+std::string WriteFailure(const std::string& target, const std::string& encoding,
+                         const SX_ERROR& error) {
   std::string head = "cannot write '" + target + "'";
   switch (error.code) {
     case SX_ERR_LOSSY:
-      return head + " exactly (at " + Place(error.line, error.column) + "): " + error.message +
+      return head + ": the text at " + Place(error.line, error.column) +
+             " cannot be kept exactly in " + encoding +
              "; nothing was written (--force writes it anyway)";
     case SX_ERR_NOT_FOUND: return head + ": no such directory";
     case SX_ERR_NOT_REGULAR: return head + ": not a regular file";
@@ -459,13 +461,16 @@ bool SaveDocument(const Job& job, SG_CURSOR cursor, const std::string& target,
     }
     if (saved) return true;
     const std::string shown = target.empty() ? "-" : target;
+    const char* own = sxGetEncodingName(cursor);
+    const std::string named = encoding != nullptr ? encoding : own != nullptr ? own : "its encoding";
     if (error.code == SX_ERR_LOSSY && (job.args.given & kOptForce) && flags == 0) {
-      output->err += "sprig: warning: '" + shown + "' written with --force: at " +
-                     Place(error.line, error.column) + ": " + error.message + "\n";
+      output->err += "sprig: warning: '" + shown + "' written with --force: the text at " +
+                     Place(error.line, error.column) + " could not be kept exactly in " + named +
+                     "\n";
       flags = SX_SAVE_FORCE;
       continue;
     }
-    output->err += "sprig: " + WriteFailure(shown, error) + "\n";
+    output->err += "sprig: " + WriteFailure(shown, named, error) + "\n";
     output->failed = true;
     return false;
   }
