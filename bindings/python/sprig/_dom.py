@@ -151,8 +151,11 @@ class _Selector:
             _raise(error)
 
     def __del__(self):
-        if getattr(self, "handle", None):
-            self._lib.sxFreeSelector(self.handle)
+        try:
+            if self.handle:
+                self._lib.sxFreeSelector(self.handle)
+        except Exception:       # a failed compile, or the interpreter shutting down
+            pass
 
 
 @functools.lru_cache(maxsize=128)
@@ -221,7 +224,7 @@ class Cursor:
 
     Reading never moves the cursor. The move_* methods, seek, search and
     delete move it; iterators and insert work on duplicates and leave it
-    where it is. Close it (or use it in a with block) when done; a cursor
+    where it is. Cursors standing on the same node are equal and hash alike. Close it (or use it in a with block) when done; a cursor
     made from a Document is also closed when that Document closes.
     """
 
