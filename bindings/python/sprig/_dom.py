@@ -224,8 +224,9 @@ class Cursor:
 
     Reading never moves the cursor. The move_* methods, seek, search and
     delete move it; iterators and insert work on duplicates and leave it
-    where it is. Cursors standing on the same node are equal and hash alike. Close it (or use it in a with block) when done; a cursor
-    made from a Document is also closed when that Document closes.
+    where it is. Cursors standing on the same node are equal and hash
+    alike. Close it (or use it in a with block) when done; a cursor made
+    from a Document is also closed when that Document closes.
     """
 
     def __init__(self, lib, handle, owner, group=None):

@@ -114,7 +114,8 @@ def test_attribute_mapping():
         attrs["new"] = None
         del attrs["type"]
         assert attrs.items() == [("disabled", None), ("value", "42"), ("type", "dup"), ("new", None)]
-        for action, error in ((lambda: attrs["missing"], KeyError), (lambda: attrs.__delitem__("x"), KeyError),
+        for action, error in ((lambda: attrs["missing"], KeyError),
+                              (lambda: attrs.__delitem__("x"), KeyError),
                               (lambda: attrs.__setitem__("", "x"), ValueError),
                               (lambda: _at_head(doc).attrs.__setitem__("x", "1"), sprig.SprigError)):
             with pytest.raises(error):
@@ -185,10 +186,10 @@ def test_note_references_across_documents():
             note.add("xx", refer_to=other.find_one("x"))
             assert note.text == "\U0001F600abbplainxx"
             assert (note.find_reference(b), note.find_reference(c)) == (2, None)
-            assert [note.reference(i).name for i in (0, 1, 2)] == ["a", "a", "b"] and note.reference(5) is None
-            assert [note.reference(i, mode=m).name for i, m in (
-                (3, "at_or_after"), (5, "at_or_after"), (20, "at_or_after"), (5, "before"), (5, "after"))] == \
-                ["b", "x", "x", "b", "x"]
+            assert [note.reference(i).name for i in (0, 1, 2)] == ["a", "a", "b"]
+            assert note.reference(5) is None
+            assert [note.reference(i, mode=m).name for i, m in ((3, "at_or_after"), (5, "at_or_after"),
+                    (20, "at_or_after"), (5, "before"), (5, "after"))] == ["b", "x", "x", "b", "x"]
             with pytest.raises(ValueError):
                 note.reference(0, mode="nearest")
             far = note.reference(9)
