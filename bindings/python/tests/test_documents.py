@@ -6,6 +6,7 @@ import contextlib
 import glob
 import os
 import re
+import shutil
 
 import pytest
 
@@ -159,8 +160,8 @@ def test_every_corpus_page_renders_byte_for_byte():
 
 
 @pytest.mark.parametrize("page", ["001.html", "aclu.html", "ars-1.html"])
-def test_corpus_page_edit_changes_one_line(page, corpus_copy, tmp_path):
-    path = corpus_copy("html/" + page)
+def test_corpus_page_edit_changes_one_line(page, tmp_path):
+    path = shutil.copy(os.path.join(CORPUS, "html", page), tmp_path)
     raw = open(path, "rb").read()
     with sprig.Document.open(path) as doc:
         links = [link.attrs["href"] for link in doc.select("a[href]")]
@@ -178,8 +179,8 @@ def test_corpus_page_edit_changes_one_line(page, corpus_copy, tmp_path):
             ["https://example.invalid/edited"] + links[1:]
 
 
-def test_shift_jis_feed_reads_as_japanese(corpus_copy):
-    path = corpus_copy("feeds/SHIFT_JIS/10e.org.xml")
+def test_shift_jis_feed_reads_as_japanese():
+    path = os.path.join(CORPUS, "feeds", "SHIFT_JIS", "10e.org.xml")
     expected = re.findall(r"<title>(.*?)</title>", open(path, "rb").read().decode("cp932"))
     with sprig.Document.open(path) as doc:
         assert (doc.encoding, doc.encoding_source) == ("shift_jis", "declaration")
@@ -187,26 +188,21 @@ def test_shift_jis_feed_reads_as_japanese(corpus_copy):
         assert doc.find_one("rdf:RDF/channel/title").text == "\u30a8\u30eb\u30a8\u30eb"
 
 
-def test_create_and_str_documents_save_through_the_editing_layer(tmp_path):
-    path = tmp_path / "n\u00e9w \u65e5.xml"
+def test_create_copy_and_str_documents_save_through_the_editing_layer(tmp_path):
+    path, items = tmp_path / "n\u00e9w \u65e5.xml", ["\u00e9l\u00e9ment %d" % n for n in range(3)]
     with sprig.Document.create(path, encoding="utf-8", declaration=True) as doc:
         root = doc.insert("catalog", where="end", children=True)
-        for n in range(3):
+        for n, text in enumerate(items):
             item = root.insert("item")
-            item.attrs["n"] = n
-            item.inner = "\u00e9l\u00e9ment %d" % n
+            item.attrs["n"], item.text = n, text
     assert path.read_bytes().startswith(b'<?xml version="1.0" encoding="UTF-8"?>')
-    with sprig.Document.open(path) as doc:
+    with sprig.Document.open(path) as doc, doc.copy() as copy:
         assert [(i.attrs["n"], i.text.strip()) for i in doc.find("catalog/item")] == \
-            [(str(n), "\u00e9l\u00e9ment %d" % n) for n in range(3)]
-        with doc.copy() as copy:
-            assert copy.encoding is None
-            copy.save(tmp_path / "copy.xml", encoding="windows-1252")
+            [(str(n), t) for n, t in enumerate(items)]
+        assert copy.encoding is None and items[2].encode() in copy.render()
     with sprig.Document.parse("<r>\u00e9\u20ac</r>") as doc:
-        assert doc.render() == "<r>\u00e9\u20ac</r>".encode()
         doc.save(tmp_path / "str.xml", encoding="windows-1252")
     assert (tmp_path / "str.xml").read_bytes() == "<r>\u00e9\u20ac</r>".encode("cp1252")
-    assert "\u00e9l\u00e9ment 2".encode("cp1252") in (tmp_path / "copy.xml").read_bytes()
 
 
 def test_the_load_error_says_where_the_library_comes_from(tmp_path):
