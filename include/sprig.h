@@ -18,7 +18,22 @@
  * Results: 1 success, 0 failure; levels, indexes, counts and positions are
  * unsigned 32-bit with 0xFFFFFFFF for none; no function sets an error code.
  * Text lengths given as signed 32-bit values mean "up to the terminating zero"
- * when negative. Nothing here is thread-safe: serialise all calls.
+ * when negative.
+ *
+ * Threads: separate documents may be used on separate threads at once. One
+ * document, with every cursor on it, every note of those cursors and every
+ * cursor a note reference hands out, is used by one thread at a time: the
+ * caller serialises those calls. A document may be closed, and its cursors
+ * and notes released, on another thread than the one that opened it, once
+ * the caller has handed it over (a mutex, a join or a queue). Documents tied
+ * together count as one: a note referring to an element of another document,
+ * and sgInsertTree reading its source, touch both. The result rings
+ * (sgToMBStr, sgToWCStr, sgToNormalStrTemp16W/A, sgToQuoteStrTemp16W/A) are
+ * per thread: a result stays valid for the next 15 results made on the same
+ * thread, whatever other threads do, and a thread's rings are freed when it
+ * ends. The text-conversion flag word is one word for the whole process,
+ * read and set atomically: a setting made on one thread applies to all.
+ * NodeIds are unique and increasing across the process.
  */
 #ifndef SPRIG_H
 #define SPRIG_H
@@ -428,12 +443,13 @@ SG_API uint32_t SG_CALL sgNoteSearchReferenceNode(SG_NOTE note, SG_CURSOR cursor
 
 /* ---- Text conversion --------------------------------------------------- */
 
-/* UTF-16 to the system code page, held in a ring of 16 results (the 17th
- * result, or any document save, may free it). Null only when memory runs out. */
+/* UTF-16 to the system code page, held in the calling thread's ring of 16
+ * results (its 17th result, or a document save on that thread, may free it).
+ * Null only when memory runs out. */
 SG_API const char *SG_CALL sgToMBStr(const SG_WCHAR *text);
-/* System code page to UTF-16, held in a ring of 16 results. */
+/* System code page to UTF-16, held in the calling thread's ring of 16 results. */
 SG_API const SG_WCHAR *SG_CALL sgToWCStr(const char *text);
-/* The process-wide text-conversion flag word. */
+/* The process-wide text-conversion flag word (shared by all threads). */
 SG_API uint32_t SG_CALL sgGetTextConvFlag(void);
 /* Bits in `mask` take the bits of `value`; returns the previous word. */
 SG_API uint32_t SG_CALL sgSetTextConvFlag(uint32_t value, uint32_t mask);

@@ -89,7 +89,7 @@ void DecodeMapped(ExactDocument *x, std::vector<WCHAR> *text) {
   while (i < n) {
     size_t j = i;
     while (j < n && b[j] < 0x80) ++j;
-    for (size_t k = i; k < j; ++k) text->push_back(b[k]);
+    text->insert(text->end(), b + i, b + j);
     if (j == n) break;
     size_t k = j + 1;
     while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;

@@ -6,15 +6,19 @@
 // ring keeps the node to return to in its (otherwise unused) parent link.
 #include "model/node.h"
 
+#include <atomic>
+
 #include "text/text.h"
 
-static uint32_t g_nextNodeId = 1;
+// The next NodeId: one counter for the process, so that ids stay unique and
+// increasing across documents made on any thread.
+static std::atomic<uint32_t> g_nextNodeId{1};
 
-uint32_t PeekNextNodeId(void) { return g_nextNodeId; }
+uint32_t PeekNextNodeId(void) { return g_nextNodeId.load(std::memory_order_relaxed); }
 
 void NodeInit(Node *node) {
   node->tagNumber = -1;
-  node->id = g_nextNodeId++;
+  node->id = g_nextNodeId.fetch_add(1, std::memory_order_relaxed);
   node->kind = kKindPlain;
   node->marks = 0;
   node->spare = 0;

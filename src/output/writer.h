@@ -35,8 +35,8 @@ struct OutputFile {
 // Creates or replaces the file and writes every top-level node. 1 written;
 // 0 when the file cannot be created or `codePage` cannot be converted to
 // (checked before the file is touched, so an existing file is kept).
-// A save that converts at least kRingSlots fragments empties the narrow
-// result ring, as if each fragment had passed through it.
+// A save that converts at least kRingSlots fragments empties the calling
+// thread's narrow result ring, as if each fragment had passed through it.
 int SaveDocumentToFileW(Document *document, const WCHAR *fileName, uint32_t codePage);
 int SaveDocumentToFileA(Document *document, const char *fileName, uint32_t codePage);
 

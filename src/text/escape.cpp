@@ -2,8 +2,9 @@
 // the four result rings that own their results, and the case-folding
 // comparisons of the reader.
 //
-// Results belong to each function's own ring: a result stays valid until 16
-// more results of the same function have been made. Null or empty input and
+// Results belong to each function's own ring on the calling thread: a result
+// stays valid until 16 more results of the same function have been made on
+// that thread. Null or empty input and
 // allocation failure give the constant empty string, which takes no slot.
 // Only ASCII letters fold; narrow forms keep double-byte characters whole.
 #include "text/escape.h"
@@ -41,10 +42,10 @@ const EntityA kEntitiesA[] = {
     {"lt;", 3, '<'},   {"gt;", 3, '>'},   {nullptr, 0, 0},
 };
 
-ResultRing gNormalRingW;
-ResultRing gNormalRingA;
-ResultRing gQuoteRingW;
-ResultRing gQuoteRingA;
+thread_local ThreadRing tNormalRingW;
+thread_local ThreadRing tNormalRingA;
+thread_local ThreadRing tQuoteRingW;
+thread_local ThreadRing tQuoteRingA;
 
 const uint32_t kKeepControls = 1;  // flag word bit: unescaping keeps TAB LF CR
 
@@ -101,7 +102,7 @@ const WCHAR *ToNormalStrTemp16W(const WCHAR *text) {
     *out++ = c;
   }
   *out = 0;
-  PutRing(&gNormalRingW, block);
+  PutRing(&tNormalRingW, block);
   return block;
 }
 
@@ -133,7 +134,7 @@ const char *ToNormalStrTemp16A(const char *text) {
     if (IsLeadByte(static_cast<char>(c)) && *p) *out++ = *p++;
   }
   *out = 0;
-  PutRing(&gNormalRingA, block);
+  PutRing(&tNormalRingA, block);
   return block;
 }
 
@@ -193,7 +194,7 @@ const WCHAR *ToQuoteStrTemp16W(const WCHAR *text) {
   WCHAR *block = static_cast<WCHAR *>(AllocBlock((total + 1) * sizeof(WCHAR)));
   if (!block) return EmptyTextW();
   block[Quote(text, kEntitiesW, block)] = 0;
-  PutRing(&gQuoteRingW, block);
+  PutRing(&tQuoteRingW, block);
   return block;
 }
 
@@ -203,7 +204,7 @@ const char *ToQuoteStrTemp16A(const char *text) {
   char *block = static_cast<char *>(AllocBlock(total + 1));
   if (!block) return EmptyTextA();
   block[Quote(text, kEntitiesA, block)] = 0;
-  PutRing(&gQuoteRingA, block);
+  PutRing(&tQuoteRingA, block);
   return block;
 }
 

@@ -1,5 +1,5 @@
-// UTF-16 / code-page conversions, the narrow and wide result rings, string
-// lists, dual-form text and the text-conversion flag word.
+// UTF-16 / code-page conversions, the narrow and wide result rings of each
+// thread, string lists, dual-form text and the text-conversion flag word.
 //
 // A conversion sizes its block once from the source length (n + 1 units,
 // 3n + 1 bytes) and converts once; only when a code page needs more room than
@@ -8,15 +8,19 @@
 
 #include <string.h>
 
+#include <atomic>
+
 namespace {
 
-// The narrow and wide result rings: 16 slots each, the index names the slot
-// the next put overwrites. Both start empty (static zero data).
-ResultRing gNarrowRing;
-ResultRing gWideRing;
+// The calling thread's narrow and wide result rings: 16 slots each, the
+// index names the slot the next put overwrites. Both start empty (zero
+// data) on every thread.
+thread_local ThreadRing tNarrowRing;
+thread_local ThreadRing tWideRing;
 
-// The text-conversion flag word; only the unescaping functions read it.
-uint32_t gTextConvFlag;
+// The text-conversion flag word, shared by all threads; only the unescaping
+// functions read it.
+std::atomic<uint32_t> gTextConvFlag{0};
 
 const WCHAR kEmptyW[1] = {0};
 const char kEmptyA[1] = {0};
@@ -32,6 +36,13 @@ int ClampCount(size_t count) {
 
 const WCHAR *EmptyTextW(void) { return kEmptyW; }
 const char *EmptyTextA(void) { return kEmptyA; }
+
+ThreadRing::~ThreadRing() {
+  for (void *&slot : slots) {
+    FreeBlock(slot);
+    slot = nullptr;
+  }
+}
 
 void PutRing(ResultRing *ring, void *block) {
   if (!block) return;
@@ -167,7 +178,7 @@ char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount) {
 
 char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount) {
   char *block = ToNarrow(text, codePage, outCount);
-  PutRing(&gNarrowRing, block);
+  PutRing(&tNarrowRing, block);
   return block;
 }
 
@@ -180,17 +191,17 @@ WCHAR *ToWideRing(const char *text) {
   // zero-filled block as an empty text.
   if (text) MultiByteToWideChar(CP_ACP, 0, text, -1, block, ClampCount(units));
   block[units - 1] = 0;
-  PutRing(&gWideRing, block);
+  PutRing(&tWideRing, block);
   return block;
 }
 
-void PutNarrowRing(char *block) { PutRing(&gNarrowRing, block); }
-void PutWideRing(WCHAR *block) { PutRing(&gWideRing, block); }
+void PutNarrowRing(char *block) { PutRing(&tNarrowRing, block); }
+void PutWideRing(WCHAR *block) { PutRing(&tWideRing, block); }
 
 void ReleaseNarrowRing(void) {
   for (int i = 0; i < kRingSlots; ++i) {
-    FreeBlock(gNarrowRing.slots[i]);
-    gNarrowRing.slots[i] = nullptr;
+    FreeBlock(tNarrowRing.slots[i]);
+    tNarrowRing.slots[i] = nullptr;
   }
 }
 
@@ -281,10 +292,14 @@ int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text) {
   return 1;
 }
 
-uint32_t GetTextConvFlag(void) { return gTextConvFlag; }
+uint32_t GetTextConvFlag(void) { return gTextConvFlag.load(std::memory_order_relaxed); }
 
 uint32_t SetTextConvFlag(uint32_t value, uint32_t mask) {
-  uint32_t old = gTextConvFlag;
-  gTextConvFlag = (old & ~mask) | (value & mask);
+  // One read-modify-write, so that two threads setting different bits both
+  // keep theirs.
+  uint32_t old = gTextConvFlag.load(std::memory_order_relaxed);
+  while (!gTextConvFlag.compare_exchange_weak(old, (old & ~mask) | (value & mask),
+                                              std::memory_order_relaxed)) {
+  }
   return old;
 }

@@ -1,5 +1,5 @@
 // Text blocks, conversions between UTF-16 and code-page text, the two
-// process-wide result rings, dual-form text and the text-conversion flag word.
+// per-thread result rings, dual-form text and the text-conversion flag word.
 //
 // Every text and record the library stores lives in a block of its own or in
 // one carved by a block arena (blocks.cpp); FreeBlock tells them apart. Blocks
@@ -108,7 +108,8 @@ WCHAR *ToWideRing(const char *text);
 // Put a block into a ring (frees the block it replaces). Null is not put.
 void PutNarrowRing(char *block);
 void PutWideRing(WCHAR *block);
-// Frees every block held by the narrow result ring (a save invalidates them).
+// Frees every block held by the calling thread's narrow result ring (a save
+// invalidates them).
 void ReleaseNarrowRing(void);
 
 // A ring of result blocks: `index` names the slot the next put overwrites.
@@ -116,6 +117,12 @@ void ReleaseNarrowRing(void);
 struct ResultRing {
   void *slots[kRingSlots];
   int32_t index;
+};
+// A result ring of one thread (declared thread_local), so that a result
+// stays valid for the next 15 results made on its own thread whatever other
+// threads make. Frees its blocks when the thread ends.
+struct ThreadRing : ResultRing {
+  ~ThreadRing();
 };
 // Puts `block` into `ring`, freeing the block it replaces; null is not put.
 void PutRing(ResultRing *ring, void *block);
@@ -143,7 +150,8 @@ void DualFree(WCHAR **wide, char **narrow);
 // 1, or 0 (nothing changed) when the conversion runs out of memory.
 int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text);
 
-// The process-wide text-conversion flag word.
+// The process-wide text-conversion flag word, one atomic word for all
+// threads: a setting made on one thread holds on every other.
 uint32_t GetTextConvFlag(void);
 uint32_t SetTextConvFlag(uint32_t value, uint32_t mask); // returns the old word
 

@@ -1,6 +1,6 @@
-// The ordered file runner: worker threads take files by index from a shared
-// counter; the calling thread prints the finished outputs in index order and
-// keeps the progress line. Outputs are handed over under one mutex; nothing
+// The ordered file runner: worker threads take files from the schedule
+// through a shared counter; the calling thread prints the finished outputs in
+// index order and keeps the progress line. Outputs are handed over under one mutex; nothing
 // else is shared between the workers.
 #include "cli_run.h"
 
@@ -76,7 +76,7 @@ class ProgressLine {
 
 }  // namespace
 
-void RunInOrder(std::size_t count, unsigned threads,
+void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size_t>& schedule,
                 const std::function<void(std::size_t, FileOutput*)>& work,
                 const std::function<void(const FileOutput&)>& tally, std::FILE* out,
                 std::FILE* err, Progress progress) {
@@ -87,7 +87,8 @@ void RunInOrder(std::size_t count, unsigned threads,
   std::atomic<std::size_t> next{0};
 
   auto worker = [&]() {
-    for (std::size_t i = next++; i < count; i = next++) {
+    for (std::size_t taken = next++; taken < count; taken = next++) {
+      const std::size_t i = schedule.size() == count ? schedule[taken] : taken;
       FileOutput output;
       try {
         work(i, &output);

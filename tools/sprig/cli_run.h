@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sprig_cli {
 
@@ -29,13 +30,15 @@ struct Progress {
 };
 
 // Calls work(i, &output) for every i below `count`, on up to `threads`
-// threads (at least one), and writes each output's texts to `out` and `err`
-// in index order as soon as it and every output before it are complete. The
+// threads (at least one), starting them in the order of `schedule` (a
+// permutation of the indexes; empty: index order), and writes each output's
+// texts to `out` and `err` in index order as soon as it and every output
+// before it are complete. The
 // work must not share anything mutable between calls. When a run lasts over
 // two seconds and progress is enabled, "sprig: DONE/COUNT files" is shown on
 // `err` (rewritten in place, or a line every five seconds) and ended with a
 // line break. `tally` receives every output, in order, after it is printed.
-void RunInOrder(std::size_t count, unsigned threads,
+void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size_t>& schedule,
                 const std::function<void(std::size_t, FileOutput*)>& work,
                 const std::function<void(const FileOutput&)>& tally, std::FILE* out,
                 std::FILE* err, Progress progress);

@@ -134,6 +134,12 @@ std::string ListFolder(const std::string& folder, const std::vector<std::string>
   return "";
 }
 
+uint64_t FileSize(const std::string& path) {
+  std::error_code error;
+  std::uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), error);
+  return error ? 0 : static_cast<uint64_t>(size);
+}
+
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
   return _isatty(_fileno(stream)) != 0;

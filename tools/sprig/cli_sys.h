@@ -7,6 +7,7 @@
 #ifndef SPRIG_TOOL_CLI_SYS_H
 #define SPRIG_TOOL_CLI_SYS_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ bool IsFolder(const std::string& path);
 // folder could not be read.
 std::string ListFolder(const std::string& folder, const std::vector<std::string>& patterns,
                        std::vector<std::string>* files);
+
+// The size of the file at `path` in bytes; 0 when it cannot be known.
+uint64_t FileSize(const std::string& path);
 
 // Whether the stream is a terminal (console).
 bool IsTerminal(std::FILE* stream);

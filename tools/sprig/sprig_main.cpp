@@ -9,10 +9,12 @@
 // shared read-only, each file's output printed in input order.
 #include "sprig_main.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <unordered_set>
 #include <new>
 #include <vector>
@@ -955,13 +957,25 @@ int RunCommand(const Streams& io, const Command& command, Arguments parsed) {
   job.args = std::move(parsed);
   if (job.args.given & kOptInputEncoding) job.inputEncoding = job.args.inputEncoding.c_str();
 
+  // The biggest files start first, so that no thread is left with a big file
+  // when the others are done; the output keeps the input order.
+  std::vector<std::size_t> schedule;
+  if (threads > 1 && job.inputs.size() > 1) {
+    std::vector<std::pair<uint64_t, std::size_t>> sized;
+    for (std::size_t i = 0; i < job.inputs.size(); ++i)
+      sized.emplace_back(job.inputs[i] == "-" ? job.stdinBytes.size() : FileSize(job.inputs[i]), i);
+    std::stable_sort(sized.begin(), sized.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& entry : sized) schedule.push_back(entry.second);
+  }
+
   uint64_t matches = 0, files = 0, written = 0;
   bool failed = false;
   Progress progress;
   progress.enabled = !IsTerminal(io.out);
   progress.inPlace = IsTerminal(io.err);
   RunInOrder(
-      job.inputs.size(), threads,
+      job.inputs.size(), threads, schedule,
       [&job, &command](std::size_t index, FileOutput* output) { command.work(job, index, output); },
       [&](const FileOutput& output) {
         matches += output.matches;
