@@ -1,12 +1,14 @@
 # Installation and packages of Sprig, included once from the top-level file
 # after every target exists.
 #
-#   cmake --install <build> --prefix <dir>   header, libsprig.so / Sprig.dll,
-#       libsprig.a, the sprig tool, lib/cmake/Sprig (find_package(Sprig) gives
-#       Sprig::sprig and Sprig::sprig_static) and lib/pkgconfig/sprig.pc
+#   cmake --install <build> --prefix <dir>   headers (sprig.h, sprig_exact.h),
+#       libsprig.so / Sprig.dll, libsprig-exact.so / SprigExact.dll, libsprig.a,
+#       the sprig tool, lib/cmake/Sprig (find_package(Sprig) gives Sprig::sprig,
+#       Sprig::sprig_exact and Sprig::sprig_static) and lib/pkgconfig/sprig.pc
 #   cmake --build <build> --target package   CPack: a ZIP on Windows (bin/Sprig.dll,
-#       bin/sprig.exe, include/sprig.h, lib/libSprig.dll.a, lib/Sprig.lib), a .tar.gz
-#       elsewhere
+#       bin/SprigExact.dll, bin/sprig.exe, include/sprig.h, include/sprig_exact.h,
+#       lib/libSprig.dll.a, lib/libSprigExact.dll.a, lib/Sprig.lib, lib/SprigExact.lib),
+#       a .tar.gz elsewhere
 # On Windows Sprig.dll also gets a version resource, and lib/Sprig.lib, an import
 # library MSVC can link, is made from src/api/Sprig.def with dlltool.
 include(GNUInstallDirs)
@@ -14,6 +16,7 @@ include(CMakePackageConfigHelpers)
 
 # The same target name inside this tree as for an installed package.
 add_library(Sprig::sprig ALIAS sprig)
+add_library(Sprig::sprig_exact ALIAS sprig_exact)
 add_library(Sprig::sprig_static ALIAS sprig_static)
 
 # ---------------------------------------------------------------------------
@@ -72,7 +75,7 @@ endif()
 string(STRIP "${SPRIG_PC_LIBS_PRIVATE}" SPRIG_PC_LIBS_PRIVATE)
 
 # Exported include paths: the source tree while building, include/ once installed.
-set_property(TARGET sprig PROPERTY INTERFACE_INCLUDE_DIRECTORIES
+set_property(TARGET sprig sprig_exact PROPERTY INTERFACE_INCLUDE_DIRECTORIES
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 set_property(TARGET sprig_static PROPERTY INTERFACE_INCLUDE_DIRECTORIES
@@ -91,27 +94,33 @@ if(WIN32)
 
   find_program(SPRIG_DLLTOOL NAMES ${SPRIG_MINGW_TRIPLE}-dlltool x86_64-w64-mingw32-dlltool dlltool
                REQUIRED)
-  set(SPRIG_MSVC_IMPLIB ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/Sprig.lib)
-  add_custom_command(OUTPUT ${SPRIG_MSVC_IMPLIB}
-    COMMAND ${SPRIG_DLLTOOL} -m i386:x86-64 -d ${PROJECT_SOURCE_DIR}/src/api/Sprig.def
-            -D Sprig.dll -l Sprig.lib
-    WORKING_DIRECTORY ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}
-    DEPENDS ${PROJECT_SOURCE_DIR}/src/api/Sprig.def
-    COMMENT "Import library for MSVC: Sprig.lib"
-    VERBATIM)
-  add_custom_target(sprig_msvc_implib ALL DEPENDS ${SPRIG_MSVC_IMPLIB})
-  install(FILES ${SPRIG_MSVC_IMPLIB} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  # Sprig.lib from Sprig.def, SprigExact.lib from SprigExact.def.
+  set(_dlls Sprig SprigExact)
+  set(_defs ${PROJECT_SOURCE_DIR}/src/api/Sprig.def ${PROJECT_SOURCE_DIR}/src/api/exact/SprigExact.def)
+  foreach(_dll _def IN ZIP_LISTS _dlls _defs)
+    set(_implib ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/${_dll}.lib)
+    add_custom_command(OUTPUT ${_implib}
+      COMMAND ${SPRIG_DLLTOOL} -m i386:x86-64 -d ${_def} -D ${_dll}.dll -l ${_dll}.lib
+      WORKING_DIRECTORY ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}
+      DEPENDS ${_def}
+      COMMENT "Import library for MSVC: ${_dll}.lib"
+      VERBATIM)
+    list(APPEND SPRIG_MSVC_IMPLIBS ${_implib})
+  endforeach()
+  add_custom_target(sprig_msvc_implib ALL DEPENDS ${SPRIG_MSVC_IMPLIBS})
+  install(FILES ${SPRIG_MSVC_IMPLIBS} DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
 
 # ---------------------------------------------------------------------------
 # Install rules
 # ---------------------------------------------------------------------------
-install(TARGETS sprig sprig_static EXPORT SprigTargets
+install(TARGETS sprig sprig_exact sprig_static EXPORT SprigTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS sprig_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/sprig.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/sprig.h ${PROJECT_SOURCE_DIR}/include/sprig_exact.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(SPRIG_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Sprig)
 install(EXPORT SprigTargets NAMESPACE Sprig:: DESTINATION ${SPRIG_CMAKE_DIR})

@@ -1,15 +1,20 @@
-# Checks that the shared library exports exactly the functions declared in the
-# public header: the DLL's export table (objdump -p) or the .so's dynamic
-# symbols (nm -D) against every "SG_CALL name(" of include/sprig.h. Outside
-# Windows the library also exports the three global-memory calls a caller
-# needs to free outer-XML results.
-# Usage: cmake -DTOOL=<objdump|nm> -DLIB=<library> -DHEADER=<sprig.h> -DWINDOWS=<0|1>
-#              -P check-exports.cmake
+# Checks that a shared library exports exactly the functions declared in its
+# public headers: the DLL's export table (objdump -p) or the .so's dynamic
+# symbols (nm -D) against every "SG_CALL name(" of include/sprig.h (and, for
+# the editing layer's library, of EXTRA_HEADER = include/sprig_exact.h).
+# Outside Windows the library also exports the three global-memory calls a
+# caller needs to free outer-XML results.
+# Usage: cmake -DTOOL=<objdump|nm> -DLIB=<library> -DHEADER=<sprig.h>
+#              [-DEXTRA_HEADER=<sprig_exact.h>] -DWINDOWS=<0|1> -P check-exports.cmake
 if(NOT TOOL OR NOT LIB OR NOT HEADER)
   message(FATAL_ERROR "usage: cmake -DTOOL=.. -DLIB=.. -DHEADER=.. -DWINDOWS=0|1 -P check-exports.cmake")
 endif()
 
 file(READ "${HEADER}" header)
+if(EXTRA_HEADER)
+  file(READ "${EXTRA_HEADER}" extra_header)
+  string(APPEND header "${extra_header}")
+endif()
 string(REGEX MATCHALL "SG_CALL [A-Za-z0-9_]+\\(" decls "${header}")
 set(declared "")
 foreach(d IN LISTS decls)

@@ -121,7 +121,8 @@ SG_API SG_CURSOR SG_CALL sxParse(const void *bytes, size_t size, const char *enc
 SG_API uint32_t SG_CALL sxGetCodePage(SG_CURSOR cursor);
 
 /** The canonical name of the document's encoding ("utf-8", "shift_jis",
- * "euc-kr", "utf-16le", ...): a static string, never freed; null as above. */
+ * "euc-kr", "utf-16le", ..., or "cpNNN" for a code page given by number that
+ * has no name): never freed, valid while the document lives; null as above. */
 SG_API const char *SG_CALL sxGetEncodingName(SG_CURSOR cursor);
 
 /** SX_FROM_*: how the encoding was decided; 0 as above. */

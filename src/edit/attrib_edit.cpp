@@ -17,7 +17,11 @@ Node *SelectedElement(Cursor *cursor) {
   return cursor->current;
 }
 
-void MarkUpdated(Cursor *cursor) { cursor->document->updateFlag = 1; }
+// Raises the update flag and marks the current element's start tag changed.
+void MarkUpdated(Cursor *cursor) {
+  cursor->document->updateFlag = 1;
+  NodeMarkEdited(cursor->current, kMarkTag);
+}
 
 // Undoes the append of `attrib` after a later step ran out of memory.
 void DropAppended(Node *element, Attrib *attrib) {

@@ -65,6 +65,7 @@ int LinkElement(Cursor *cursor, InsertPlace place, Node *element) {
   if (!linked) return 0;
   cursor->current = linked;
   cursor->document->updateFlag = 1;
+  NodeMarkListChanged(linked->parent);
   return 1;
 }
 
@@ -128,6 +129,7 @@ int EditAddNodePathW(Cursor *cursor, const WCHAR *path, uint32_t enter) {
       }
       cursor->current = NodeInsertBefore(head, node);
       cursor->document->updateFlag = 1;
+      NodeMarkListChanged(head);
     }
     while (*name) ++name;
     ++name;

@@ -85,6 +85,7 @@ int EditDeleteNode(Cursor *cursor) {
   Node *prev = element->prev;
   NodeUnlink(element);
   NodeDestroy(element);
+  NodeMarkListChanged(head);
 
   cursor->list = head;
   if (IsElement(next)) {
@@ -119,6 +120,7 @@ int EditMoveNode(Cursor *cursor, uint32_t direction) {
     NodeInsertBefore(head, element);
   }
   cursor->document->updateFlag = 1;
+  NodeMarkListChanged(head);
   return 1;
 }
 
@@ -168,6 +170,7 @@ int EditInsertTree(Cursor *cursor, Cursor *source, uint32_t place) {
   if (!inserted) return 0;
   cursor->current = inserted;
   cursor->document->updateFlag = 1;
+  NodeMarkListChanged(inserted->parent);
   return 1;
 }
 

@@ -19,6 +19,8 @@ Document *DocumentCreate(uint32_t xmlFlag) {
   document->updateFlag = 0;
   document->writeOnClose = 1;
   document->refCount = 0;
+  document->layer = nullptr;
+  document->releaseLayer = nullptr;
   return document;
 }
 
@@ -36,6 +38,8 @@ void DocumentRelease(Document *document) {
   }
   DestroySourceText(document->source);
   document->source = nullptr;
+  if (document->layer && document->releaseLayer) document->releaseLayer(document->layer);
+  document->layer = nullptr;
   Node *root = &document->root;
   while (root->next != root) {
     Node *node = root->next;
@@ -128,6 +132,7 @@ int DocumentAddDeclaration(Cursor *cursor, uint32_t encoding) {
     return 0;
   }
   NodeInsertBefore(cursor->list, decl);
+  NodeMarkListChanged(cursor->list);
   cursor->current = decl;
   document->updateFlag = 1;
 

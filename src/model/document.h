@@ -28,6 +28,10 @@ struct Document {
   uint32_t updateFlag;    // set by edits, cleared by flush
   uint32_t writeOnClose;  // cleared for good by sgDeleteXML
   int32_t refCount;       // cursors plus NoteRefs holding the document
+  void *layer;            // a record of the editing layer, or null; the model
+                          // never looks inside, and frees it with the document
+                          // through releaseLayer
+  void (*releaseLayer)(void *layer);
 };
 
 struct Cursor {

@@ -20,6 +20,8 @@ void NodeInit(Node *node) {
   node->tagNumber = -1;
   node->id = g_nextNodeId.fetch_add(1, std::memory_order_relaxed);
   node->kind = kKindPlain;
+  node->marks = 0;
+  node->spare = 0;
   node->srcStart = 0;
   node->srcEnd = 0;
   node->srcTagEnd = 0;
@@ -35,6 +37,22 @@ void NodeInit(Node *node) {
   node->parent = nullptr;
   node->next = node;
   node->prev = node;
+}
+
+void NodeMarkEdited(Node *node, uint8_t marks) {
+  node->marks |= marks;
+  for (Node *head = node->parent; head && !(head->marks & kMarkBelow);) {
+    head->marks |= kMarkBelow;
+    Node *owner = NodeOwner(head);
+    if (!owner || (owner->marks & kMarkBelow)) break;
+    owner->marks |= kMarkBelow;
+    head = owner->parent;
+  }
+}
+
+void NodeMarkListChanged(Node *head) {
+  Node *owner = NodeOwner(head);
+  NodeMarkEdited(owner ? owner : head, kMarkChildren | kMarkBelow);
 }
 
 Attrib *NodeAttribHead(Node *node) {

@@ -31,6 +31,20 @@ enum : uint32_t {
   kKindComment = 7,
 };
 
+// Edit marks. The editing operations set them as they change a node; the
+// reader never does, except kMarkSource, which only the editing layer's reader
+// sets on every node it reads. A node is pristine when it came from the source
+// and carries no other mark: its subtree can be written as its original bytes.
+enum : uint8_t {
+  kMarkTag = 0x01,       // name, kind or attributes changed
+  kMarkInner = 0x02,     // inner text set
+  kMarkAfter = 0x04,     // after text set
+  kMarkChildren = 0x08,  // a node was inserted, deleted or moved in its child list
+  kMarkBelow = 0x10,     // something in its subtree changed (also set on list heads)
+  kMarkEdits = 0x1F,
+  kMarkSource = 0x80,    // read from the source (a new node lacks it)
+};
+
 // Narrow (CP_ACP) caches of a node's texts, made with the first request for
 // any of them; each slot is null until its text is asked for.
 struct NodeNarrow {
@@ -42,7 +56,10 @@ struct NodeNarrow {
 struct Node {
   int32_t tagNumber;  // ordinal of the tag in the source, -1 none
   uint32_t id;        // NodeId, unique per process until the counter wraps
-  uint32_t kind;
+  uint8_t kind;       // kKind*
+  uint8_t marks;      // kMark*: edit marks for format-preserving saves; no
+                      // function of the contract reads them
+  uint16_t spare;
   int32_t srcStart;   // '<' of the start tag in the source text
   int32_t srcEnd;     // behind the whole element
   int32_t srcTagEnd;  // behind the '>' of the start tag
@@ -171,6 +188,13 @@ inline Attrib *NodeAppendAttrib(Node *node, const WCHAR *name, int32_t length,
 inline Attrib *NodeFindAttrib(Node *node, const WCHAR *name) {
   return node->attribs ? AttribFind(node->attribs, name) : nullptr;
 }
+
+// Sets `marks` on `node` and kMarkBelow on every list head and owner above
+// it, stopping at the first that has it already (its ancestors have it too).
+void NodeMarkEdited(Node *node, uint8_t marks);
+// Marks the change of the ring of list head `head`: kMarkChildren on its
+// owner (the head itself for the top level) and kMarkBelow above.
+void NodeMarkListChanged(Node *head);
 
 // The process-wide NodeId counter (starts at 1; wraps silently).
 uint32_t PeekNextNodeId(void);

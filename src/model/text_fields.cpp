@@ -72,6 +72,14 @@ const char *CursorGetFieldA(Cursor *cursor, TextField field) {
   return nullptr;
 }
 
+// Edit marks of a text field set on `node`, whose kind was `kind` before: a
+// kind raised to 1 by an inner text changes the start tag as well.
+static void MarkFieldSet(Node *node, TextField field, uint8_t kind) {
+  uint8_t marks = field == kFieldInner ? kMarkInner : kMarkAfter;
+  if (node->kind != kind) marks |= kMarkTag;
+  NodeMarkEdited(node, marks);
+}
+
 int32_t CursorSetField(Cursor *cursor, TextField field, const WCHAR *text, int32_t length) {
   Node *node = SelectedNode(cursor);
   if (!node) return 0;
@@ -83,12 +91,15 @@ int32_t CursorSetField(Cursor *cursor, TextField field, const WCHAR *text, int32
     // The caller's length may reach past the text's terminator.
     length = static_cast<int32_t>(BoundedLengthW(text, static_cast<size_t>(length)));
   }
+  const uint8_t kind = node->kind;
+  int32_t done = 0;
   switch (field) {
-    case kFieldInner: return NodeSetInner(node, text, length);
-    case kFieldAfter: return NodeSetAfter(node, text, length);
+    case kFieldInner: done = NodeSetInner(node, text, length); break;
+    case kFieldAfter: done = NodeSetAfter(node, text, length); break;
     case kFieldName: break;  // names are never set through the cursor
   }
-  return 0;
+  if (done) MarkFieldSet(node, field, kind);
+  return done;
 }
 
 int32_t CursorSetFieldA(Cursor *cursor, TextField field, const char *text, int32_t length) {
@@ -99,12 +110,15 @@ int32_t CursorSetFieldA(Cursor *cursor, TextField field, const char *text, int32
   } else if (length < 0) {
     length = lstrlenA(text);
   }
+  const uint8_t kind = node->kind;
+  int32_t done = 0;
   switch (field) {
-    case kFieldInner: return NodeSetInnerA(node, text, length);
-    case kFieldAfter: return NodeSetAfterA(node, text, length);
+    case kFieldInner: done = NodeSetInnerA(node, text, length); break;
+    case kFieldAfter: done = NodeSetAfterA(node, text, length); break;
     case kFieldName: break;
   }
-  return 0;
+  if (done) MarkFieldSet(node, field, kind);
+  return done;
 }
 
 WCHAR *AssembleInnerText(const Node *node) {

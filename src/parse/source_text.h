@@ -8,6 +8,20 @@
 #include "platform/platform.h"
 
 struct Document;
+struct Node;
+
+// Options of the editing layer's reader; the core's entry points never set
+// any (SourceText::options stays null).
+struct ReaderOptions {
+  // Read the whole text: a stray end tag or '<' at the top level becomes
+  // after text of the node before it (of a nameless node made for it when it
+  // comes first), and so does text before the first tag; reading goes on.
+  bool wholeFile;
+  // Called with each element closed by an end tag and the position of that
+  // end tag's '<'. May be null.
+  void (*endTagRead)(void *context, const Node *element, int32_t start);
+  void *context;
+};
 
 struct SourceText {
   uint32_t codePage;    // code page `rawBytes` is decoded with; 0 for UTF-16 input
@@ -18,6 +32,7 @@ struct SourceText {
   int32_t textLength;   // units of `text` before its terminator
   int32_t pos;          // the lexer's read position in `text`
   uint32_t tagCounter;  // next tag number
+  const ReaderOptions *options;  // null: the core's reading
 };
 
 // Zero units behind the terminator of every text: the scanners read eight

@@ -105,10 +105,51 @@ void FinishNode(SourceText *source, Node *node, bool *outOfMemory) {
 // read yet at this level) or the last node's after text runs on through it
 // up to the next '<', and so on while such '<' follow. The text is set once
 // at the end of the run, from its start up to where the next tag begins.
+// Whole-file reading at the top level: a stray end tag, a '<' that starts no
+// tag and text before the first tag are kept as after text of the last
+// top-level node (a nameless node made for it when the level is empty), and
+// reading goes on. `code` is what ReadTag gave at `start`; returns the code of
+// the first real tag (or of the end) behind the run, read from *start.
+bool IsStrayAtTop(const SourceText *source, int code, int32_t start, bool outOfMemory) {
+  if (code == SG_READ_NOT_A_TAG || code == SG_READ_END_TAG) return true;
+  if (code != SG_READ_NOTHING || outOfMemory) return false;
+  const WCHAR *p = source->text + start;  // text before any tag: not only blanks
+  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+  return *p != 0;
+}
+
+int ReadStrayRunAtTop(Node *head, SourceText *source, int code, int32_t *start, Node **tag,
+                      bool *outOfMemory) {
+  Node *target = head->prev;
+  if (target == head) {  // nothing read yet: a nameless node holds the run
+    target = NodeCreate();
+    if (!target) {
+      *outOfMemory = true;
+      return SG_READ_NOTHING;
+    }
+    target->srcStart = target->srcTagEnd = target->srcEnd = *start;
+    NodeInsertBefore(head, target);
+  }
+  const int32_t from = target->srcEnd;
+  do {
+    if (code == SG_READ_NOTHING) source->pos = *start;  // plain text: rescan from its start
+    const WCHAR *ignored = nullptr;
+    ScanText(source, &ignored);
+    *start = source->pos;
+    code = ReadTag(source, tag, outOfMemory);
+  } while (IsStrayAtTop(source, code, *start, *outOfMemory));
+  if (*start > from && !NodeSetAfter(target, source->text + from, *start - from))
+    *outOfMemory = true;
+  return code;
+}
+
 int ReadLevelTag(Node *head, Node *open, SourceText *source, Node **out, bool *outOfMemory) {
   int32_t start = source->pos;
   Node *tag = nullptr;
   int code = ReadTag(source, &tag, outOfMemory);
+  const ReaderOptions *options = source->options;
+  if (!open && options && options->wholeFile && IsStrayAtTop(source, code, start, *outOfMemory))
+    code = ReadStrayRunAtTop(head, source, code, &start, &tag, outOfMemory);
   if (code == SG_READ_NOT_A_TAG) {
     if (!open) return kLevelEnd;  // a stray '<' ends the top level
     bool inner = head->next == head;
@@ -127,7 +168,10 @@ int ReadLevelTag(Node *head, Node *open, SourceText *source, Node **out, bool *o
     if (!ok) *outOfMemory = true;
   }
   if (code == SG_READ_NOTHING) return kLevelEnd;
-  if (code == SG_READ_END_TAG) return kLevelEndTag;  // closes the open element, whatever its name
+  if (code == SG_READ_END_TAG) {  // closes the open element, whatever its name
+    if (open && options && options->endTagRead) options->endTagRead(options->context, open, start);
+    return kLevelEndTag;
+  }
   if (tag->kind != kKindComment) tag->tagNumber = static_cast<int32_t>(source->tagCounter++);
   if (ApplyMetaRule(source, tag, outOfMemory)) {
     NodeDestroy(tag);

@@ -1,11 +1,16 @@
-// System calls of the sprig tool, POSIX and Windows side by side. Nothing
+// System services of the sprig tool, POSIX and Windows side by side. Nothing
 // else in tools/ tests for the platform. Windows paths and arguments are
 // UTF-16 and converted from and to UTF-8 here; POSIX paths pass unchanged.
 #include "cli_sys.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "cli_text.h"
 
 #ifdef _WIN32
 #  include <windows.h>
@@ -13,8 +18,6 @@
 #  include <io.h>
 #  include <shellapi.h>
 #else
-#  include <fcntl.h>
-#  include <sys/stat.h>
 #  include <unistd.h>
 #endif
 
@@ -23,14 +26,6 @@ namespace sprig_cli {
 namespace {
 
 #ifdef _WIN32
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
-  return out;
-}
 
 std::string Narrow(const wchar_t* text) {
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -51,9 +46,6 @@ std::string Reason(DWORD error) {
     default: return "system error " + std::to_string(error);
   }
 }
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
 #else
 
 std::string Reason(int error) {
@@ -71,36 +63,7 @@ std::string Reason(int error) {
     }
   }
 }
-
-bool IsSeparator(char c) { return c == '/'; }
-
 #endif
-
-// The folder part of a path, "." when it has none.
-std::string FolderOf(const std::string& path) {
-  std::size_t i = path.size();
-  while (i > 0 && !IsSeparator(path[i - 1])) --i;
-  if (i == 0) return ".";
-  std::string folder = path.substr(0, i);
-  // Keep "/" and "C:/" whole; drop the separator otherwise.
-  if (folder.size() > 1 && !(folder.size() == 3 && folder[1] == ':')) folder.pop_back();
-  return folder;
-}
-
-// "" when `folder` exists and is a folder, else the reason.
-std::string ProbeFolder(const std::string& folder) {
-#ifdef _WIN32
-  DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return "no such directory";
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "not a directory";
-  return "";
-#else
-  struct stat st;
-  if (stat(folder.c_str(), &st) != 0) return errno == ENOENT ? "no such directory" : Reason(errno);
-  if (!S_ISDIR(st.st_mode)) return "not a directory";
-  return "";
-#endif
-}
 
 }  // namespace
 
@@ -121,115 +84,81 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 void UseBinaryStreams() {
 #ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 
-std::string ProbeReadable(const std::string& path) {
+std::string ErrorReason(int osError) {
 #ifdef _WIN32
-  std::wstring wide = Wide(path);
-  DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Reason(GetLastError());
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Reason(GetLastError());
-  CloseHandle(file);
-  return "";
+  return Reason(static_cast<DWORD>(osError));
 #else
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return Reason(errno);
-  if (S_ISDIR(st.st_mode)) return "is a directory";
-  int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return Reason(errno);
-  close(fd);
-  return "";
+  return Reason(osError);
 #endif
 }
 
-std::string ProbeWritable(const std::string& path) {
-  std::string reason = ProbeFolder(FolderOf(path));
-  if (!reason.empty()) return reason;
-#ifdef _WIN32
-  DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return "";
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-  if (attributes & FILE_ATTRIBUTE_READONLY) return "permission denied";
-  return "";
-#else
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return errno == ENOENT ? "" : Reason(errno);
-  if (S_ISDIR(st.st_mode)) return "is a directory";
-  if (access(path.c_str(), W_OK) != 0) return Reason(errno);
-  return "";
-#endif
+bool IsFolder(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(std::filesystem::u8path(path), error);
 }
 
-std::string CreateSiblingTemp(const std::string& target, std::string* tempPath) {
-  std::string folder = FolderOf(target);
-  std::string reason = ProbeFolder(folder);
-  if (!reason.empty()) return reason;
-  std::size_t cut = target.size();
-  while (cut > 0 && !IsSeparator(target[cut - 1])) --cut;
-  std::string prefix = target.substr(0, cut), base = target.substr(cut);
-#ifdef _WIN32
-  unsigned long id = GetCurrentProcessId();
-#else
-  unsigned long id = static_cast<unsigned long>(getpid());
-#endif
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = prefix + "." + base + ".sprig-" + std::to_string(id) + "-" +
-                            std::to_string(attempt) + ".tmp";
-#ifdef _WIN32
-    HANDLE file = CreateFileW(Wide(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      *tempPath = candidate;
-      return "";
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-      return Reason(GetLastError());
-#else
-    int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd >= 0) {
-      close(fd);
-      *tempPath = candidate;
-      return "";
-    }
-    if (errno != EEXIST) return Reason(errno);
-#endif
+std::string ListFolder(const std::string& folder, const std::vector<std::string>& patterns,
+                       std::vector<std::string>* files) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::recursive_directory_iterator it(fs::u8path(folder), fs::directory_options::skip_permission_denied,
+                                      error);
+  // Paths below the folder are spelled with '/' (which every system takes)
+  // after the folder as given, so listings read the same everywhere.
+  std::string head = folder;
+  if (!head.empty() && head.back() != '/' && head.back() != '\\') head += '/';
+  std::vector<std::string> found;
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (!it->is_regular_file(error)) { error.clear(); continue; }
+    std::string name = it->path().filename().u8string();
+    bool wanted = patterns.empty();
+    for (const std::string& pattern : patterns) wanted = wanted || GlobMatch(pattern, name);
+    if (wanted)
+      found.push_back(head + it->path().lexically_relative(fs::u8path(folder)).generic_u8string());
   }
-  return "cannot make a temporary file";
+  if (error) {
+    if (error == std::errc::no_such_file_or_directory) return "no such directory";
+    if (error == std::errc::permission_denied) return "permission denied";
+    std::string text = error.message();
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+  }
+  std::sort(found.begin(), found.end());
+  files->insert(files->end(), found.begin(), found.end());
+  return "";
 }
 
-std::string ReplaceByRename(const std::string& from, const std::string& to) {
+uint64_t FileSize(const std::string& path) {
+  std::error_code error;
+  std::uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(path), error);
+  return error ? 0 : static_cast<uint64_t>(size);
+}
+
+bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
-  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return Reason(GetLastError());
-  return "";
+  return _isatty(_fileno(stream)) != 0;
 #else
-  struct stat st;
-  if (stat(to.c_str(), &st) == 0) chmod(from.c_str(), st.st_mode & 07777);
-  if (rename(from.c_str(), to.c_str()) != 0) return Reason(errno);
-  return "";
+  return isatty(fileno(stream)) != 0;
 #endif
+}
+
+std::string ReadAll(std::FILE* stream, std::string* bytes) {
+  char block[65536];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, stream)) > 0) bytes->append(block, n);
+  return std::ferror(stream) ? "read error" : "";
 }
 
 void FreeOuterXml(SG_WCHAR* block) {
   if (block == nullptr) return;
   GlobalUnlock(GlobalHandle(block));
   GlobalFree(GlobalHandle(block));
-}
-
-void RemoveFile(const std::string& path) {
-#ifdef _WIN32
-  DeleteFileW(Wide(path).c_str());
-#else
-  unlink(path.c_str());
-#endif
 }
 
 }  // namespace sprig_cli

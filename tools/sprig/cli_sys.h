@@ -1,6 +1,5 @@
 // Operating-system services of the sprig tool: UTF-8 arguments, binary
-// standard streams, file probes and the replace-by-rename that keeps a file
-// whole when a write fails.
+// standard streams, error reasons, folder listings and terminal probes.
 //
 // This is the tool's only system-dependent file pair. Every path is UTF-8;
 // on Windows it is converted to UTF-16 here. Reasons are short lower-case
@@ -8,6 +7,8 @@
 #ifndef SPRIG_TOOL_CLI_SYS_H
 #define SPRIG_TOOL_CLI_SYS_H
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,31 +20,34 @@ namespace sprig_cli {
 // command line on Windows (argv there is in the ANSI code page).
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
-// Puts stdout and stderr in binary mode, so UTF-8 bytes pass unchanged.
+// Puts stdin, stdout and stderr in binary mode, so UTF-8 bytes pass unchanged.
 void UseBinaryStreams();
 
-// "" when `path` names a readable regular file, else the reason.
-std::string ProbeReadable(const std::string& path);
+// The short reason for a system error code (errno on POSIX, GetLastError on
+// Windows), as the editing layer reports them in SX_ERROR.osError.
+std::string ErrorReason(int osError);
 
-// "" when a file may be written at `path`: its folder exists and, if the file
-// exists, it is a writable regular file. Else the reason.
-std::string ProbeWritable(const std::string& path);
+// Whether `path` names an existing folder.
+bool IsFolder(const std::string& path);
 
-// Creates a new empty file beside `target` (same folder) with a name no
-// other file has, and stores its path in *tempPath. "" on success, else the
-// reason (the folder is missing or not writable).
-std::string CreateSiblingTemp(const std::string& target, std::string* tempPath);
+// Appends to *files the regular files below `folder` (all levels, symbolic
+// links to folders not followed) whose file name matches one of `patterns`
+// (every file when there is none), sorted by path. "" or the reason the
+// folder could not be read.
+std::string ListFolder(const std::string& folder, const std::vector<std::string>& patterns,
+                       std::vector<std::string>* files);
 
-// Moves `from` over `to` in one step (`to` is replaced if it exists; an
-// existing `to` keeps its permission bits). "" on success, else the reason;
-// `to` is then unchanged.
-std::string ReplaceByRename(const std::string& from, const std::string& to);
+// The size of the file at `path` in bytes; 0 when it cannot be known.
+uint64_t FileSize(const std::string& path);
+
+// Whether the stream is a terminal (console).
+bool IsTerminal(std::FILE* stream);
+
+// Reads the stream to its end into *bytes. "" or the reason.
+std::string ReadAll(std::FILE* stream, std::string* bytes);
 
 // Frees a block returned by sgGetOuterXMLW (null allowed).
 void FreeOuterXml(SG_WCHAR* block);
-
-// Removes a file; errors are ignored.
-void RemoveFile(const std::string& path);
 
 }  // namespace sprig_cli
 

@@ -1,9 +1,7 @@
 // Text helpers of the sprig tool: hand-written UTF-8/UTF-16 conversion (the
-// tool never depends on the system code page), display escaping and the
-// position-to-line:column map used by the outline and the match listings.
+// tool never depends on the system code page), display and JSON escaping and
+// the file-name patterns of --include.
 #include "cli_text.h"
-
-#include <algorithm>
 
 namespace sprig_cli {
 
@@ -138,38 +136,83 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-LineMap::LineMap(const SG_WCHAR* text) {
-  lineStarts_.push_back(0);
-  if (text == nullptr) return;
-  uint32_t i = 0;
-  for (; text[i] != 0; ++i) {
-    char16_t u = static_cast<char16_t>(text[i]);
-    if (u == '\n') {
-      lineStarts_.push_back(i + 1);
-    } else if (u == '\r') {
-      if (static_cast<char16_t>(text[i + 1]) != '\n') lineStarts_.push_back(i + 1);
-    } else if (IsLow(u) && i > 0 && IsHigh(static_cast<char16_t>(text[i - 1]))) {
-      pairSeconds_.push_back(i);
+void AppendJson(std::string* out, const SG_WCHAR* text, std::ptrdiff_t length) {
+  static const char kHex[] = "0123456789abcdef";
+  out->push_back('"');
+  std::size_t n = text != nullptr ? Length(text, length) : 0, i = 0;
+  while (i < n) {
+    char32_t u = static_cast<char16_t>(text[i]);
+    if (IsHigh(u) && i + 1 < n && IsLow(static_cast<char16_t>(text[i + 1]))) {
+      AppendUtf8(out, NextChar(text, n, &i));
+      continue;
+    }
+    ++i;
+    switch (u) {
+      case '"': *out += "\\\""; continue;
+      case '\\': *out += "\\\\"; continue;
+      case '\n': *out += "\\n"; continue;
+      case '\r': *out += "\\r"; continue;
+      case '\t': *out += "\\t"; continue;
+      default: break;
+    }
+    if (u < 0x20 || IsHigh(u) || IsLow(u)) {
+      *out += "\\u";
+      for (int shift = 12; shift >= 0; shift -= 4) out->push_back(kHex[(u >> shift) & 0xF]);
+    } else {
+      AppendUtf8(out, u);
     }
   }
-  length_ = i;
+  out->push_back('"');
 }
 
-void LineMap::Locate(uint32_t pos, uint32_t* line, uint32_t* column) const {
-  if (pos > length_) pos = length_;
-  auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), pos);
-  std::size_t index = static_cast<std::size_t>(it - lineStarts_.begin()) - 1;
-  uint32_t start = lineStarts_[index];
-  auto from = std::lower_bound(pairSeconds_.begin(), pairSeconds_.end(), start);
-  auto to = std::lower_bound(from, pairSeconds_.end(), pos);
-  *line = static_cast<uint32_t>(index + 1);
-  *column = pos - start - static_cast<uint32_t>(to - from) + 1;
-}
-
-std::string LineMap::Format(uint32_t pos) const {
-  uint32_t line = 0, column = 0;
-  Locate(pos, &line, &column);
-  return std::to_string(line) + ":" + std::to_string(column);
+bool GlobMatch(const std::string& pattern, const std::string& name) {
+  // Iterative matching with one backtrack point: the last '*' seen.
+  std::size_t p = 0, s = 0, starP = std::string::npos, starS = 0;
+  while (s < name.size()) {
+    bool advance = false;
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starS = s;
+      continue;
+    }
+    if (p < pattern.size() && pattern[p] == '?') {
+      advance = true;
+    } else if (p < pattern.size() && pattern[p] == '[') {
+      std::size_t q = p + 1;
+      bool negate = q < pattern.size() && pattern[q] == '!';
+      if (negate) ++q;
+      bool found = false, closed = false;
+      for (bool firstInSet = true; q < pattern.size(); firstInSet = false) {
+        if (pattern[q] == ']' && !firstInSet) { closed = true; break; }
+        if (q + 2 < pattern.size() && pattern[q + 1] == '-' && pattern[q + 2] != ']') {
+          if (name[s] >= pattern[q] && name[s] <= pattern[q + 2]) found = true;
+          q += 3;
+        } else {
+          if (name[s] == pattern[q]) found = true;
+          ++q;
+        }
+      }
+      if (closed && found != negate) {
+        advance = true;
+        p = q;  // at the ']', stepped over below
+      } else if (!closed && name[s] == '[') {
+        advance = true;  // an unclosed '[' is literal
+      }
+    } else if (p < pattern.size() && pattern[p] == name[s]) {
+      advance = true;
+    }
+    if (advance) {
+      ++p;
+      ++s;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      s = ++starS;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
 }
 
 }  // namespace sprig_cli

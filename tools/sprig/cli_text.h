@@ -1,5 +1,5 @@
-// Text helpers of the sprig tool: UTF-8 <-> UTF-16 conversion, display
-// escaping and the map from source positions to line:column.
+// Text helpers of the sprig tool: UTF-8 <-> UTF-16 conversion, display and
+// JSON escaping, and file-name patterns.
 //
 // Everything here is plain C++ over std::string / std::u16string; the tool
 // talks to the library only through sprig.h, so SG_WCHAR text is copied into
@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "sprig.h"
 
@@ -39,25 +38,16 @@ std::string Printable(const SG_WCHAR* text, std::ptrdiff_t length = -1,
 // Case-insensitive comparison of ASCII letters; other units compare exactly.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 
-// Maps positions of a source text (UTF-16 units from its start) to 1-based
-// line and column. Lines end at LF, CR LF or a lone CR; the column counts
-// characters, so a surrogate pair is one column and a TAB is one column.
-// Built once in O(n); each query is O(log n), so an outline stays linear.
-class LineMap {
- public:
-  // `text` may be null (an empty map); it is read up to its terminating zero
-  // and not kept.
-  explicit LineMap(const SG_WCHAR* text);
-  // Line and column of `pos`; a position beyond the end counts from the end.
-  void Locate(uint32_t pos, uint32_t* line, uint32_t* column) const;
-  // "line:column".
-  std::string Format(uint32_t pos) const;
+// Appends `text` (UTF-16, `length` units or up to its zero when negative) to
+// *out as a JSON string with its quotes: '"', '\\' and control characters
+// escaped, every other character as UTF-8; a surrogate without its partner
+// becomes a \uXXXX escape, so no unit is lost or altered.
+void AppendJson(std::string* out, const SG_WCHAR* text, std::ptrdiff_t length = -1);
 
- private:
-  std::vector<uint32_t> lineStarts_;     // first unit of every line, ascending
-  std::vector<uint32_t> pairSeconds_;    // low halves of surrogate pairs
-  uint32_t length_ = 0;
-};
+// Whether file name `name` matches `pattern`: '*' any run of characters, '?'
+// one character, [abc] / [a-z] / [!abc] one character of a set; the rest
+// literally (UTF-8 bytes compared as they are).
+bool GlobMatch(const std::string& pattern, const std::string& name);
 
 }  // namespace sprig_cli
 

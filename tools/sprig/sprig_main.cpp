@@ -1,21 +1,29 @@
-// The sprig tool: argument parsing, help texts and the six subcommands
-// (tree, find, get, text, set, convert), all on the public API of sprig.h.
+// The sprig tool: argument parsing, help texts, the query rule and the six
+// subcommands (tree, find, get, text, set, convert) on the editing layer.
 //
-// Every document is released with sgDeleteXML, never sgCloseXML, so the
-// library never writes a file back on its own: the only writes are the
-// explicit saves of `set` and `convert`, which go to a temporary file in the
-// target's folder and are renamed over the target only once complete.
+// Every file is read with sxOpen (standard input with sxParse) and written
+// with sxSave, which keeps every unedited byte, checks the result before
+// writing and replaces the target atomically; documents are released with
+// sgDeleteXML, so nothing else ever writes a file. Several inputs are worked
+// on by the file runner: one document per thread, the compiled selector
+// shared read-only, each file's output printed in input order.
 #include "sprig_main.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <utility>
 #include <unordered_set>
+#include <new>
 #include <vector>
 
+#include "cli_run.h"
 #include "cli_sys.h"
 #include "cli_text.h"
 #include "sprig.h"
+#include "sprig_exact.h"
 
 namespace sprig_cli {
 namespace {
@@ -23,27 +31,44 @@ namespace {
 // ---- Help ------------------------------------------------------------------
 
 const char kToolHelp[] =
-    "usage: sprig COMMAND [OPTIONS] FILE [ARGS]\n"
+    "usage: sprig COMMAND [OPTIONS] INPUT... [ARGS]\n"
     "\n"
-    "Reads XML or loosely written HTML (Shift-JIS, UTF-8 or UTF-7, chosen from the\n"
-    "file itself) and prints in UTF-8.\n"
+    "Reads XML or loosely written HTML in the encoding it declares (or the one\n"
+    "given) and prints in UTF-8. An INPUT is a file, a folder (every file below\n"
+    "it, see --include) or - for standard input.\n"
     "\n"
     "commands:\n"
-    "  tree FILE                       outline: one line per tag with its position\n"
-    "  find FILE QUERY [--xml|--count] every element QUERY matches, with line:column\n"
-    "  get FILE QUERY ATTR [--raw]     the attribute's value on every match\n"
-    "  text FILE QUERY [--raw]         the text inside every match\n"
-    "  set FILE QUERY ATTR VALUE [-o OUT]\n"
-    "                                  set the attribute on every match and save\n"
-    "  convert FILE -o OUT --encoding ENC\n"
-    "                                  save the document in another encoding\n"
+    "  tree INPUT...                       outline: one line per tag with its position\n"
+    "  find INPUT... QUERY [--xml|--count|--json]\n"
+    "                                      every element QUERY matches, with line:column\n"
+    "  get INPUT... QUERY ATTR [--raw|--json]\n"
+    "                                      the attribute's value on every match\n"
+    "  text INPUT... QUERY [--raw|--json]  the text inside every match\n"
+    "  set INPUT... QUERY ATTR VALUE [-o OUT]\n"
+    "  set INPUT... QUERY ATTR --replace OLD NEW\n"
+    "                                      change the attribute on every match and save\n"
+    "  convert INPUT -o OUT --encoding ENC save the document in another encoding\n"
     "\n"
-    "QUERY is an element name, found at any depth (case does not matter), or a\n"
-    "path of names from the top, such as rss/channel/item.\n"
+    "QUERY: one name (letters, digits, '-', '_', ':' and non-ASCII characters,\n"
+    "not starting with a digit, '-' or ':') finds that element at any depth, in\n"
+    "any letter case; names joined by '/' (rss/channel/item) are a path from the\n"
+    "top level; anything else is a CSS selector (a[href^=\"http:\"], ul > li,\n"
+    "p:first-child). A ':' followed by a pseudo-class without parentheses\n"
+    "(first-child, last-child, only-child, first-of-type, last-of-type,\n"
+    "only-of-type, empty, root, link, visited, hover, active, focus, target,\n"
+    "enabled, disabled, checked) makes a selector, so dc:date is a name and\n"
+    "li:first-child a selector.\n"
     "Positions are LINE:COLUMN, both from 1; the column counts characters.\n"
+    "With several inputs (or a folder) every result starts with FILE:.\n"
     "\n"
-    "options: --help (also after a command), --version\n"
-    "exit status: 0 success, 1 nothing matched, 2 usage or I/O error\n";
+    "options of every command:\n"
+    "  --input-encoding LABEL  read the inputs in this encoding (utf-8, shift_jis,\n"
+    "                          euc-kr, windows-1252, a code-page number, ...)\n"
+    "  --include GLOB          in folders, only files whose name matches (repeatable)\n"
+    "  -j, --jobs N            work on N files at once (default: one per core)\n"
+    "  --help (also after a command), --version\n"
+    "exit status: 0 success, 1 nothing matched, 2 usage or I/O error (the other\n"
+    "inputs are still worked on)\n";
 
 struct CommandHelp {
   const char* name;
@@ -52,53 +77,64 @@ struct CommandHelp {
 
 const CommandHelp kCommandHelp[] = {
     {"tree",
-     "usage: sprig tree FILE\n"
+     "usage: sprig tree INPUT...\n"
      "\n"
      "Prints one line per tag in document order, indented two spaces per level:\n"
      "its kind (element, void, empty, pi, decl, comment), its name, its attributes\n"
      "as written (name=\"value\" with the original quotes, or a bare name) and @LINE:COLUMN\n"
      "of its '<'. Line breaks and tabs inside values are shown as \\n, \\r and \\t.\n"},
     {"find",
-     "usage: sprig find FILE QUERY [--xml | --count]\n"
+     "usage: sprig find INPUT... QUERY [--xml | --count | --json]\n"
      "\n"
      "Prints LINE:COLUMN and the start tag as written of every element QUERY\n"
-     "matches, in document order. QUERY is a name (found at any depth) or a path\n"
-     "a/b/c from the top level.\n"
+     "matches, in document order (see 'sprig --help' for QUERY).\n"
      "  --xml    print each match as XML instead (the element, its content and the\n"
      "           text after it up to the next tag, without trailing blanks)\n"
-     "  --count  print only the number of matches\n"
+     "  --count  print only the number of matches (FILE:N per file with several\n"
+     "           inputs)\n"
+     "  --json   one JSON object per match and line: file, line, column, name,\n"
+     "           attributes (decoded values) and text (decoded)\n"
      "Exit status 1 when nothing matches.\n"},
     {"get",
-     "usage: sprig get FILE QUERY ATTR [--raw]\n"
+     "usage: sprig get INPUT... QUERY ATTR [--raw | --json]\n"
      "\n"
      "Prints the value of attribute ATTR of every match that has it, one per line\n"
-     "(an attribute without value prints an empty line). &amp; &lt; &gt; &quot; and\n"
-     "&nbsp; are decoded unless --raw is given.\n"
+     "(an attribute without value prints an empty line). Character references\n"
+     "(&amp; &#38; &eacute; ...) are decoded unless --raw is given. --json prints\n"
+     "the matches that have ATTR as find --json does.\n"
      "Exit status 1 when no match has the attribute.\n"},
     {"text",
-     "usage: sprig text FILE QUERY [--raw]\n"
+     "usage: sprig text INPUT... QUERY [--raw | --json]\n"
      "\n"
      "Prints the text inside every match (the text of all its descendants, without\n"
      "tags or comments), each followed by a line break. Line breaks in the text are\n"
-     "kept; &amp; &lt; &gt; &quot; and &nbsp; are decoded unless --raw is given.\n"
+     "kept; character references are decoded unless --raw is given. --json prints\n"
+     "the matches as find --json does.\n"
      "Exit status 1 when nothing matches.\n"},
     {"set",
-     "usage: sprig set FILE QUERY ATTR VALUE [-o OUT]\n"
+     "usage: sprig set INPUT... QUERY ATTR VALUE [-o OUT] [--force]\n"
+     "       sprig set INPUT... QUERY ATTR --replace OLD NEW [--force]\n"
      "\n"
-     "Sets attribute ATTR to VALUE (written in double quotes) on every match and\n"
-     "writes the document back to FILE, or to OUT, in the document's own encoding.\n"
-     "A '\"' or '>' in VALUE is written as &quot; or &gt;. The file is replaced\n"
-     "only once the new one is completely written; when nothing matches or the\n"
-     "write fails, no file is changed.\n"
-     "  -o, --output OUT  write to OUT instead of FILE\n"
-     "Exit status 1 when nothing matches.\n"},
+     "Sets attribute ATTR to VALUE (written in double quotes) on every match, or\n"
+     "with --replace changes every OLD in the value of ATTR (as written in the file)\n"
+     "to NEW on the matches that have it, and saves each changed file in its own\n"
+     "encoding with every other byte as it was. A '\"' or '>' in the new value is\n"
+     "written as &quot; or &gt;. A file is replaced only once the new one is\n"
+     "completely written and checked; a file without change is not written.\n"
+     "Standard input is written to standard output.\n"
+     "  -o, --output OUT  write to OUT instead (one input only)\n"
+     "  --force           write even where a piece cannot be kept exactly in the\n"
+     "                    file's encoding (a warning names the place)\n"
+     "With several inputs a summary goes to the error stream.\n"
+     "Exit status 1 when nothing matches (or nothing contains OLD).\n"},
     {"convert",
-     "usage: sprig convert FILE -o OUT --encoding ENC\n"
+     "usage: sprig convert INPUT -o OUT --encoding ENC [--force]\n"
      "\n"
-     "Writes the document to OUT in encoding ENC: utf-8, shift-jis, utf-7 or a\n"
-     "Windows code-page NUMBER (932, 65001, 1252, ...). The encoding named by the\n"
+     "Writes the document to OUT in encoding ENC (utf-8, shift_jis, euc-kr,\n"
+     "windows-1252, utf-16le, a code-page number, ...). The encoding named by the\n"
      "XML declaration and by a meta charset or content-type tag is updated to match.\n"
-     "An encoding the system cannot write is refused and OUT is left as it was.\n"
+     "A character ENC cannot hold refuses the write (the place is named) unless\n"
+     "--force is given; OUT is then left as it was.\n"
      "  -o, --output OUT        the file to write (required)\n"
      "  -e, --encoding ENC      the encoding to write (required)\n"},
 };
@@ -112,6 +148,7 @@ const char* FindCommandHelp(const std::string& name) {
 // ---- Output ------------------------------------------------------------------
 
 struct Streams {
+  std::FILE* in;
   std::FILE* out;
   std::FILE* err;
 };
@@ -132,15 +169,13 @@ int UsageError(const Streams& io, const std::string& command, const std::string&
   return kSprigError;
 }
 
-int CannotWrite(const Streams& io, const std::string& path, const std::string& reason) {
-  return Fail(io, "cannot write '" + path + "': " + reason);
-}
-
 // ---- Arguments ---------------------------------------------------------------
 
 enum OptionBits : unsigned {
-  kOptXml = 1, kOptCount = 2, kOptRaw = 4, kOptOutput = 8, kOptEncoding = 16
+  kOptXml = 1, kOptCount = 2, kOptRaw = 4, kOptOutput = 8, kOptEncoding = 16, kOptJson = 32,
+  kOptInputEncoding = 64, kOptForce = 128, kOptInclude = 256, kOptJobs = 512, kOptReplace = 1024
 };
+const unsigned kOptEveryCommand = kOptInputEncoding | kOptInclude | kOptJobs;
 
 struct Arguments {
   std::vector<std::string> operands;
@@ -148,10 +183,42 @@ struct Arguments {
   bool help = false;
   std::string output;
   std::string encoding;
+  std::string inputEncoding;
+  std::vector<std::string> includes;
+  std::string jobs;
+  std::string replaceOld, replaceNew;
 };
 
+struct OptionSpec {
+  const char* name;   // long form
+  char shortName;     // 0 when none
+  unsigned bit;
+  int values;         // values that follow
+};
+
+const OptionSpec kOptions[] = {
+    {"--xml", 0, kOptXml, 0},          {"--count", 0, kOptCount, 0},
+    {"--raw", 0, kOptRaw, 0},          {"--json", 0, kOptJson, 0},
+    {"--force", 0, kOptForce, 0},      {"--output", 'o', kOptOutput, 1},
+    {"--encoding", 'e', kOptEncoding, 1}, {"--input-encoding", 0, kOptInputEncoding, 1},
+    {"--include", 0, kOptInclude, 1},  {"--jobs", 'j', kOptJobs, 1},
+    {"--replace", 0, kOptReplace, 2},
+};
+
+void StoreValue(Arguments* parsed, unsigned bit, int index, const std::string& value) {
+  switch (bit) {
+    case kOptOutput: parsed->output = value; break;
+    case kOptEncoding: parsed->encoding = value; break;
+    case kOptInputEncoding: parsed->inputEncoding = value; break;
+    case kOptInclude: parsed->includes.push_back(value); break;
+    case kOptJobs: parsed->jobs = value; break;
+    default: (index == 0 ? parsed->replaceOld : parsed->replaceNew) = value; break;
+  }
+}
+
 // Parses the arguments after the command name. Options may stand anywhere;
-// "--" ends them. Returns "" or the usage error message.
+// "--" ends them; "-" is an operand (standard input). Returns "" or the usage
+// error message.
 std::string ParseArguments(const std::vector<std::string>& args, unsigned allowed,
                            Arguments* parsed) {
   bool optionsEnded = false;
@@ -163,131 +230,354 @@ std::string ParseArguments(const std::vector<std::string>& args, unsigned allowe
     }
     if (arg == "--") { optionsEnded = true; continue; }
     if (arg == "--help" || arg == "-h") { parsed->help = true; continue; }
-    unsigned bit = 0;
-    std::string* value = nullptr;
-    std::string inlineValue;
+    std::string key = arg, inlineValue;
     bool hasInline = false;
-    std::string key = arg;
     std::size_t eq = arg.find('=');
     if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
       key = arg.substr(0, eq);
       inlineValue = arg.substr(eq + 1);
       hasInline = true;
-    } else if ((arg.compare(0, 2, "-o") == 0 || arg.compare(0, 2, "-e") == 0) && arg.size() > 2) {
+    } else if (arg[1] != '-' && arg.size() > 2) {
       key = arg.substr(0, 2);
       inlineValue = arg.substr(2);
       hasInline = true;
     }
-    if (key == "--xml") bit = kOptXml;
-    else if (key == "--count") bit = kOptCount;
-    else if (key == "--raw") bit = kOptRaw;
-    else if (key == "-o" || key == "--output") { bit = kOptOutput; value = &parsed->output; }
-    else if (key == "-e" || key == "--encoding") { bit = kOptEncoding; value = &parsed->encoding; }
-    else return "unknown option '" + arg + "'";
-    if (!(allowed & bit)) return "option '" + key + "' does not apply here";
-    if (value == nullptr && hasInline) return "option '" + key + "' takes no value";
-    if (value != nullptr) {
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& option : kOptions)
+      if (key == option.name || (option.shortName != 0 && key.size() == 2 && key[1] == option.shortName))
+        spec = &option;
+    if (spec == nullptr || (hasInline && key.size() == 2 && spec->values != 1))
+      return "unknown option '" + arg + "'";
+    if (!(allowed & spec->bit)) return "option '" + key + "' does not apply here";
+    if (spec->values == 0 && hasInline) return "option '" + key + "' takes no value";
+    if (spec->values > 1 && hasInline) return "option '" + key + "' takes its values apart";
+    for (int v = 0; v < spec->values; ++v) {
+      std::string value;
       if (hasInline) {
-        *value = inlineValue;
+        value = inlineValue;
       } else {
         if (i + 1 >= args.size()) return "option '" + key + "' needs a value";
-        *value = args[++i];
+        value = args[++i];
       }
-      if (value->empty()) return "option '" + key + "' needs a value";
+      if (value.empty() && spec->bit != kOptReplace) return "option '" + key + "' needs a value";
+      StoreValue(parsed, spec->bit, v, value);
     }
-    parsed->given |= bit;
+    parsed->given |= spec->bit;
   }
+  return "";
+}
+
+// ---- Queries -----------------------------------------------------------------
+
+// A parsed QUERY: one name searched anywhere, a path from the top level kept
+// as a string list (names each ended by a zero, then an empty name), or a
+// compiled selector (shared read-only by every thread).
+struct Query {
+  enum Kind { kName, kPath, kSelector } kind = kName;
+  WString name;
+  SX_SELECTOR selector = nullptr;
+  Query() = default;
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+  ~Query() {
+    if (selector != nullptr) sxFreeSelector(selector);
+  }
+};
+
+// Characters of a name query: what XML names and CSS type selectors share,
+// plus ':' for prefixed names. Bytes from 0x80 are parts of non-ASCII
+// characters.
+bool IsNameChar(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_' || c == ':' || c >= 0x80;
+}
+
+bool IsNameStart(unsigned char c) {
+  return IsNameChar(c) && !(c >= '0' && c <= '9') && c != '-' && c != ':';
+}
+
+// Whether text[at] is a ':' that begins a pseudo-class written without
+// parentheses, which makes the query a selector.
+bool StartsPseudoClass(const std::string& text, std::size_t at) {
+  static const char* const kPseudo[] = {
+      "first-child", "last-child", "only-child", "first-of-type", "last-of-type", "only-of-type",
+      "empty",       "root",       "link",       "visited",       "hover",        "active",
+      "focus",       "target",     "enabled",    "disabled",      "checked"};
+  std::size_t end = at + 1;
+  while (end < text.size() && IsNameChar(static_cast<unsigned char>(text[end])) && text[end] != ':')
+    ++end;
+  std::string word = text.substr(at + 1, end - at - 1);
+  for (const char* pseudo : kPseudo)
+    if (EqualsNoCase(word, pseudo)) return true;
+  return false;
+}
+
+// Decides what the query is (see kToolHelp) and prepares it. Returns "" or
+// the usage error message.
+std::string ParseQuery(const std::string& text, Query* query) {
+  if (text.empty()) return "empty query";
+  bool plain = true, slash = false;
+  for (std::size_t i = 0; i < text.size() && plain; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '/') slash = true;
+    else if (!IsNameChar(c) || (c == ':' && StartsPseudoClass(text, i))) plain = false;
+  }
+  if (plain) {
+    std::string rest = slash && text[0] == '/' ? text.substr(1) : text;
+    std::size_t start = 0;
+    while (true) {
+      std::size_t end = rest.find('/', start);
+      std::string part = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      if (part.empty()) return "bad query '" + text + "': empty name in the path";
+      if (!IsNameStart(static_cast<unsigned char>(part[0]))) break;  // not a name: a selector
+      if (slash) {
+        query->name += ToWide(part);
+        query->name.push_back(0);
+      } else {
+        query->name = ToWide(part);
+      }
+      if (end == std::string::npos) {
+        if (slash) query->name.push_back(0);
+        query->kind = slash ? Query::kPath : Query::kName;
+        return "";
+      }
+      start = end + 1;
+    }
+    query->name.clear();
+  }
+  SX_ERROR error{};
+  query->kind = Query::kSelector;
+  query->selector = sxCompileSelector(text.c_str(), &error);
+  if (query->selector == nullptr)
+    return "bad selector '" + text + "' at column " + std::to_string(error.column) + ": " +
+           error.message;
   return "";
 }
 
 // ---- Documents ---------------------------------------------------------------
 
-// A cursor released with sgDeleteXML, so the library never writes the
-// document back by itself.
+// A cursor released with sgDeleteXML, so nothing but sxSave writes a file.
 class Document {
  public:
-  Document() = default;
+  explicit Document(SG_CURSOR cursor) : cursor_(cursor) {}
   ~Document() { sgDeleteXML(cursor_); }
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
   SG_CURSOR get() const { return cursor_; }
-  void reset(SG_CURSOR cursor) { cursor_ = cursor; }
 
  private:
-  SG_CURSOR cursor_ = nullptr;
+  SG_CURSOR cursor_;
 };
 
-// Opens `path` into *doc, or reports why it cannot and returns false.
-bool OpenDocument(const Streams& io, const std::string& path, Document* doc) {
-  std::string reason = ProbeReadable(path);
-  if (!reason.empty()) {
-    Fail(io, "cannot read '" + path + "': " + reason);
-    return false;
+// Everything the work on one file reads; shared read-only by the threads.
+struct Job {
+  Arguments args;
+  Query query;
+  std::vector<std::string> inputs;  // "-" is standard input
+  bool several = false;             // results carry their file's name
+  std::string stdinBytes;           // standard input, read before the run
+  WString attrib;                   // get, set
+  WString value;                    // set: the value as stored
+  WString replaceOld, replaceNew;   // set --replace
+  const char* inputEncoding = nullptr;
+};
+
+std::string Place(uint32_t line, uint32_t column) {
+  return std::to_string(line) + ":" + std::to_string(column);
+}
+
+// Why a file could not be read, for "sprig: cannot read 'FILE': reason".
+std::string ReadReason(const SX_ERROR& error) {
+  switch (error.code) {
+    case SX_ERR_NOT_FOUND: return "no such file";
+    case SX_ERR_NOT_REGULAR: return "not a regular file";
+    case SX_ERR_MEMORY: return "out of memory";
+    case SX_ERR_IO: if (error.osError != 0) return ErrorReason(error.osError); break;
+    default: break;
   }
-  WString wide = ToWide(path);
-  SG_CURSOR cursor = sgOpenXMLW(wide.c_str());
+  return error.message;
+}
+
+// Opens input `index` (a file, or standard input from the bytes read
+// before), warning about byte sequences its encoding could not read. Null
+// when it cannot be read, with the reason in the output.
+SG_CURSOR OpenInput(const Job& job, std::size_t index, FileOutput* output) {
+  const std::string& path = job.inputs[index];
+  SX_ERROR error{};
+  SG_CURSOR cursor = path == "-" ? sxParse(job.stdinBytes.data(), job.stdinBytes.size(),
+                                           job.inputEncoding, &error)
+                                 : sxOpen(path.c_str(), job.inputEncoding, &error);
   if (cursor == nullptr) {
-    Fail(io, "cannot read '" + path + "': the file could not be loaded (out of memory?)");
+    output->err += "sprig: cannot read '" + path + "': " + ReadReason(error) + "\n";
+    output->failed = true;
+    return nullptr;
+  }
+  uint32_t line = 0, column = 0;
+  uint32_t invalid = sxGetInvalidCount(cursor, &line, &column);
+  if (invalid > 0) {
+    const char* encoding = sxGetEncodingName(cursor);
+    output->err += "sprig: warning: '" + path + "': " + std::to_string(invalid) +
+                   (invalid == 1 ? " byte sequence is" : " byte sequences are") + " not valid " +
+                   (encoding != nullptr ? encoding : "text") + " (the first at " +
+                   Place(line, column) + "), read as U+FFFD\n";
+  }
+  return cursor;
+}
+
+// Why a save in `encoding` failed, for the error stream.
+std::string WriteFailure(const std::string& target, const std::string& encoding,
+                         const SX_ERROR& error) {
+  std::string head = "cannot write '" + target + "'";
+  switch (error.code) {
+    case SX_ERR_LOSSY:
+      return head + ": the text at " + Place(error.line, error.column) +
+             " cannot be kept exactly in " + encoding +
+             "; nothing was written (--force writes it anyway)";
+    case SX_ERR_NOT_FOUND: return head + ": no such directory";
+    case SX_ERR_NOT_REGULAR: return head + ": not a regular file";
+    case SX_ERR_MEMORY: return head + ": out of memory";
+    case SX_ERR_IO: if (error.osError != 0) return head + ": " + ErrorReason(error.osError); break;
+    default: break;
+  }
+  return head + ": " + error.message;
+}
+
+// Saves the document to `target` (standard output when it is "") in
+// `encoding` (null: its own). A lossy save is refused unless --force was
+// given, which writes it with a warning naming the place. False, with the
+// reason in the output, when nothing was written.
+bool SaveDocument(const Job& job, SG_CURSOR cursor, const std::string& target,
+                  const char* encoding, FileOutput* output) {
+  uint32_t flags = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SX_ERROR error{};
+    bool saved;
+    if (target.empty()) {
+      void* bytes = nullptr;
+      std::size_t size = 0;
+      saved = sxRender(cursor, encoding, flags, &bytes, &size, &error) == 1;
+      if (saved) output->out.append(static_cast<const char*>(bytes), size);
+      sxFree(bytes);
+    } else {
+      saved = sxSave(cursor, target.c_str(), encoding, flags, &error) == 1;
+    }
+    if (saved) return true;
+    const std::string shown = target.empty() ? "-" : target;
+    const char* own = sxGetEncodingName(cursor);
+    const std::string named = encoding != nullptr ? encoding : own != nullptr ? own : "its encoding";
+    if (error.code == SX_ERR_LOSSY && (job.args.given & kOptForce) && flags == 0) {
+      output->err += "sprig: warning: '" + shown + "' written with --force: the text at " +
+                     Place(error.line, error.column) + " could not be kept exactly in " + named +
+                     "\n";
+      flags = SX_SAVE_FORCE;
+      continue;
+    }
+    output->err += "sprig: " + WriteFailure(shown, named, error) + "\n";
+    output->failed = true;
     return false;
   }
-  doc->reset(cursor);
-  return true;
+  return false;
 }
 
-// A parsed QUERY: one name searched anywhere, or a path from the top level
-// kept as a string list (names each ended by a zero, then an empty name).
-struct Query {
-  bool isPath = false;
-  WString name;
+// Walks the matches of the query in one document. Names and paths move the
+// document's cursor by the core search; a selector moves a second cursor.
+class Matches {
+ public:
+  Matches(SG_CURSOR document, const Query& query)
+      : document_(document), query_(query),
+        cursor_(query.kind == Query::kSelector ? sgDupXML(document) : document) {}
+  ~Matches() {
+    if (cursor_ != document_) sgDeleteXML(cursor_);
+  }
+  Matches(const Matches&) = delete;
+  Matches& operator=(const Matches&) = delete;
+
+  // False when the second cursor could not be made (memory ran out).
+  bool ok() const { return cursor_ != nullptr; }
+  SG_CURSOR cursor() const { return cursor_; }
+
+  // Moves to the next match (the first on the first call). False when done.
+  bool Next() {
+    bool first = !started_;
+    started_ = true;
+    switch (query_.kind) {
+      case Query::kName:
+        return sgSearchW(cursor_, query_.name.c_str(), first ? SG_SEARCH_FIRST : SG_SEARCH_NEXT) == 1;
+      case Query::kPath:
+        return sgSearchW(cursor_, query_.name.c_str(),
+                         first ? SG_SEARCH_PATH_FIRST : SG_SEARCH_PATH_NEXT) == 1;
+      default:
+        return sxSelect(document_, query_.selector, cursor_,
+                        (first ? SX_SELECT_FIRST : SX_SELECT_NEXT) | SX_SELECT_DOCUMENT) == 1;
+    }
+  }
+
+  // The number of matches, without moving any cursor for a selector.
+  uint64_t Count() {
+    if (query_.kind == Query::kSelector)
+      return sxSelectCount(document_, query_.selector, SX_SELECT_DOCUMENT);
+    uint64_t count = 0;
+    while (Next()) ++count;
+    return count;
+  }
+
+ private:
+  SG_CURSOR document_;
+  const Query& query_;
+  SG_CURSOR cursor_;
+  bool started_ = false;
 };
 
-std::string ParseQuery(const std::string& text, Query* query) {
-  if (text.empty()) return "empty query";
-  if (text.find('/') == std::string::npos) {
-    query->name = ToWide(text);
-    return "";
+// The text with its character references decoded, unless raw.
+WString Decoded(const SG_WCHAR* text, bool raw) {
+  if (text == nullptr) return WString();
+  std::size_t length = 0;
+  while (text[length] != 0) ++length;
+  if (raw || length > 0x7FFFFFFE) return WString(text, length);
+  WString decoded(length + 1, 0);  // decoding never lengthens the text
+  int32_t n = sxDecodeText(text, static_cast<int32_t>(length), &decoded[0],
+                           static_cast<int32_t>(length + 1));
+  decoded.resize(n >= 0 && static_cast<std::size_t>(n) <= length ? static_cast<std::size_t>(n) : 0);
+  return decoded;
+}
+
+// "FILE:" before every result when there are several inputs.
+std::string Prefix(const Job& job, std::size_t index) {
+  return job.several ? job.inputs[index] + ":" : std::string();
+}
+
+// One JSON object on one line for the current match: file, line, column,
+// name, attributes (first of each name, decoded values) and decoded text.
+void AppendJsonMatch(const Job& job, std::size_t index, SG_CURSOR cursor, std::string* out) {
+  uint32_t line = 0, column = 0;
+  sxGetLineColumn(cursor, &line, &column);
+  *out += "{\"file\":";
+  WString file = ToWide(job.inputs[index]);
+  AppendJson(out, file.c_str(), static_cast<std::ptrdiff_t>(file.size()));
+  *out += ",\"line\":" + std::to_string(line) + ",\"column\":" + std::to_string(column) +
+          ",\"name\":";
+  AppendJson(out, sgGetNameW(cursor));
+  *out += ",\"attributes\":{";
+  uint32_t count = sgGetAttribCount(cursor);
+  std::vector<WString> names;
+  for (uint32_t i = 0; i < count; ++i) {
+    const SG_WCHAR* name = sgGetAttribNameW(cursor, static_cast<int32_t>(i));
+    if (name == nullptr || name[0] == 0) continue;
+    WString key(name);
+    bool repeated = false;
+    for (const WString& seen : names) repeated = repeated || seen == key;
+    if (repeated) continue;
+    WString value = Decoded(sgGetAttribValueW(cursor, static_cast<int32_t>(i)), false);
+    if (!names.empty()) out->push_back(',');
+    AppendJson(out, key.c_str(), static_cast<std::ptrdiff_t>(key.size()));
+    out->push_back(':');
+    AppendJson(out, value.c_str(), static_cast<std::ptrdiff_t>(value.size()));
+    names.push_back(std::move(key));
   }
-  std::string rest = text[0] == '/' ? text.substr(1) : text;
-  query->isPath = true;
-  std::size_t start = 0;
-  while (true) {
-    std::size_t slash = rest.find('/', start);
-    std::string part = rest.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-    if (part.empty()) return "bad query '" + text + "': empty name in the path";
-    query->name += ToWide(part);
-    query->name.push_back(0);
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
-  query->name.push_back(0);
-  return "";
-}
-
-// Moves to the first match (first = true) or the next one. 1 found, 0 done.
-bool NextMatch(SG_CURSOR cursor, const Query& query, bool first) {
-  uint32_t mode = query.isPath ? (first ? SG_SEARCH_PATH_FIRST : SG_SEARCH_PATH_NEXT)
-                               : (first ? SG_SEARCH_FIRST : SG_SEARCH_NEXT);
-  return sgSearchW(cursor, query.name.c_str(), mode) == 1;
-}
-
-// Length of the zero-terminated source text.
-uint32_t SourceLength(const SG_WCHAR* source) {
-  uint32_t n = 0;
-  if (source != nullptr)
-    while (source[n] != 0) ++n;
-  return n;
-}
-
-// Decodes the five entity references (unless raw), keeping line breaks.
-// False when the library runs out of memory.
-bool DecodeText(const SG_WCHAR* text, bool raw, std::string* result) {
-  if (text == nullptr) { result->clear(); return true; }
-  if (raw) { *result = ToUtf8(text); return true; }
-  uint32_t previous = sgSetTextConvFlag(SG_TEXTCONV_KEEP_CONTROLS, SG_TEXTCONV_KEEP_CONTROLS);
-  const SG_WCHAR* decoded = sgToNormalStrTemp16W(text);
-  if (decoded != nullptr) *result = ToUtf8(decoded);  // copied before the ring moves on
-  sgSetTextConvFlag(previous, SG_TEXTCONV_KEEP_CONTROLS);
-  return decoded != nullptr;
+  *out += "},\"text\":";
+  WString text = Decoded(sgGetInnerTextW(cursor), false);
+  AppendJson(out, text.c_str(), static_cast<std::ptrdiff_t>(text.size()));
+  *out += "}\n";
 }
 
 // ---- tree --------------------------------------------------------------------
@@ -348,8 +638,8 @@ std::string Lower(std::string text) {
 }
 
 struct TreeWalk {
-  const Streams* io;
-  const LineMap* lines;
+  std::string* out;
+  std::string prefix;
   const SG_WCHAR* source;
   uint32_t sourceLength;
   std::string line;                      // reused for every node
@@ -360,7 +650,8 @@ uint32_t SG_CALL PrintNode(SG_CURSOR cursor, uint32_t depth, uint32_t phase, int
   if (phase != 0) return 0;
   TreeWalk& walk = *reinterpret_cast<TreeWalk*>(user);
   std::string& line = walk.line;
-  line.assign(static_cast<std::size_t>(depth) * 2, ' ');
+  line = walk.prefix;
+  line.append(static_cast<std::size_t>(depth) * 2, ' ');
   const SG_WCHAR* name = sgGetNameW(cursor);
   const char* kind = KindOf(cursor, name);
   line += kind;
@@ -389,281 +680,179 @@ uint32_t SG_CALL PrintNode(SG_CURSOR cursor, uint32_t depth, uint32_t phase, int
       if (quote != 0) line += quote;
     }
   }
-  line += " @" + walk.lines->Format(sgGetTagPos(cursor, 0)) + "\n";
-  Put(walk.io->out, line);
+  uint32_t at = 0, column = 0;
+  sxGetLineColumn(cursor, &at, &column);
+  line += " @" + Place(at, column) + "\n";
+  *walk.out += line;
   return 0;
 }
 
-int RunTree(const Streams& io, const Arguments& args) {
-  if (args.operands.size() != 1) return UsageError(io, "tree", "tree takes one FILE");
-  Document doc;
-  if (!OpenDocument(io, args.operands[0], &doc)) return kSprigError;
-  const SG_WCHAR* source = sgGetSrcXML(doc.get());
-  LineMap lines(source);
-  TreeWalk walk{&io, &lines, source, SourceLength(source), std::string(), {}};
-  sgScanTree(doc.get(), PrintNode, reinterpret_cast<intptr_t>(&walk));
-  return kSprigOk;
+// Length of the zero-terminated source text.
+uint32_t SourceLength(const SG_WCHAR* source) {
+  uint32_t n = 0;
+  if (source != nullptr)
+    while (source[n] != 0) ++n;
+  return n;
+}
+
+void TreeFile(const Job& job, std::size_t index, FileOutput* output) {
+  SG_CURSOR cursor = OpenInput(job, index, output);
+  if (cursor == nullptr) return;
+  Document doc(cursor);
+  const SG_WCHAR* source = sgGetSrcXML(cursor);
+  TreeWalk walk{&output->out, Prefix(job, index), source, SourceLength(source), std::string(), {}};
+  sgScanTree(cursor, PrintNode, reinterpret_cast<intptr_t>(&walk));
+  output->matches = 1;  // an outline always succeeds
 }
 
 // ---- find, get, text ---------------------------------------------------------
 
-int RunFind(const Streams& io, const Arguments& args) {
-  if (args.operands.size() != 2) return UsageError(io, "find", "find takes FILE and QUERY");
-  if ((args.given & kOptXml) && (args.given & kOptCount))
-    return UsageError(io, "find", "--xml and --count exclude each other");
-  Query query;
-  std::string problem = ParseQuery(args.operands[1], &query);
-  if (!problem.empty()) return UsageError(io, "find", problem);
-  Document doc;
-  if (!OpenDocument(io, args.operands[0], &doc)) return kSprigError;
-  SG_CURSOR cursor = doc.get();
-  LineMap lines(sgGetSrcXML(cursor));
-  uint64_t count = 0;
-  for (bool found = NextMatch(cursor, query, true); found; found = NextMatch(cursor, query, false)) {
-    ++count;
-    if (args.given & kOptCount) continue;
-    if (args.given & kOptXml) {
-      SG_WCHAR* xml = sgGetOuterXMLW(cursor);
-      if (xml == nullptr) return Fail(io, "out of memory");
+void FindFile(const Job& job, std::size_t index, FileOutput* output) {
+  SG_CURSOR cursor = OpenInput(job, index, output);
+  if (cursor == nullptr) return;
+  Document doc(cursor);
+  Matches matches(cursor, job.query);
+  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
+  const unsigned given = job.args.given;
+  const std::string prefix = Prefix(job, index);
+  if (given & kOptCount) {
+    output->matches = matches.Count();
+    output->out += prefix + std::to_string(output->matches) + "\n";
+    return;
+  }
+  while (matches.Next()) {
+    SG_CURSOR match = matches.cursor();
+    ++output->matches;
+    if (given & kOptJson) {
+      AppendJsonMatch(job, index, match, &output->out);
+    } else if (given & kOptXml) {
+      SG_WCHAR* xml = sgGetOuterXMLW(match);
+      if (xml == nullptr) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
       std::string text = ToUtf8(xml);
       FreeOuterXml(xml);
       // One match per line group: the blanks of the text after it are dropped.
       while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' ||
                                text.back() == '\r'))
         text.pop_back();
-      text += "\n";
-      Put(io.out, text);
+      output->out += prefix + text + "\n";
     } else {
-      uint32_t length = 0;
-      const SG_WCHAR* tag = sgGetTagSrc(cursor, &length);
-      Put(io.out, lines.Format(sgGetTagPos(cursor, 0)) + " " +
-                      Printable(tag, tag != nullptr ? static_cast<std::ptrdiff_t>(length) : 0) + "\n");
+      uint32_t length = 0, line = 0, column = 0;
+      const SG_WCHAR* tag = sgGetTagSrc(match, &length);
+      sxGetLineColumn(match, &line, &column);
+      output->out += prefix + Place(line, column) + " " +
+                     Printable(tag, tag != nullptr ? static_cast<std::ptrdiff_t>(length) : 0) + "\n";
     }
   }
-  if (args.given & kOptCount) Put(io.out, std::to_string(count) + "\n");
-  return count > 0 ? kSprigOk : kSprigNoMatch;
 }
 
-int RunGet(const Streams& io, const Arguments& args) {
-  if (args.operands.size() != 3) return UsageError(io, "get", "get takes FILE, QUERY and ATTR");
-  Query query;
-  std::string problem = ParseQuery(args.operands[1], &query);
-  if (!problem.empty()) return UsageError(io, "get", problem);
-  WString attrib = ToWide(args.operands[2]);
-  Document doc;
-  if (!OpenDocument(io, args.operands[0], &doc)) return kSprigError;
-  SG_CURSOR cursor = doc.get();
-  uint64_t printed = 0;
-  for (bool found = NextMatch(cursor, query, true); found; found = NextMatch(cursor, query, false)) {
-    if (sgDoesAttribExistW(cursor, attrib.c_str()) != 1) continue;
-    std::string value;
-    if (!DecodeText(sgGetAttribW(cursor, attrib.c_str()), (args.given & kOptRaw) != 0, &value))
-      return Fail(io, "out of memory");
-    Put(io.out, value + "\n");
-    ++printed;
-  }
-  return printed > 0 ? kSprigOk : kSprigNoMatch;
-}
-
-int RunText(const Streams& io, const Arguments& args) {
-  if (args.operands.size() != 2) return UsageError(io, "text", "text takes FILE and QUERY");
-  Query query;
-  std::string problem = ParseQuery(args.operands[1], &query);
-  if (!problem.empty()) return UsageError(io, "text", problem);
-  Document doc;
-  if (!OpenDocument(io, args.operands[0], &doc)) return kSprigError;
-  SG_CURSOR cursor = doc.get();
-  uint64_t count = 0;
-  for (bool found = NextMatch(cursor, query, true); found; found = NextMatch(cursor, query, false)) {
-    const SG_WCHAR* inner = sgGetInnerTextW(cursor);
-    std::string text;
-    if (!DecodeText(inner, (args.given & kOptRaw) != 0, &text)) return Fail(io, "out of memory");
-    Put(io.out, text + "\n");
-    ++count;
-  }
-  return count > 0 ? kSprigOk : kSprigNoMatch;
-}
-
-// ---- Saving ------------------------------------------------------------------
-
-// Writes the document to `target` in code page `codePage` through a
-// temporary file beside it, renamed over the target once complete. On any
-// failure the target is untouched, the temporary file is gone and the error
-// has been reported.
-bool SaveReplacing(const Streams& io, SG_CURSOR cursor, const std::string& target, uint32_t codePage) {
-  std::string reason = ProbeWritable(target);
-  if (!reason.empty()) { CannotWrite(io, target, reason); return false; }
-  std::string temp;
-  reason = CreateSiblingTemp(target, &temp);
-  if (!reason.empty()) { CannotWrite(io, target, reason); return false; }
-  WString wideTemp = ToWide(temp);
-  if (sgSaveAsW(cursor, wideTemp.c_str(), codePage) != 1) {
-    RemoveFile(temp);
-    // The temporary file could be created, so the folder is writable: the
-    // library refused the code page.
-    CannotWrite(io, target, "code page " + std::to_string(codePage) + " is not supported");
-    return false;
-  }
-  reason = ReplaceByRename(temp, target);
-  if (!reason.empty()) {
-    RemoveFile(temp);
-    CannotWrite(io, target, reason);
-    return false;
-  }
-  return true;
-}
-
-// ---- set ---------------------------------------------------------------------
-
-// VALUE as stored: a '"' would end the double-quoted value and the reader
-// ends any quoted value at '>', so both are written as references.
-WString StoredValue(const std::string& value) {
-  std::string escaped;
-  for (char c : value) {
-    if (c == '"') escaped += "&quot;";
-    else if (c == '>') escaped += "&gt;";
-    else escaped.push_back(c);
-  }
-  return ToWide(escaped);
-}
-
-int RunSet(const Streams& io, const Arguments& args) {
-  if (args.operands.size() != 4)
-    return UsageError(io, "set", "set takes FILE, QUERY, ATTR and VALUE");
-  Query query;
-  std::string problem = ParseQuery(args.operands[1], &query);
-  if (!problem.empty()) return UsageError(io, "set", problem);
-  if (args.operands[2].empty()) return UsageError(io, "set", "empty attribute name");
-  const std::string& path = args.operands[0];
-  std::string target = (args.given & kOptOutput) ? args.output : path;
-  WString attrib = ToWide(args.operands[2]);
-  WString value = StoredValue(args.operands[3]);
-  Document doc;
-  if (!OpenDocument(io, path, &doc)) return kSprigError;
-  SG_CURSOR cursor = doc.get();
-  uint64_t count = 0;
-  for (bool found = NextMatch(cursor, query, true); found; found = NextMatch(cursor, query, false)) {
-    if (sgSetAttribW(cursor, attrib.c_str(), value.c_str()) != 1)
-      return Fail(io, "out of memory; '" + target + "' was not changed");
-    ++count;
-  }
-  if (count == 0) return kSprigNoMatch;
-  return SaveReplacing(io, cursor, target, sgGetEncoding(cursor)) ? kSprigOk : kSprigError;
-}
-
-// ---- convert -----------------------------------------------------------------
-
-// Code page of an encoding argument, or false when it names none.
-bool ParseEncoding(const std::string& text, uint32_t* codePage) {
-  static const struct { const char* name; uint32_t codePage; } kNames[] = {
-      {"utf-8", SG_ENC_UTF8}, {"utf8", SG_ENC_UTF8},
-      {"utf-7", SG_ENC_UTF7}, {"utf7", SG_ENC_UTF7},
-      {"shift-jis", 932}, {"shift_jis", 932}, {"sjis", 932}, {"cp932", 932},
-      {"windows-31j", 932}, {"ms932", 932}};
-  for (const auto& entry : kNames)
-    if (EqualsNoCase(text, entry.name)) { *codePage = entry.codePage; return true; }
-  if (text.empty() || text.size() > 10) return false;
-  uint64_t number = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (number > 0xFFFFFFFFu) return false;
-  *codePage = static_cast<uint32_t>(number);
-  return true;
-}
-
-// The name a document in `codePage` declares itself with, or "" when the
-// code page has no name we know (its declarations are then left alone).
-std::string CharsetName(uint32_t codePage) {
-  switch (codePage) {
-    case SG_ENC_UTF8: return "UTF-8";
-    case SG_ENC_UTF7: return "UTF-7";
-    case SG_ENC_ANSI: case 932: return "Shift_JIS";
-    case 20932: case 51932: return "EUC-JP";
-    case 50220: case 50221: case 50222: return "ISO-2022-JP";
-    case 20127: return "US-ASCII";
-    case 936: return "GBK";
-    case 949: return "EUC-KR";
-    case 950: return "Big5";
-    case 874: return "windows-874";
-    default: break;
-  }
-  if (codePage >= 1250 && codePage <= 1258) return "windows-" + std::to_string(codePage);
-  if (codePage >= 28591 && codePage <= 28599) return "ISO-8859-" + std::to_string(codePage - 28590);
-  return "";
-}
-
-// Whether a declared charset name already means `codePage`.
-bool NamesCodePage(const std::string& declared, uint32_t codePage) {
-  static const char* const kShiftJis[] = {"shift_jis", "shift-jis", "sjis", "x-sjis", "ms932",
-                                          "cp932", "windows-31j", "csshiftjis", "ms_kanji"};
-  if (codePage == SG_ENC_ANSI || codePage == 932) {
-    for (const char* alias : kShiftJis)
-      if (EqualsNoCase(declared, alias)) return true;
-    return false;
-  }
-  if (codePage == SG_ENC_UTF8 && EqualsNoCase(declared, "utf8")) return true;
-  return EqualsNoCase(declared, CharsetName(codePage));
-}
-
-// Makes the XML declaration and meta charset tags name `codePage`. Only
-// names that say something else are changed. False when memory runs out.
-bool UpdateDeclaredEncoding(SG_CURSOR cursor, uint32_t codePage) {
-  std::string charset = CharsetName(codePage);
-  if (charset.empty()) return true;
-  WString wideCharset = ToWide(charset);
-  static const SG_WCHAR kEncoding[] = {'e', 'n', 'c', 'o', 'd', 'i', 'n', 'g', 0};
-  static const SG_WCHAR kXml[] = {'x', 'm', 'l', 0};
-  static const SG_WCHAR kMeta[] = {'m', 'e', 't', 'a', 0};
-  static const SG_WCHAR kCharset[] = {'c', 'h', 'a', 'r', 's', 'e', 't', 0};
-  static const SG_WCHAR kHttpEquiv[] = {'h', 't', 't', 'p', '-', 'e', 'q', 'u', 'i', 'v', 0};
-  static const SG_WCHAR kContent[] = {'c', 'o', 'n', 't', 'e', 'n', 't', 0};
-
-  // The XML declaration: a top-level "xml" processing instruction.
-  sgMoveTo(cursor, SG_MOVE_BASE);
-  if (sgSearchW(cursor, kXml, SG_SEARCH_FIRST_SIBLING) == 1) {
-    const SG_WCHAR* declared = sgGetAttribW(cursor, kEncoding);
-    bool present = sgDoesAttribExistW(cursor, kEncoding) == 1;
-    bool needed = present ? !NamesCodePage(ToUtf8(declared), codePage) : codePage != SG_ENC_UTF8;
-    if (needed && sgSetAttribW(cursor, kEncoding, wideCharset.c_str()) != 1) return false;
-  }
-  for (bool found = sgSearchW(cursor, kMeta, SG_SEARCH_FIRST) == 1; found;
-       found = sgSearchW(cursor, kMeta, SG_SEARCH_NEXT) == 1) {
-    if (sgDoesAttribExistW(cursor, kCharset) == 1) {
-      if (!NamesCodePage(ToUtf8(sgGetAttribW(cursor, kCharset)), codePage) &&
-          sgSetAttribW(cursor, kCharset, wideCharset.c_str()) != 1)
-        return false;
+void GetFile(const Job& job, std::size_t index, FileOutput* output) {
+  SG_CURSOR cursor = OpenInput(job, index, output);
+  if (cursor == nullptr) return;
+  Document doc(cursor);
+  Matches matches(cursor, job.query);
+  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
+  const std::string prefix = Prefix(job, index);
+  while (matches.Next()) {
+    SG_CURSOR match = matches.cursor();
+    if (sgDoesAttribExistW(match, job.attrib.c_str()) != 1) continue;
+    ++output->matches;
+    if (job.args.given & kOptJson) {
+      AppendJsonMatch(job, index, match, &output->out);
       continue;
     }
-    if (!EqualsNoCase(ToUtf8(sgGetAttribW(cursor, kHttpEquiv)), "content-type")) continue;
-    std::string content = ToUtf8(sgGetAttribW(cursor, kContent));
-    std::size_t at = Lower(content).find("charset=");
-    if (at == std::string::npos) continue;
-    std::size_t start = at + 8, end = start;
-    while (end < content.size() && content[end] != ';' && content[end] != ' ' && content[end] != '"' &&
-           content[end] != '\'')
-      ++end;
-    if (NamesCodePage(content.substr(start, end - start), codePage)) continue;
-    content.replace(start, end - start, charset);
-    if (sgSetAttribW(cursor, kContent, ToWide(content).c_str()) != 1) return false;
+    WString value = Decoded(sgGetAttribW(match, job.attrib.c_str()), (job.args.given & kOptRaw) != 0);
+    output->out += prefix + ToUtf8(value) + "\n";
   }
-  return true;
 }
 
-int RunConvert(const Streams& io, const Arguments& args) {
-  if (args.operands.size() != 1) return UsageError(io, "convert", "convert takes one FILE");
-  if (!(args.given & kOptOutput)) return UsageError(io, "convert", "convert needs -o OUT");
-  if (!(args.given & kOptEncoding)) return UsageError(io, "convert", "convert needs --encoding ENC");
-  uint32_t codePage = 0;
-  if (!ParseEncoding(args.encoding, &codePage))
-    return UsageError(io, "convert", "unknown encoding '" + args.encoding +
-                                         "' (use utf-8, shift-jis, utf-7 or a code-page number)");
-  Document doc;
-  if (!OpenDocument(io, args.operands[0], &doc)) return kSprigError;
-  if (!UpdateDeclaredEncoding(doc.get(), codePage))
-    return Fail(io, "out of memory; '" + args.output + "' was not written");
-  return SaveReplacing(io, doc.get(), args.output, codePage) ? kSprigOk : kSprigError;
+void TextFile(const Job& job, std::size_t index, FileOutput* output) {
+  SG_CURSOR cursor = OpenInput(job, index, output);
+  if (cursor == nullptr) return;
+  Document doc(cursor);
+  Matches matches(cursor, job.query);
+  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
+  const std::string prefix = Prefix(job, index);
+  while (matches.Next()) {
+    SG_CURSOR match = matches.cursor();
+    ++output->matches;
+    if (job.args.given & kOptJson) {
+      AppendJsonMatch(job, index, match, &output->out);
+      continue;
+    }
+    WString text = Decoded(sgGetInnerTextW(match), (job.args.given & kOptRaw) != 0);
+    output->out += prefix + ToUtf8(text) + "\n";
+  }
+}
+
+// ---- set, convert ------------------------------------------------------------
+
+// A value as stored between double quotes: a '"' would end it and the reader
+// ends any quoted value at '>', so both are written as references.
+WString StoredValue(const WString& value) {
+  WString stored;
+  static const SG_WCHAR kQuot[] = {'&', 'q', 'u', 'o', 't', ';', 0};
+  static const SG_WCHAR kGt[] = {'&', 'g', 't', ';', 0};
+  for (SG_WCHAR c : value) {
+    if (c == '"') stored += kQuot;
+    else if (c == '>') stored += kGt;
+    else stored.push_back(c);
+  }
+  return stored;
+}
+
+// `text` with every `from` replaced by `to`, left to right.
+WString ReplaceAll(const WString& text, const WString& from, const WString& to) {
+  if (from.empty()) return text;
+  WString result;
+  std::size_t start = 0;
+  for (std::size_t at = text.find(from); at != WString::npos; at = text.find(from, start)) {
+    result.append(text, start, at - start);
+    result += to;
+    start = at + from.size();
+  }
+  result.append(text, start, WString::npos);
+  return result;
+}
+
+void SetFile(const Job& job, std::size_t index, FileOutput* output) {
+  SG_CURSOR cursor = OpenInput(job, index, output);
+  if (cursor == nullptr) return;
+  Document doc(cursor);
+  Matches matches(cursor, job.query);
+  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
+  const bool replace = (job.args.given & kOptReplace) != 0;
+  const std::string& path = job.inputs[index];
+  while (matches.Next()) {
+    SG_CURSOR match = matches.cursor();
+    int32_t done;
+    if (replace) {
+      if (sgDoesAttribExistW(match, job.attrib.c_str()) != 1) continue;
+      const SG_WCHAR* raw = sgGetAttribW(match, job.attrib.c_str());
+      WString before = raw != nullptr ? WString(raw) : WString();
+      WString after = ReplaceAll(before, job.replaceOld, job.replaceNew);
+      if (after == before) continue;
+      done = sgSetAttribW(match, job.attrib.c_str(), StoredValue(after).c_str());
+    } else {
+      done = sgSetAttribW(match, job.attrib.c_str(), job.value.c_str());
+    }
+    if (done != 1) {
+      output->err += "sprig: out of memory; '" + path + "' was not changed\n";
+      output->failed = true;
+      return;
+    }
+    ++output->matches;
+  }
+  if (output->matches == 0) return;
+  std::string target = (job.args.given & kOptOutput) ? job.args.output : path == "-" ? "" : path;
+  output->written = SaveDocument(job, cursor, target, nullptr, output);
+}
+
+void ConvertFile(const Job& job, std::size_t index, FileOutput* output) {
+  SG_CURSOR cursor = OpenInput(job, index, output);
+  if (cursor == nullptr) return;
+  Document doc(cursor);
+  output->written = SaveDocument(job, cursor, job.args.output, job.args.encoding.c_str(), output);
+  output->matches = 1;
 }
 
 // ---- Dispatch ----------------------------------------------------------------
@@ -671,17 +860,137 @@ int RunConvert(const Streams& io, const Arguments& args) {
 struct Command {
   const char* name;
   unsigned options;
-  int (*run)(const Streams&, const Arguments&);
+  std::size_t trailing;  // operands after the inputs (set --replace: one less)
+  const char* operandsText;
+  void (*work)(const Job&, std::size_t, FileOutput*);
 };
 
 const Command kCommands[] = {
-    {"tree", 0, RunTree},
-    {"find", kOptXml | kOptCount, RunFind},
-    {"get", kOptRaw, RunGet},
-    {"text", kOptRaw, RunText},
-    {"set", kOptOutput, RunSet},
-    {"convert", kOptOutput | kOptEncoding, RunConvert},
+    {"tree", kOptEveryCommand, 0, "tree takes INPUT...", TreeFile},
+    {"find", kOptEveryCommand | kOptXml | kOptCount | kOptJson, 1, "find takes INPUT... and QUERY",
+     FindFile},
+    {"get", kOptEveryCommand | kOptRaw | kOptJson, 2, "get takes INPUT..., QUERY and ATTR", GetFile},
+    {"text", kOptEveryCommand | kOptRaw | kOptJson, 1, "text takes INPUT... and QUERY", TextFile},
+    {"set", kOptEveryCommand | kOptOutput | kOptForce | kOptReplace, 3,
+     "set takes INPUT..., QUERY, ATTR and VALUE (or --replace OLD NEW)", SetFile},
+    {"convert", kOptInputEncoding | kOptOutput | kOptEncoding | kOptForce, 0,
+     "convert takes one INPUT", ConvertFile},
 };
+
+// The checks between options, and the number of threads. "" or the usage
+// error message.
+std::string CheckOptions(const Command& command, const Arguments& args, unsigned* threads) {
+  unsigned exclusive = args.given & (kOptXml | kOptCount | kOptJson | kOptRaw);
+  if (exclusive & (exclusive - 1)) return "--xml, --count, --json and --raw exclude each other";
+  if ((args.given & kOptReplace) && args.replaceOld.empty()) return "--replace needs a non-empty OLD";
+  if (std::strcmp(command.name, "convert") == 0) {
+    if (!(args.given & kOptOutput)) return "convert needs -o OUT";
+    if (!(args.given & kOptEncoding)) return "convert needs --encoding ENC";
+    if (sxCodePageOfLabel(args.encoding.c_str()) == 0xFFFFFFFFu)
+      return "unknown encoding '" + args.encoding + "'";
+  }
+  if ((args.given & kOptInputEncoding) && sxCodePageOfLabel(args.inputEncoding.c_str()) == 0xFFFFFFFFu)
+    return "unknown encoding '" + args.inputEncoding + "'";
+  *threads = std::thread::hardware_concurrency();
+  if (args.given & kOptJobs) {
+    unsigned long n = 0;
+    for (char c : args.jobs) {
+      if (c < '0' || c > '9' || n > 4096) return "-j needs a number of threads from 1";
+      n = n * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (n == 0 || n > 4096) return "-j needs a number of threads from 1 to 4096";
+    *threads = static_cast<unsigned>(n);
+  }
+  if (*threads == 0) *threads = 1;
+  return "";
+}
+
+int RunCommand(const Streams& io, const Command& command, Arguments parsed) {
+  unsigned threads = 1;
+  std::string problem = CheckOptions(command, parsed, &threads);
+  if (!problem.empty()) return UsageError(io, command.name, problem);
+  std::size_t trailing = command.trailing - ((parsed.given & kOptReplace) ? 1 : 0);
+  const std::vector<std::string>& operands = parsed.operands;
+  bool single = std::strcmp(command.name, "convert") == 0;
+  if (operands.size() < trailing + 1 || (single && operands.size() != 1))
+    return UsageError(io, command.name, command.operandsText);
+  std::size_t inputCount = operands.size() - trailing;
+
+  Job job;
+  if (trailing >= 1) {
+    problem = ParseQuery(operands[inputCount], &job.query);
+    if (!problem.empty()) return UsageError(io, command.name, problem);
+  }
+  if (trailing >= 2) {
+    if (operands[inputCount + 1].empty()) return UsageError(io, command.name, "empty attribute name");
+    job.attrib = ToWide(operands[inputCount + 1]);
+  }
+  if (trailing >= 3) job.value = StoredValue(ToWide(operands[inputCount + 2]));
+  job.replaceOld = ToWide(parsed.replaceOld);
+  job.replaceNew = ToWide(parsed.replaceNew);
+
+  // The inputs: files as named, folders listed, standard input read now.
+  int status = kSprigOk;
+  bool folder = false, standardInput = false;
+  for (std::size_t i = 0; i < inputCount; ++i) {
+    const std::string& input = operands[i];
+    if (input == "-") {
+      if (standardInput) return UsageError(io, command.name, "standard input (-) given twice");
+      standardInput = true;
+      std::string reason = io.in != nullptr ? ReadAll(io.in, &job.stdinBytes) : "no standard input";
+      if (!reason.empty()) {
+        status = Fail(io, "cannot read standard input: " + reason);
+        continue;
+      }
+      job.inputs.push_back(input);
+    } else if (!single && IsFolder(input)) {
+      folder = true;
+      std::string reason = ListFolder(input, parsed.includes, &job.inputs);
+      if (!reason.empty()) status = Fail(io, "cannot read '" + input + "': " + reason);
+    } else {
+      job.inputs.push_back(input);
+    }
+  }
+  job.several = inputCount > 1 || folder;
+  if ((parsed.given & kOptOutput) && job.several && !single)
+    return UsageError(io, command.name, "-o applies to one input only");
+  job.args = std::move(parsed);
+  if (job.args.given & kOptInputEncoding) job.inputEncoding = job.args.inputEncoding.c_str();
+
+  // The biggest files start first, so that no thread is left with a big file
+  // when the others are done; the output keeps the input order.
+  std::vector<std::size_t> schedule;
+  if (threads > 1 && job.inputs.size() > 1) {
+    std::vector<std::pair<uint64_t, std::size_t>> sized;
+    for (std::size_t i = 0; i < job.inputs.size(); ++i)
+      sized.emplace_back(job.inputs[i] == "-" ? job.stdinBytes.size() : FileSize(job.inputs[i]), i);
+    std::stable_sort(sized.begin(), sized.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& entry : sized) schedule.push_back(entry.second);
+  }
+
+  uint64_t matches = 0, files = 0, written = 0;
+  bool failed = false;
+  Progress progress;
+  progress.enabled = !IsTerminal(io.out);
+  progress.inPlace = IsTerminal(io.err);
+  RunInOrder(
+      job.inputs.size(), threads, schedule,
+      [&job, &command](std::size_t index, FileOutput* output) { command.work(job, index, output); },
+      [&](const FileOutput& output) {
+        matches += output.matches;
+        failed = failed || output.failed;
+        files += output.matches > 0 ? 1 : 0;
+        written += output.written ? 1 : 0;
+      },
+      io.out, io.err, progress);
+  if (std::strcmp(command.name, "set") == 0 && job.several)
+    Put(io.err, "sprig: set: " + std::to_string(written) + " of " + std::to_string(job.inputs.size()) +
+                    " files changed, " + std::to_string(matches) +
+                    (matches == 1 ? " match\n" : " matches\n"));
+  if (failed || status != kSprigOk) return kSprigError;
+  return matches > 0 ? kSprigOk : kSprigNoMatch;
+}
 
 std::string VersionText() {
   uint32_t version = Version();
@@ -691,9 +1000,9 @@ std::string VersionText() {
 }  // namespace
 }  // namespace sprig_cli
 
-int SprigMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
+int SprigMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* err) {
   using namespace sprig_cli;
-  Streams io{out, err};
+  Streams io{in, out, err};
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(argv[i] != nullptr ? argv[i] : "");
   int status;
@@ -728,7 +1037,11 @@ int SprigMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
         Put(out, FindCommandHelp(command->name));
         status = kSprigOk;
       } else {
-        status = command->run(io, parsed);
+        try {
+          status = RunCommand(io, *command, std::move(parsed));
+        } catch (const std::bad_alloc&) {
+          status = Fail(io, "out of memory");
+        }
       }
     }
   }
@@ -737,4 +1050,8 @@ int SprigMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
     status = kSprigError;
   }
   return status;
+}
+
+int SprigMain(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  return SprigMain(argc, argv, stdin, out, err);
 }

@@ -1,16 +1,21 @@
 """Sprig for Python: a forgiving document-object model for XML and loose HTML.
 
-    with sprig.Document.open("page.html") as doc:
-        for link in doc.find("a"):
-            print(link.attrs.get("href"))
+    with sprig.Document.open("page.html") as doc:     # any encoding, detected
+        for link in doc.select("a[href]"):
+            link.attrs["rel"] = "nofollow"
+    # saved on leaving the block (not after an exception), every other byte kept
 
-The library is loaded from load_library(path), else $SPRIG_LIBRARY, else the
-libsprig.so (Sprig.dll on Windows) next to this package.
+The editing-layer library (which contains the core) is loaded from
+load_library(path), else $SPRIG_LIBRARY, else the libsprig-exact.so*
+(SprigExact.dll on Windows) next to this package.
 """
 
 from ._native import Library, load_library, default_library
-from ._dom import (Attributes, Cursor, Document, Note, NoteAttributes, SprigClosedError,
-                   SprigError, encoding_code)
+from ._dom import (Attributes, Cursor, Document, LossyWriteError, Note, NoteAttributes,
+                   SelectorError, SprigClosedError, SprigError, SprigIOError, decode_text,
+                   encoding_code)
+
+Element = Cursor    # a cursor standing on an element
 
 # Constants of sprig.h, for Cursor.search and Cursor.insert(kind=...).
 KIND_PLAIN, KIND_ELEMENT, KIND_END_TAG, KIND_VOID = 0, 1, 2, 3
@@ -24,9 +29,9 @@ SEARCH_PATH_FIRST, SEARCH_PATH_NEXT = 10, 11
 __version__ = "0.2.2"
 
 __all__ = [
-    "Attributes", "Cursor", "Document", "Library", "Note", "NoteAttributes",
-    "SprigClosedError", "SprigError", "default_library", "encoding_code", "load_library",
-    "version",
+    "Attributes", "Cursor", "Document", "Element", "Library", "LossyWriteError", "Note",
+    "NoteAttributes", "SelectorError", "SprigClosedError", "SprigError", "SprigIOError",
+    "decode_text", "default_library", "encoding_code", "load_library", "version",
 ]
 
 

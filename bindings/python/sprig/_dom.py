@@ -1,4 +1,4 @@
-"""The Pythonic layer: Document, Cursor, attribute mappings and notes.
+"""The Pythonic layer: Document, Cursor, attribute mappings, notes and errors.
 
 Every object here wraps a handle of the flat API and checks, before each call,
 that the handle is still alive: a closed cursor, a note of a closed cursor and
@@ -6,18 +6,24 @@ a cursor whose element was deleted through another cursor raise
 SprigClosedError instead of reaching freed memory. Text is copied out of the
 library at once. Cursors made from a document (dup, iteration, insertion,
 note references) are closed with it.
+
+Files are read, and written, only through the editing layer (sxOpen, sxSave):
+closing never writes; a with block saves a changed document when it ends
+without an exception, with the layer's verified, atomic save.
 """
 
 import ctypes
 import errno
+import functools
 import os
 import weakref
 from collections.abc import MutableMapping
 
 from . import _native
-from ._native import to_wide, wide_length, from_wide, from_wide_list, from_narrow
+from ._native import (SxError, to_wide, wide_length, from_wide, from_wide_list, from_narrow,
+                      path_bytes, to_utf8)
 
-# Constants of sprig.h used below.
+# Constants of sprig.h and sprig_exact.h used below.
 _NONE = 0xFFFFFFFF
 _MOVE_BASE, _MOVE_PARENT, _MOVE_INTO = 1, 3, 4
 _MOVE_FIRST_CHILD, _MOVE_LAST_CHILD, _MOVE_LIST_HEAD = 5, 6, 7
@@ -26,12 +32,11 @@ _MOVE_PREV_IN_ORDER, _MOVE_NEXT_IN_ORDER = 12, 13
 _SEARCH_FIRST, _SEARCH_NEXT = 1, 2
 _SEARCH_PATH_FIRST, _SEARCH_PATH_NEXT = 10, 11
 _ENC_UTF8 = 65001
-
-_ENCODINGS = {
-    "ansi": 0, "utf-8": 65001, "utf8": 65001, "utf-7": 65000, "utf7": 65000,
-    "shift_jis": 932, "shift-jis": 932, "sjis": 932, "cp932": 932, "ms932": 932,
-    "windows-31j": 932, "euc-jp": 20932, "latin-1": 28591, "iso-8859-1": 28591,
-}
+_SX_ERR_MEMORY, _SX_ERR_IO, _SX_ERR_NOT_FOUND, _SX_ERR_NOT_REGULAR = 1, 2, 3, 4
+_SX_ERR_ENCODING, _SX_ERR_LOSSY, _SX_ERR_SELECTOR = 5, 6, 7
+_SX_SAVE_FORCE = 1
+_SX_SELECT_FIRST, _SX_SELECT_NEXT, _SX_SELECT_DOCUMENT = 1, 2, 0x10
+_SOURCES = {1: "bom", 2: "caller", 3: "declaration", 4: "meta", 5: "utf-8", 6: "default"}
 
 _PLACES = {"end": 0, "before": 1, "after": 2, "child": 3}
 
@@ -46,21 +51,118 @@ class SprigClosedError(SprigError):
     """The cursor or note was closed, or its element was deleted elsewhere."""
 
 
-def encoding_code(encoding):
-    """Code-page number for an int, or for a name such as "utf-8", "shift_jis"
-    or "cp1252". Raises ValueError for an unknown name."""
+class SprigIOError(SprigError, OSError):
+    """A read, write, sync or rename failed; errno and filename say which."""
+
+
+class LossyWriteError(SprigError):
+    """A save was refused: the piece at line/column (1-based) cannot be
+    written exactly in the target encoding. save(force=True) writes anyway."""
+
+    def __init__(self, message, line, column):
+        SprigError.__init__(self, message)
+        self.line, self.column = line, column
+
+
+class SelectorError(SprigError, ValueError):
+    """An invalid CSS selector; column (1-based) points at the offending character."""
+
+    def __init__(self, message, selector, column):
+        SprigError.__init__(self, message)
+        self.selector, self.column = selector, column
+
+
+def _raise(error, filename=None):
+    """Raises the Python exception for a filled SX_ERROR.
+
+    I/O failures are OSError subclasses, as Python's own open() raises them:
+    FileNotFoundError, PermissionError, IsADirectoryError, else SprigIOError."""
+    code, os_error = error.code, error.osError
+    message = error.message.decode("utf-8", "replace") or "Sprig error %d" % code
+    if isinstance(filename, bytes):
+        filename = os.fsdecode(filename)
+    if code == _SX_ERR_MEMORY:
+        raise MemoryError(message)
+    if code == _SX_ERR_NOT_FOUND:
+        raise FileNotFoundError(errno.ENOENT, message, filename)
+    if code == _SX_ERR_NOT_REGULAR:
+        if filename is not None and os.path.isdir(filename):
+            raise IsADirectoryError(errno.EISDIR, message, filename)
+        raise SprigIOError(os_error or errno.EINVAL, message, filename)
+    if code == _SX_ERR_IO:
+        # errno on POSIX; on Windows GetLastError, where 5 is "access denied".
+        denied = (5,) if os.name == "nt" else (errno.EACCES, errno.EPERM)
+        if os_error in denied:
+            raise PermissionError(errno.EACCES, message, filename)
+        raise SprigIOError(os_error, message, filename)
+    if code == _SX_ERR_ENCODING:
+        raise LookupError(message)
+    if code == _SX_ERR_LOSSY:
+        raise LossyWriteError(message, error.line, error.column)
+    raise SprigError(message)
+
+
+def _label(lib, encoding):
+    """The UTF-8 label of `encoding` (a name or a code-page number), or None;
+    LookupError, as Python's codecs raise it, when the library cannot convert it."""
+    if encoding is None:
+        return None
+    label = to_utf8(str(encoding))
+    if lib.sxCodePageOfLabel(label) == _NONE:
+        raise LookupError("unknown encoding: %s" % encoding)
+    return label
+
+
+def encoding_code(encoding, library=None):
+    """Code-page number for an int, or for a label such as "utf-8",
+    "shift_jis", "euc-kr" or "cp1252". Raises LookupError for an unknown one."""
     if isinstance(encoding, int):
         if not 0 <= encoding <= 0xFFFFFFFF:
             raise ValueError("code page out of range: %r" % encoding)
         return encoding
-    key = str(encoding).strip().lower().replace("_", "-")
-    for name in (key, key.replace("-", "_")):
-        if name in _ENCODINGS:
-            return _ENCODINGS[name]
-    for prefix in ("cp", "windows-", "cp-"):
-        if key.startswith(prefix) and key[len(prefix):].isdigit():
-            return int(key[len(prefix):])
-    raise ValueError("unknown encoding: %r" % encoding)
+    lib = library or _native.default_library()
+    return lib.sxCodePageOfLabel(_label(lib, encoding))
+
+
+def decode_text(text, library=None):
+    """`text` with its character references (&amp; &#38; &#x26; and the HTML
+    named ones) decoded, as el.text gives it."""
+    if text is None or "&" not in text:
+        return text
+    lib = library or _native.default_library()
+    encoded = to_wide(text)
+    length = wide_length(encoded)
+    out = ctypes.create_string_buffer(2 * (length + 1))
+    units = lib.sxDecodeText(encoded, length, out, length + 1)
+    return out.raw[:2 * units].decode("utf-16-le", "surrogatepass")
+
+
+class _Selector:
+    """A compiled selector list, freed when no longer referenced."""
+
+    def __init__(self, lib, css):
+        error = SxError()
+        self._lib = lib
+        self.handle = lib.sxCompileSelector(to_utf8(css), ctypes.byref(error))
+        if not self.handle:
+            if error.code == _SX_ERR_SELECTOR:
+                raise SelectorError(error.message.decode("utf-8", "replace") or
+                                    "invalid selector %r" % css, css, error.column)
+            _raise(error)
+
+    def __del__(self):
+        try:
+            if self.handle:
+                self._lib.sxFreeSelector(self.handle)
+        except Exception:       # a failed compile, or the interpreter shutting down
+            pass
+
+
+@functools.lru_cache(maxsize=128)
+def _compiled(lib, css):
+    if not isinstance(css, str):
+        raise TypeError("a selector is a str, not %s" % type(css).__name__)
+    return _Selector(lib, css)
 
 
 def _node_id(lib, handle):
@@ -70,6 +172,24 @@ def _node_id(lib, handle):
     return value.value
 
 
+class _WeakIdentitySet:
+    """A set of objects by identity, holding them weakly. (weakref.WeakSet
+    compares by ==, and two cursors on one node are equal.)"""
+
+    def __init__(self):
+        self._refs = {}
+
+    def add(self, item):
+        key = id(item)
+        self._refs[key] = weakref.ref(item, lambda _, refs=self._refs, key=key: refs.pop(key, None))
+
+    def discard(self, item):
+        self._refs.pop(id(item), None)
+
+    def __iter__(self):
+        return iter([item for item in (ref() for ref in list(self._refs.values())) if item is not None])
+
+
 class _DocGroup:
     """The live Python cursors of one library document, keyed by the node id
     of its root (node ids are never reused within a process)."""
@@ -77,7 +197,7 @@ class _DocGroup:
     _by_root = weakref.WeakValueDictionary()
 
     def __init__(self):
-        self.cursors = weakref.WeakSet()
+        self.cursors = _WeakIdentitySet()
 
     @classmethod
     def of(cls, lib, handle):
@@ -104,8 +224,9 @@ class Cursor:
 
     Reading never moves the cursor. The move_* methods, seek, search and
     delete move it; iterators and insert work on duplicates and leave it
-    where it is. Close it (or use it in a with block) when done; a cursor
-    made from a Document is also closed when that Document closes.
+    where it is. Cursors standing on the same node are equal and hash
+    alike. Close it (or use it in a with block) when done; a cursor made
+    from a Document is also closed when that Document closes.
     """
 
     def __init__(self, lib, handle, owner, group=None):
@@ -117,7 +238,7 @@ class Cursor:
         self._notes = {}            # note handle -> Note
         self._ancestry = (None, frozenset())
         self._owner_doc = owner     # None for a Document (no cycle to itself)
-        self._derived = weakref.WeakSet() if owner is None else None
+        self._derived = _WeakIdentitySet() if owner is None else None
         if owner is not None:
             owner._derived.add(self)
         self._group = group
@@ -157,8 +278,7 @@ class Cursor:
         function(handle)
 
     def close(self):
-        """Releases the cursor; the document's last holder writes a changed
-        document back to its file. Closing twice does nothing."""
+        """Releases the cursor; never writes. Closing twice does nothing."""
         self._close_derived()
         self._release(self._lib.sgCloseXML)
 
@@ -181,6 +301,25 @@ class Cursor:
                 self._release(self._lib.sgCloseXML)
         except Exception:
             pass
+
+    def __eq__(self, other):
+        """Cursors standing on the same node are equal (and hash alike)."""
+        if not isinstance(other, Cursor):
+            return NotImplemented
+        if self is other:
+            return True
+        try:
+            return self._lib is other._lib and self.node_id == other.node_id
+        except SprigClosedError:
+            return False
+
+    def __hash__(self):
+        # Node ids are unique in a process. The hash follows the cursor: a
+        # cursor moved after it went into a set or dict is no longer found.
+        try:
+            return hash(self.node_id)
+        except SprigClosedError:
+            return id(self)
 
     def __repr__(self):
         if self._handle is None:
@@ -363,10 +502,35 @@ class Cursor:
         self._set_text(self._lib.sgSetAfterStrW, value, "after")
 
     @property
-    def text(self):
+    def raw_text(self):
         """The element's inner text with that of all its descendants, without
-        markup; None when no element is selected."""
+        markup, exactly as written (character references kept); None when no
+        element is selected."""
         return self._get_text(self._lib.sgGetInnerTextW)
+
+    @property
+    def text(self):
+        """raw_text with its character references decoded (&amp; gives &)."""
+        return decode_text(self.raw_text, self._lib)
+
+    @text.setter
+    def text(self, value):
+        """Replaces the element's content, child elements included, by the
+        text `value` (written with & < > escaped); marks the document changed."""
+        self._need_element()
+        for child in list(self.children()):
+            child.delete()
+            child.close()
+        self.inner = value.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+
+    @property
+    def line_column(self):
+        """(line, column) of the element's '<' in the file as read (1-based,
+        columns in characters), or None (made by an edit, or not read by sx)."""
+        line, column = ctypes.c_uint32(), ctypes.c_uint32()
+        if self._lib.sxGetLineColumn(self._h(), ctypes.byref(line), ctypes.byref(column)) != 1:
+            return None
+        return line.value, column.value
 
     @property
     def attrs(self):
@@ -399,18 +563,20 @@ class Cursor:
     def find(self, name_or_path):
         """Iterator over cursors on the matching elements in document order.
 
-        The search covers the whole tree below this cursor's base (the whole
-        document unless set_base narrowed it), whichever element the cursor
-        stands on; to search inside an element, narrow a duplicate first:
-        ``inside = element.dup(); inside.set_base()``. A name ("a", any
-        letter case) matches elements of that name at any depth; a path
-        ("ul/li/a", or a list of names) matches elements whose names from the
-        top level of the base down are those names. This cursor does not
-        move; each yielded cursor is new."""
+        On an element the search covers its descendants; on a Document (or a
+        cursor at a list head) the whole tree below the base (the whole
+        document unless set_base narrowed it). A name ("a", any letter case)
+        matches elements of that name at any depth; a path ("ul/li/a", or a
+        list of names) matches elements whose names from the top of the
+        searched tree (an element's children) down are those names. This
+        cursor does not move; each yielded cursor is new."""
         names, path = _split_path(name_or_path)
         walker = _Walker(self, resumable=not path)
         try:
             lib = self._lib
+            if not isinstance(self, Document) and self.selected:
+                if lib.sgSetBase(walker._h(), 1) != 1:
+                    return      # no child list: nothing below
             if path:
                 key, first, then = to_wide("\0".join(names) + "\0"), _SEARCH_PATH_FIRST, _SEARCH_PATH_NEXT
             else:
@@ -430,9 +596,49 @@ class Cursor:
 
     def find_one(self, name_or_path):
         """A cursor on the first match of find(), or None."""
-        for item in self.find(name_or_path):
-            return item
-        return None
+        return next(self.find(name_or_path), None)
+
+    def _scope(self, css):
+        mode = _SX_SELECT_DOCUMENT if isinstance(self, Document) else 0
+        return _compiled(self._lib, css), mode
+
+    def select(self, css):
+        """Iterator over cursors on the elements matching the CSS selector
+        list, in document order: on an element its descendants, on a
+        Document the whole document (combinators may look outside, as
+        querySelectorAll does). SelectorError for an invalid selector.
+        This cursor does not move; each yielded cursor is new."""
+        selector, mode = self._scope(css)     # compiled now: errors raise here
+        return self._select(selector, mode)
+
+    def _select(self, selector, mode):
+        lib = self._lib
+        scope = self.dup()
+        walker = _Walker(self, resumable=True)
+        try:
+            found = lib.sxSelect(scope._h(), selector.handle, walker._h(), _SX_SELECT_FIRST | mode)
+            while found:
+                if walker._pending:
+                    # Stepped back after a delete: select again from there.
+                    walker._pending = False
+                    step = _SX_SELECT_NEXT if walker.selected else _SX_SELECT_FIRST
+                    found = lib.sxSelect(scope._h(), selector.handle, walker._h(), step | mode)
+                    continue
+                item = walker.dup()
+                found = lib.sxSelect(scope._h(), selector.handle, walker._h(), _SX_SELECT_NEXT | mode)
+                yield item
+        finally:
+            walker.close()
+            scope.close()
+
+    def select_one(self, css):
+        """A cursor on the first match of select(), or None."""
+        return next(self.select(css), None)
+
+    def count(self, css):
+        """The number of elements select(css) would yield, without cursors."""
+        selector, mode = self._scope(css)
+        return self._lib.sxSelectCount(self._h(), selector.handle, mode)
 
     # ---- editing --------------------------------------------------------
 
@@ -559,7 +765,7 @@ class Cursor:
     def outer_xml_bytes(self, encoding=_ENC_UTF8):
         """As outer_xml, converted to `encoding` (code page or name)."""
         lib = self._lib
-        address = lib.sgGetOuterXMLA(self._h(), encoding_code(encoding))
+        address = lib.sgGetOuterXMLA(self._h(), encoding_code(encoding, lib))
         if not address:
             raise MemoryError("out of memory rendering the element")
         try:
@@ -645,95 +851,198 @@ def _base_id(lib, handle):
 class Document(Cursor):
     """The first cursor on a document, made by open, parse, create or copy.
 
-    Use it in a with block: leaving the block closes it and every cursor
-    made from it; a changed document that belongs to a file is then written
-    back (as the flat close does), unless discard() was called.
+    Use it in a with block: leaving the block closes it and every cursor made
+    from it. When the block ends without an exception, a changed document
+    read from a file (or made by create with a path) is saved first, with
+    the verified save of save(); when it ends with an exception nothing is
+    written. close() and discard() never write.
     """
 
+    _exact = False      # read by the editing layer (sxSave and sxRender work on it)
+    _target = None      # where the with block saves: b"" the file read, else a path
+
     @classmethod
-    def _make(cls, lib, handle):
+    def _make(cls, lib, handle, exact=False, target=None):
         if not handle:
             raise MemoryError("out of memory in the Sprig library")
-        return cls(lib, handle, None)
+        doc = cls(lib, handle, None)
+        doc._exact, doc._target = exact, target
+        return doc
 
     @classmethod
-    def open(cls, path, library=None):
-        """Reads and parses a file. FileNotFoundError (or another OSError)
-        when it cannot be read; SprigError when the library refuses it."""
-        lib = library or _native.default_library()
-        path = os.fspath(path)
-        if isinstance(path, bytes):
-            path = os.fsdecode(path)
-        handle = lib.sgOpenXMLW(to_wide(path))
+    def _read(cls, lib, reader, encoding, filename=None):
+        error = SxError()
+        handle = reader(_label(lib, encoding), ctypes.byref(error))
         if not handle:
-            with open(path, "rb"):
-                pass
-            raise SprigError("cannot open %r" % path)
-        return cls._make(lib, handle)
+            _raise(error, filename)
+        return cls._make(lib, handle, exact=True, target=b"" if filename is not None else None)
 
     @classmethod
-    def parse(cls, source, library=None):
-        """Parses text in memory: a str as UTF-16, bytes as narrow text whose
-        encoding is detected (declaration, meta tag, or a scan of the bytes)."""
+    def open(cls, path, encoding=None, library=None):
+        """Reads a file whole and parses it. `encoding`: a label ("euc-kr",
+        "windows-1252", "932") that overrides everything but a byte-order
+        mark; None detects it. FileNotFoundError, PermissionError,
+        IsADirectoryError or SprigIOError when it cannot be read; LookupError
+        for an unknown encoding."""
+        lib = library or _native.default_library()
+        name = path_bytes(path)
+        return cls._read(lib, lambda label, error: lib.sxOpen(name, label, error), encoding, name)
+
+    @classmethod
+    def parse(cls, source, encoding=None, library=None):
+        """Parses a document in memory: bytes as a file's bytes (encoding
+        detected as open() does, or given), a str as text (no encoding: it
+        saves as UTF-8 unless told otherwise)."""
         lib = library or _native.default_library()
         if isinstance(source, str):
+            if encoding is not None:
+                raise TypeError("a str has no encoding: pass bytes to parse with one")
             encoded = to_wide(source)
             length = wide_length(encoded)
             if length >= 0x80000000:
                 raise ValueError("text too long")
-            handle = lib.sgParseXMLW(encoded, length)
-        elif isinstance(source, (bytes, bytearray, memoryview)):
-            data = bytes(source)
-            if len(data) >= 0x80000000:
-                raise ValueError("text too long")
-            handle = lib.sgParseXMLA(data, len(data))
-        else:
+            return cls._make(lib, lib.sgParseXMLW(encoded, length))
+        if not isinstance(source, (bytes, bytearray, memoryview)):
             raise TypeError("parse() takes str or bytes, not %s" % type(source).__name__)
-        return cls._make(lib, handle)
+        data = bytes(source)
+        return cls._read(lib, lambda label, error: lib.sxParse(data, len(data), label, error),
+                         encoding)
 
     @classmethod
     def create(cls, path=None, encoding="utf-8", declaration=True, library=None):
-        """A new empty document, written to `path` (if given) when closed;
-        `declaration` adds an XML declaration and line-broken output."""
+        """A new empty document in `encoding`, saved to `path` (if given) when
+        its with block ends cleanly; `declaration` starts it with an XML
+        declaration and makes it an XML document (line-broken output)."""
         lib = library or _native.default_library()
-        name = None if path is None else to_wide(os.fsdecode(os.fspath(path)))
-        handle = lib.sgCreateXMLW(name, encoding_code(encoding), 1 if declaration else 0)
-        return cls._make(lib, handle)
+        head = ""
+        if declaration:
+            head = '<?xml version="1.0" encoding="%s"?>' % str(encoding).upper()
+        try:
+            data = head.encode(str(encoding))
+        except LookupError:
+            data = head.encode("ascii")
+        doc = cls.parse(data, encoding=encoding, library=lib)
+        doc._target = None if path is None else path_bytes(path)
+        if declaration:
+            doc.xml_flag = 1
+        doc.modified = path is not None
+        return doc
+
+    def __exit__(self, exc_type, exc, traceback):
+        try:
+            if exc_type is None and self._target is not None and not self.closed and self.modified:
+                self.save(self._target or None)
+        finally:
+            self.close()
+        return False
 
     def __repr__(self):
         if self._handle is None:
             return "<sprig.Document closed>"
-        return "<sprig.Document encoding=%d>" % self.encoding
+        return "<sprig.Document encoding=%r>" % self.encoding
 
     def discard(self):
-        """Closes without writing back: no holder of the document will write
-        it to its file any more."""
+        """Closes without writing (as close() does) and frees the whole
+        document even while other cursors hold it."""
         self._close_derived()
         self._release(self._lib.sgDeleteXML)
 
     def copy(self):
         """A new, independent Document on a copy of the whole tree; it has
-        no file and is never written back."""
+        no file and no encoding (it saves as UTF-8 unless told otherwise)."""
         return Document._make(self._lib, self._lib.sgCopyTree(self._h()))
 
-    def save(self, path, encoding=None):
-        """Writes the whole document to `path` in `encoding` (default: the
-        document's own). Raises SprigError when the file cannot be written
-        or the encoding is not available; an existing file is then kept."""
-        code = self.encoding if encoding is None else encoding_code(encoding)
-        name = to_wide(os.fsdecode(os.fspath(path)))
-        if self._lib.sgSaveAsW(self._h(), name, code) != 1:
-            raise SprigError("cannot write %r in code page %d" % (os.fspath(path), code))
+    def _exact_handle(self):
+        """(handle the sx writer accepts, temporary handle to close or None).
+        A document not read by sx (a parsed str, a copy) is rendered to UTF-8
+        and read back by sx, so that every write goes through sxSave."""
+        if self._exact:
+            return self._h(), None
+        top = self.dup()
+        try:
+            top.move_base()
+            data = top.outer_xml().encode("utf-8")
+        finally:
+            top.close()
+        error = SxError()
+        handle = self._lib.sxParse(data, len(data), b"utf-8", ctypes.byref(error))
+        if not handle:
+            _raise(error)
+        return handle, handle
 
-    def flush(self):
-        """Writes a changed document to its own file now. True if a write
-        was attempted, False when there was nothing to write."""
-        return self._lib.sgFlushXML(self._h()) == 1
+    def save(self, path=None, encoding=None, force=False):
+        """Writes the document with every unedited byte as read: over its own
+        file (path None), or to `path`; `encoding` re-encodes the whole file
+        and relabels its declaration or meta charset. The result is verified
+        before anything is written, then replaces the target atomically.
+        LossyWriteError when a piece cannot be written exactly (force=True
+        writes it anyway); OSError subclasses for I/O failures; the target is
+        untouched on any failure."""
+        lib = self._lib
+        label = _label(lib, encoding)
+        name = None if path is None else path_bytes(path)
+        handle, temporary = self._exact_handle()
+        try:
+            error = SxError()
+            if not lib.sxSave(handle, name, label, _SX_SAVE_FORCE if force else 0, ctypes.byref(error)):
+                _raise(error, name if name is not None else self._target)
+        finally:
+            if temporary:
+                lib.sgDeleteXML(temporary)
+        if path is None or (self._target and name == self._target):
+            self.modified = False
+
+    def render(self, encoding=None, force=False):
+        """The bytes save() would write, as bytes."""
+        lib = self._lib
+        label = _label(lib, encoding)
+        handle, temporary = self._exact_handle()
+        block, size, error = ctypes.c_void_p(), ctypes.c_size_t(), SxError()
+        try:
+            if not lib.sxRender(handle, label, _SX_SAVE_FORCE if force else 0, ctypes.byref(block),
+                                ctypes.byref(size), ctypes.byref(error)):
+                _raise(error)
+            try:
+                return ctypes.string_at(block.value, size.value) if size.value else b""
+            finally:
+                lib.sxFree(block)
+        finally:
+            if temporary:
+                lib.sgDeleteXML(temporary)
 
     @property
     def encoding(self):
-        """The document's code page (65001 UTF-8, 932 or 0 Shift-JIS, ...)."""
-        return self._lib.sgGetEncoding(self._h())
+        """The canonical name of the document's encoding ("utf-8", "euc-kr",
+        "utf-16le", ...); None for a parsed str or a copy."""
+        name = self._lib.sxGetEncodingName(self._h())
+        return None if name is None else name.decode("ascii")
+
+    @property
+    def encoding_source(self):
+        """How the encoding was decided: "bom", "caller", "declaration",
+        "meta", "utf-8" (valid UTF-8, no label) or "default" (the ANSI code
+        page); None as for encoding."""
+        return _SOURCES.get(self._lib.sxGetEncodingSource(self._h()))
+
+    @property
+    def code_page(self):
+        """The document's code page (65001 UTF-8, 949 EUC-KR, ...)."""
+        code = self._lib.sxGetCodePage(self._h())
+        return self._lib.sgGetEncoding(self._h()) if code == _NONE else code
+
+    @property
+    def invalid_count(self):
+        """How many byte sequences of the input were invalid in its encoding
+        (each read as U+FFFD, and written back as it was while not edited)."""
+        return self._lib.sxGetInvalidCount(self._h(), None, None)
+
+    @property
+    def first_invalid(self):
+        """(line, column) of the first invalid byte sequence, or None."""
+        line, column = ctypes.c_uint32(), ctypes.c_uint32()
+        if not self._lib.sxGetInvalidCount(self._h(), ctypes.byref(line), ctypes.byref(column)):
+            return None
+        return line.value, column.value
 
     @property
     def xml_flag(self):
@@ -746,7 +1055,7 @@ class Document(Cursor):
 
     @property
     def modified(self):
-        """Whether the document changed since it was read or flushed."""
+        """Whether the document changed since it was read or saved to its file."""
         return self._lib.sgGetUpdateFlag(self._h()) != 0
 
     @modified.setter

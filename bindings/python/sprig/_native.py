@@ -1,34 +1,50 @@
-"""Loading of the Sprig shared library and the flat C functions, typed.
+"""Loading of the Sprig editing-layer library and its flat C functions, typed.
 
-Owns the ctypes view of include/sprig.h: every function the package calls is
-declared here with the header's exact argument and result widths, and the
-conversions between Python text and the library's UTF-16 and narrow strings.
-Strings the library returns are copied into Python objects at once; nothing
-here keeps a pointer into library memory.
+Owns the ctypes view of include/sprig.h and include/sprig_exact.h: every
+function the package calls is declared here with the header's exact argument
+and result widths, and the conversions between Python text and the library's
+UTF-16 and narrow strings. Strings the library returns are copied into Python
+objects at once; nothing here keeps a pointer into library memory.
+
+The library is loaded with ctypes.CDLL (WinDLL, its stdcall sibling, on
+Windows), never PyDLL: CDLL releases the GIL around every foreign call, so
+opening, parsing, saving and selecting on one thread lets other Python
+threads run, and documents on separate threads are processed in parallel.
 """
 
 import ctypes
+import glob
 import mmap
 import os
 import sys
 
 __all__ = ["Library", "load_library", "default_library", "to_wide", "from_wide",
-           "from_wide_list", "LIBRARY_ENV"]
+           "from_wide_list", "LIBRARY_ENV", "SxError"]
 
 LIBRARY_ENV = "SPRIG_LIBRARY"
 
 _IS_WINDOWS = sys.platform == "win32"
-_LIBRARY_FILE = "Sprig.dll" if _IS_WINDOWS else "libsprig.so"
+# The editing-layer library contains the core: the package loads it alone.
+_LIBRARY_PATTERNS = (["SprigExact.dll"] if _IS_WINDOWS else
+                     ["libsprig-exact.so", "libsprig-exact.so.*", "libsprig-exact*.dylib"])
 
 _u32 = ctypes.c_uint32
 _i32 = ctypes.c_int32
-_ptr = ctypes.c_void_p          # SG_CURSOR, SG_NOTE, returned text pointers
+_ptr = ctypes.c_void_p          # SG_CURSOR, SG_NOTE, SX_SELECTOR, returned text pointers
 _wstr = ctypes.c_char_p         # const SG_WCHAR *: UTF-16LE bytes ending in a zero unit
 _astr = ctypes.c_char_p         # const char *
-_intptr = ctypes.c_ssize_t      # intptr_t
+_size = ctypes.c_size_t
 
-# name: (result type, argument types). Only the functions the package calls;
-# the variadic formatting functions are left out on purpose (Python formats).
+
+class SxError(ctypes.Structure):
+    """SX_ERROR: what a failed sx call reports."""
+    _fields_ = [("code", _i32), ("osError", _i32), ("line", _u32), ("column", _u32),
+                ("message", ctypes.c_char * 512)]
+
+
+_err = ctypes.POINTER(SxError)
+_pu32 = ctypes.POINTER(_u32)
+
 _SIGNATURES = {
     "Version": (_u32, []),
     "sgCreateXMLW": (_ptr, [_wstr, _u32, _u32]),
@@ -100,6 +116,23 @@ _SIGNATURES = {
     "sgNoteSetReferenceNode": (_i32, [_ptr, _ptr]),
     "sgNoteGetReferenceNode": (_ptr, [_ptr, _i32, _u32]),
     "sgNoteSearchReferenceNode": (_u32, [_ptr, _ptr]),
+    # The editing layer (sprig_exact.h): paths, labels and selectors are UTF-8.
+    "sxOpen": (_ptr, [_astr, _astr, _err]),
+    "sxParse": (_ptr, [_astr, _size, _astr, _err]),
+    "sxGetCodePage": (_u32, [_ptr]),
+    "sxGetEncodingName": (_astr, [_ptr]),
+    "sxGetEncodingSource": (_u32, [_ptr]),
+    "sxGetInvalidCount": (_u32, [_ptr, _pu32, _pu32]),
+    "sxGetLineColumn": (_i32, [_ptr, _pu32, _pu32]),
+    "sxSave": (_i32, [_ptr, _astr, _astr, _u32, _err]),
+    "sxRender": (_i32, [_ptr, _astr, _u32, ctypes.POINTER(_ptr), ctypes.POINTER(_size), _err]),
+    "sxFree": (None, [_ptr]),
+    "sxCodePageOfLabel": (_u32, [_astr]),
+    "sxDecodeText": (_i32, [_wstr, _i32, ctypes.c_char_p, _i32]),
+    "sxCompileSelector": (_ptr, [_astr, _err]),
+    "sxFreeSelector": (None, [_ptr]),
+    "sxSelect": (_i32, [_ptr, _ptr, _ptr, _u32]),
+    "sxSelectCount": (_u32, [_ptr, _ptr, _u32]),
 }
 
 # The caller-freed blocks of sgGetOuterXMLW/A: kernel32 on Windows, the
@@ -149,20 +182,22 @@ _default = None
 
 def _candidates(path):
     if path is not None:
-        return [os.fspath(path)], "the path given"
+        return [os.fspath(path)], "the path given to load_library"
     env = os.environ.get(LIBRARY_ENV)
     if env:
         return [env], "$" + LIBRARY_ENV
     here = os.path.dirname(os.path.abspath(__file__))
-    return [os.path.join(here, _LIBRARY_FILE)], "the package folder"
+    found = [f for pattern in _LIBRARY_PATTERNS for f in sorted(glob.glob(os.path.join(here, pattern)))]
+    return found or [os.path.join(here, _LIBRARY_PATTERNS[0])], "the package folder"
 
 
 def load_library(path=None):
     """Loads the library and makes it the default for new documents.
 
     Looks, in this order, at `path`, the environment variable SPRIG_LIBRARY
-    and the file next to this package (libsprig.so, or Sprig.dll on Windows).
-    Raises OSError naming the place tried when the library cannot be loaded.
+    and the editing-layer library next to this package (libsprig-exact.so*,
+    or SprigExact.dll on Windows). Raises OSError naming the places tried,
+    SPRIG_LIBRARY and load_library when no library can be loaded.
     """
     global _default
     files, origin = _candidates(path)
@@ -175,7 +210,9 @@ def load_library(path=None):
             continue
         _default = library
         return library
-    raise OSError("cannot load the Sprig library from %s (%s); set SPRIG_LIBRARY to its path or call sprig.load_library(path)" % (origin, "; ".join(errors)))
+    raise OSError("cannot load the Sprig editing-layer library from %s (%s); set %s to the "
+                  "library file or call sprig.load_library(path)"
+                  % (origin, "; ".join(errors), LIBRARY_ENV))
 
 
 def default_library():
@@ -184,6 +221,21 @@ def default_library():
 
 
 # ---- text conversion ---------------------------------------------------------
+
+def to_utf8(text):
+    """A label or selector as the UTF-8 bytes the sx functions take (None
+    stays None)."""
+    return text if text is None or isinstance(text, bytes) else str(text).encode("utf-8")
+
+
+def path_bytes(path):
+    """A file path as the sx functions take it: the bytes the file system
+    names it by on POSIX, UTF-8 on Windows."""
+    path = os.fspath(path)
+    if isinstance(path, bytes):
+        return path
+    return path.encode("utf-8") if _IS_WINDOWS else os.fsencode(path)
+
 
 def to_wide(text):
     """Python str as UTF-16LE bytes with a terminating zero unit (None stays None).

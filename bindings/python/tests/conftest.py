@@ -1,17 +1,14 @@
 # Shared fixtures of the Python binding tests: the library under test (the
 # build named by SPRIG_LIBRARY, else the dev build of this checkout), the
-# read-only corpus, and copies of corpus files in a per-test folder.
+# read-only corpus.
 import os
-import shutil
 import sys
-
-import pytest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
 
 if not os.environ.get("SPRIG_LIBRARY"):
-    candidate = os.path.join(REPO, "build", "dev", "lib", "libsprig.so")
+    candidate = os.path.join(REPO, "build", "dev", "lib", "libsprig-exact.so")
     if os.path.exists(candidate):
         os.environ["SPRIG_LIBRARY"] = candidate
 
@@ -22,18 +19,3 @@ except ImportError:
 
 CORPUS = os.environ.get("SPRIG_CORPUS_DIR") or os.path.join(REPO, "..", "shared", "corpus")
 
-
-@pytest.fixture
-def corpus_copy(tmp_path):
-    """Copies corpus/<relative> into the test's folder and returns the copy's path."""
-    def copy(relative, name=None):
-        source = os.path.join(CORPUS, relative)
-        target = tmp_path / (name or os.path.basename(relative))
-        shutil.copyfile(source, target)
-        os.chmod(target, 0o644)
-        return str(target)
-    return copy
-
-
-def corpus_path(relative):
-    return os.path.join(CORPUS, relative)

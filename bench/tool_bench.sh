@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Times the sprig tool on a folder of pages against xmllint, side by side:
+#   sprig find DIR 'a[href]' --count -j 1
+#   sprig find DIR 'a[href]' --count -j 2
+#   xmllint --html --xpath 'count(//a[@href])' DIR/*   (one process, every file)
+# and prints each command's best and mean wall time and the ratios
+# (-j 2 against -j 1, sprig against xmllint). Uses hyperfine when installed,
+# else a loop timed with `date +%s.%N`. Wall-clock times: run it on an idle
+# machine with at least two free cores.
+#
+# usage: bench/tool_bench.sh [SPRIG_BINARY] [PAGE_FOLDER] [RUNS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+sprig=${1:-$root/build/dev/bin/sprig}
+pages=${2:-$root/../shared/corpus/html}
+runs=${3:-10}
+[ -x "$sprig" ] || { echo "no sprig binary at $sprig (build the sprig_cli target)" >&2; exit 2; }
+[ -d "$pages" ] || { echo "no page folder at $pages" >&2; exit 2; }
+command -v xmllint >/dev/null || { echo "xmllint is missing (apt-get install libxml2-utils)" >&2; exit 2; }
+
+count=$(find "$pages" -maxdepth 1 -type f | wc -l)
+names=("sprig -j 1" "sprig -j 2" "xmllint")
+commands=(
+  "'$sprig' find '$pages' 'a[href]' --count -j 1"
+  "'$sprig' find '$pages' 'a[href]' --count -j 2"
+  "xmllint --html --xpath 'count(//a[@href])' '$pages'/*"
+)
+echo "pages: $count files in $pages, $(du -sh "$pages" | cut -f1); runs: $runs; cores: $(nproc);" \
+     "load: $(cut -d' ' -f1-3 /proc/loadavg)"
+# The same question answered by both tools (totals may differ a little: the
+# two HTML readers do not build the same tree for broken markup).
+sprig_total=$(eval "${commands[0]}" 2>/dev/null | awk -F: '{s += $NF} END {print s}')
+xmllint_total=$(eval "${commands[2]}" 2>/dev/null | awk '{s += $1} END {print s}')
+echo "a[href] found: sprig $sprig_total, xmllint $xmllint_total"
+
+best=() mean=()
+if command -v hyperfine >/dev/null; then
+  json=$(mktemp)
+  trap 'rm -f "$json"' EXIT
+  hyperfine --style basic --warmup 2 --runs "$runs" --ignore-failure --export-json "$json" \
+    -n "${names[0]}" "${commands[0]} >/dev/null 2>&1" \
+    -n "${names[1]}" "${commands[1]} >/dev/null 2>&1" \
+    -n "${names[2]}" "${commands[2]} >/dev/null 2>&1" >/dev/null
+  read -r -a best < <(python3 -c 'import json,sys; print(*[r["min"] for r in json.load(open(sys.argv[1]))["results"]])' "$json")
+  read -r -a mean < <(python3 -c 'import json,sys; print(*[r["mean"] for r in json.load(open(sys.argv[1]))["results"]])' "$json")
+  tool="hyperfine $(hyperfine --version | cut -d' ' -f2)"
+else
+  for i in 0 1 2; do
+    eval "${commands[$i]}" >/dev/null 2>&1 || true  # warm the page cache
+    b="" sum=0
+    for ((r = 0; r < runs; r++)); do
+      t0=$(date +%s.%N)
+      eval "${commands[$i]}" >/dev/null 2>&1 || true
+      t1=$(date +%s.%N)
+      t=$(echo "$t1 - $t0" | bc -l)
+      sum=$(echo "$sum + $t" | bc -l)
+      if [ -z "$b" ] || [ "$(echo "$t < $b" | bc -l)" = 1 ]; then b=$t; fi
+    done
+    best+=("$b")
+    mean+=("$(echo "$sum / $runs" | bc -l)")
+  done
+  tool="a date loop"
+fi
+echo "timed with $tool (seconds, wall clock):"
+for i in 0 1 2; do
+  printf '  %-11s best %.4f  mean %.4f\n' "${names[$i]}" "${best[$i]}" "${mean[$i]}"
+done
+ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
+echo "speed-up -j 2 / -j 1: best $(ratio "${best[0]}" "${best[1]}")x, mean $(ratio "${mean[0]}" "${mean[1]}")x (target >= 1.8)"
+echo "sprig -j 1 vs xmllint: best $(ratio "${best[2]}" "${best[0]}")x, mean $(ratio "${mean[2]}" "${mean[0]}")x faster"
+echo "sprig -j 2 vs xmllint: best $(ratio "${best[2]}" "${best[1]}")x, mean $(ratio "${mean[2]}" "${mean[1]}")x faster (target > 1)"

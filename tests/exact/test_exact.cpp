@@ -1,0 +1,258 @@
+// The editing layer end to end through include/sprig_exact.h: byte-exact
+// round trips over the whole corpus, one-attribute edits, encodings made with
+// iconv, whole-file reading, and the failures of a save.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <string>
+#include <vector>
+
+#include "sprig_exact.h"
+#include "support.h"
+
+using namespace sprig_test;
+
+namespace {
+
+struct Doc {
+  SG_CURSOR c = nullptr;
+  SX_ERROR error{};
+  explicit Doc(const std::string &path, const char *encoding = nullptr) { c = sxOpen(path.c_str(), encoding, &error); }
+  Doc(const std::string &bytes, const char *encoding, bool) {
+    c = sxParse(bytes.data(), bytes.size(), encoding, &error);
+  }
+  ~Doc() { if (c) sgCloseXML(c); }
+  std::string Render(const char *encoding = nullptr, uint32_t flags = 0) {
+    void *bytes = nullptr;
+    size_t size = 0;
+    if (!sxRender(c, encoding, flags, &bytes, &size, &error)) return "<render failed>";
+    std::string out(static_cast<char *>(bytes), size);
+    sxFree(bytes);
+    return out;
+  }
+};
+
+std::vector<std::string> CorpusPages() {
+  std::vector<std::string> files = CorpusFiles("html");
+  for (const std::string &encoding : CorpusFeedEncodings())
+    for (const std::string &f : CorpusFiles("feeds/" + encoding)) files.push_back(f);
+  return files;
+}
+
+// Sets the first named attribute with a value (the first element that has one).
+uint32_t SG_CALL EditFirstAttribute(SG_CURSOR cursor, uint32_t, uint32_t phase, intptr_t edited) {
+  for (int32_t i = 0; phase == 0 && i < static_cast<int32_t>(sgGetAttribCount(cursor)); ++i) {
+    const SG_WCHAR *name = sgGetAttribNameW(cursor, i);
+    if (!name || !name[0] || !sgGetAttribValueW(cursor, i)) continue;
+    *reinterpret_cast<bool *>(edited) = sgSetAttribW(cursor, WString(name).c_str(), Utf16("Q7Z~").c_str());
+    return SG_SCAN_STOP;
+  }
+  return 0;
+}
+
+uint32_t SG_CALL CountElements(SG_CURSOR cursor, uint32_t, uint32_t phase, intptr_t user) {
+  const SG_WCHAR *name = sgGetNameW(cursor);
+  if (phase == 0 && name && Utf8(name) == "a") ++*reinterpret_cast<int *>(user);
+  return 0;
+}
+
+TEST(ExactCorpus, UneditedRoundTripIsByteExactAndOneAttributeEditChangesOnlyItsValue) {
+  std::vector<std::string> files = CorpusPages();
+  ASSERT_GT(files.size(), 20u);
+  size_t edits = 0;
+  for (const std::string &file : files) {
+    SCOPED_TRACE(file);
+    std::string original = ReadFileBytes(file);
+    Doc doc(file);
+    ASSERT_TRUE(doc.c) << doc.error.message;
+    EXPECT_EQ(original, doc.Render());
+    bool edited = false;
+    sgScanTree(doc.c, EditFirstAttribute, reinterpret_cast<intptr_t>(&edited));
+    if (!edited) continue;  // a text feed: nothing to edit
+    ++edits;
+    std::string saved = doc.Render();
+    size_t p = 0, s = 0;
+    while (p < original.size() && p < saved.size() && original[p] == saved[p]) ++p;
+    while (s < original.size() - p && s < saved.size() - p &&
+           original[original.size() - 1 - s] == saved[saved.size() - 1 - s])
+      ++s;
+    std::string removed = original.substr(p, original.size() - p - s);
+    std::string added = saved.substr(p, saved.size() - p - s);
+    EXPECT_EQ(std::string::npos, removed.find_first_of("<>=")) << removed;
+    std::string bare;
+    for (char ch : added) if (ch != '"') bare += ch;
+    EXPECT_EQ("Q7Z~", bare) << added;
+  }
+  EXPECT_GT(edits, files.size() / 2);
+}
+
+TEST(ExactWhole, PagesWhoseCoreReadStopsEarlyAreReadWhole) {
+  // A stray end tag and a stray '<' at the top level, text before the first tag.
+  const std::string page = "lead </p> <x <html><a href=1>one</a></div><a>two</a></html>\n<= <a>three</a>";
+  Doc doc(page, nullptr, true);
+  ASSERT_TRUE(doc.c);
+  int links = 0;
+  sgScanTree(doc.c, CountElements, reinterpret_cast<intptr_t>(&links));
+  EXPECT_EQ(3, links);
+  EXPECT_EQ(page, doc.Render());
+  // A real page: every link of engadget.html.
+  Doc engadget(CorpusPath("html/engadget.html"));
+  ASSERT_TRUE(engadget.c);
+  links = 0;
+  sgScanTree(engadget.c, CountElements, reinterpret_cast<intptr_t>(&links));
+  EXPECT_EQ(181, links);
+}
+
+#ifndef _WIN32
+std::string Iconv(const std::string &text, const char *from, const char *to) {
+  TempDir dir;
+  std::string in = dir.WriteFile("in", text), out = dir.File("out");
+  std::string command = std::string("iconv -f ") + from + " -t " + to + " " + in + " > " + out;
+  if (system(command.c_str()) != 0) return "<iconv failed>";
+  std::string bytes = ReadFileBytes(out);
+  return bytes;
+}
+#endif
+
+TEST(ExactEncodings, DetectedEditedSavedAndReadBackWithIconv) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the files are made and checked with the iconv program, which Windows lacks";
+#else
+  struct Case {
+    const char *iconvName, *meta, *body;
+    uint32_t codePage, source;
+  } cases[] = {
+      {"EUC-KR", "<meta charset=\"euc-kr\">", "한국어 문서", 949, SX_FROM_META},
+      {"BIG5", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">", "繁體中文", 950, SX_FROM_META},
+      {"GBK", "<meta charset=gbk>", "简体中文", 936, SX_FROM_META},
+      {"WINDOWS-1251", "<meta charset='windows-1251'>", "Русский текст", 1251, SX_FROM_META},
+      {"WINDOWS-1252", "<meta charset=iso-8859-1>", "Café déjà vu", 1252, SX_FROM_META},
+      {"ISO-8859-2", "<meta charset=\"iso-8859-2\">", "Zażółć gęślą", 28592, SX_FROM_META},
+      {"UTF-16LE", "", "Ünïcödé 16", 1200, SX_FROM_DECLARATION},
+      {"UTF-16", "", "Ünïcödé BOM", 1200, SX_FROM_BOM},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.iconvName);
+    std::string page = std::string("<html><head>") + c.meta + "</head><body><p class=\"x\">" + c.body +
+                       "</p>\n<p>" + c.body + "</p></body></html>\n";
+    TempDir dir;
+    std::string path = dir.WriteFile("page.html", Iconv(page, "UTF-8", c.iconvName));
+    Doc doc(path);
+    ASSERT_TRUE(doc.c) << doc.error.message;
+    EXPECT_EQ(c.codePage, sxGetCodePage(doc.c));
+    EXPECT_EQ(c.source, sxGetEncodingSource(doc.c));
+    ASSERT_EQ(1, sgSearchW(doc.c, Utf16("p").c_str(), SG_SEARCH_FIRST));
+    EXPECT_EQ(c.body, Utf8(sgGetInnerStrW(doc.c)));
+    sgSetInnerStrW(doc.c, Utf16(std::string(c.body) + "!").c_str(), -1);
+    ASSERT_EQ(1, sxSave(doc.c, nullptr, nullptr, 0, &doc.error)) << doc.error.message;
+    std::string expected = page;
+    expected.replace(expected.find(c.body), strlen(c.body), std::string(c.body) + "!");
+    std::string back = Iconv(ReadFileBytes(path), c.iconvName, "UTF-8");
+    if (back.compare(0, 3, "\xEF\xBB\xBF") == 0) back.erase(0, 3);
+    EXPECT_EQ(expected, back);
+  }
+#endif
+}
+
+TEST(ExactSave, LossyEditIsRefusedWithItsPlaceUnlessForced) {
+  TempDir dir;
+  std::string original = "<html>\n<p title=\"a\">caf\xE9</p></html>";
+  std::string path = dir.WriteFile("l.html", original);
+  Doc doc(path, "windows-1252");
+  ASSERT_TRUE(doc.c);
+  ASSERT_EQ(1, sgSearchW(doc.c, Utf16("p").c_str(), SG_SEARCH_FIRST));
+  sgSetInnerStrW(doc.c, Utf16("日本").c_str(), -1);
+  EXPECT_EQ(0, sxSave(doc.c, nullptr, nullptr, 0, &doc.error));
+  EXPECT_EQ(SX_ERR_LOSSY, doc.error.code);
+  EXPECT_EQ(2u, doc.error.line);
+  EXPECT_NE(std::string::npos, std::string(doc.error.message).find("l.html:2:")) << doc.error.message;
+  EXPECT_EQ(original, ReadFileBytes(path));
+  EXPECT_EQ(1, sxSave(doc.c, nullptr, nullptr, SX_SAVE_FORCE, &doc.error));
+  EXPECT_EQ("<html>\n<p title=\"a\">??</p></html>", ReadFileBytes(path));
+  // Another encoding re-encodes everything and relabels the declaration.
+  Doc xml(std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?><r a='1'>\xC3\xA9</r>"), nullptr, true);
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"windows-1252\"?><r a='1'>\xE9</r>", xml.Render("windows-1252"));
+}
+
+TEST(ExactSave, FailuresLeaveTheOriginalUntouchedAndSayWhy) {
+  TempDir dir;
+  const std::string original = "<a href=\"x\">t</a>";
+  std::string path = dir.WriteFile("f.html", original);
+  Doc doc(path);
+  ASSERT_TRUE(doc.c);
+  sgSearchW(doc.c, Utf16("a").c_str(), SG_SEARCH_FIRST);
+  sgSetAttribW(doc.c, Utf16("href").c_str(), Utf16("y").c_str());
+  SX_ERROR e{};
+  EXPECT_EQ(0, sxSave(doc.c, (dir.path() + "/missing/f.html").c_str(), nullptr, 0, &e));
+  EXPECT_EQ(SX_ERR_NOT_FOUND, e.code) << e.message;
+  EXPECT_NE(std::string::npos, std::string(e.message).find("missing")) << e.message;
+  Doc none(dir.File("nothing.html"));
+  EXPECT_EQ(SX_ERR_NOT_FOUND, none.error.code);
+  Doc folder(dir.path());
+  EXPECT_EQ(SX_ERR_NOT_REGULAR, folder.error.code);
+#ifndef _WIN32
+  std::string fifo = dir.File("fifo");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  Doc pipe(fifo);  // must not block
+  EXPECT_EQ(SX_ERR_NOT_REGULAR, pipe.error.code);
+  EXPECT_EQ(0, sxSave(doc.c, fifo.c_str(), nullptr, 0, &e));
+  EXPECT_EQ(SX_ERR_NOT_REGULAR, e.code);
+  // Through a symlink: the file it names is written, the link stays a link.
+  std::string link = dir.File("link.html");
+  ASSERT_EQ(0, symlink("f.html", link.c_str()));
+  chmod(path.c_str(), 0640);
+  ASSERT_EQ(1, sxSave(doc.c, link.c_str(), nullptr, 0, &e)) << e.message;
+  struct stat info;
+  ASSERT_EQ(0, lstat(link.c_str(), &info));
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(0, stat(path.c_str(), &info));
+  EXPECT_EQ(0640u, info.st_mode & 0777u);
+  EXPECT_EQ("<a href=\"y\">t</a>", ReadFileBytes(path));
+  WriteFileBytes(path, original);
+  // A full disk: the write fails in a child limited to 4 bytes of file size.
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {4, 4};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    SX_ERROR ce{};
+    _exit(sxSave(doc.c, nullptr, nullptr, 0, &ce) == 0 && ce.code == SX_ERR_IO && strstr(ce.message, "write") ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(original, ReadFileBytes(path));
+  // A folder the user may not write to (unprivileged: root may write anywhere).
+  chmod(dir.path().c_str(), 0555);
+  int refused = RunUnprivileged([&] {
+    SX_ERROR ue{};
+    return sxSave(doc.c, nullptr, nullptr, 0, &ue) == 0 && ue.code == SX_ERR_IO && ue.osError != 0;
+  });
+  if (getuid() != 0) {
+    SX_ERROR ue{};
+    refused = sxSave(doc.c, nullptr, nullptr, 0, &ue) == 0 && ue.code == SX_ERR_IO;
+  }
+  chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(1, refused);
+  EXPECT_EQ(original, ReadFileBytes(path));
+#endif
+  // Arguments.
+  EXPECT_EQ(0, sxSave(nullptr, nullptr, nullptr, 0, &e));
+  EXPECT_EQ(SX_ERR_ARGUMENT, e.code);
+  EXPECT_EQ(nullptr, sxOpen(path.c_str(), "no-such-encoding", &e));
+  EXPECT_EQ(SX_ERR_ENCODING, e.code);
+  EXPECT_EQ(0xFFFFFFFFu, sxGetCodePage(nullptr));
+  EXPECT_EQ(932u, sxCodePageOfLabel(" Windows-31J "));
+  EXPECT_EQ(1252u, sxCodePageOfLabel("cp1252"));
+}
+
+}  // namespace

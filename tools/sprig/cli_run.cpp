@@ -1,0 +1,144 @@
+// The ordered file runner: worker threads take files from the schedule
+// through a shared counter; the calling thread prints the finished outputs in
+// index order and keeps the progress line. Outputs are handed over under one mutex; nothing
+// else is shared between the workers.
+#include "cli_run.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace sprig_cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void Write(std::FILE* stream, const std::string& text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// The progress line and when it was last shown.
+class ProgressLine {
+ public:
+  ProgressLine(std::FILE* err, Progress progress, std::size_t total)
+      : err_(err), progress_(progress), total_(total), start_(Clock::now()) {}
+
+  // Shows "done/total" when the run is long enough and the last showing is
+  // old enough.
+  void Update(std::size_t done) {
+    if (!progress_.enabled || done == total_) return;
+    Clock::time_point now = Clock::now();
+    if (now - start_ < std::chrono::seconds(2)) return;
+    if (shown_ && now - last_ < (progress_.inPlace ? std::chrono::milliseconds(200)
+                                                     : std::chrono::milliseconds(5000)))
+      return;
+    std::string text = "sprig: " + std::to_string(done) + "/" + std::to_string(total_) + " files";
+    if (progress_.inPlace) {
+      Write(err_, "\r" + text);
+      width_ = text.size();
+    } else {
+      Write(err_, text + "\n");
+    }
+    std::fflush(err_);
+    shown_ = true;
+    last_ = now;
+  }
+
+  // Clears an in-place line before a message is printed.
+  void Clear() {
+    if (shown_ && progress_.inPlace && width_ > 0) {
+      Write(err_, "\r" + std::string(width_, ' ') + "\r");
+      width_ = 0;
+    }
+  }
+
+  // Ends the run: a last count and a line break after an in-place line.
+  void Finish() {
+    if (shown_ && progress_.inPlace) {
+      Write(err_, "\rsprig: " + std::to_string(total_) + "/" + std::to_string(total_) + " files\n");
+    }
+  }
+
+ private:
+  std::FILE* err_;
+  Progress progress_;
+  std::size_t total_;
+  Clock::time_point start_, last_;
+  bool shown_ = false;
+  std::size_t width_ = 0;
+};
+
+}  // namespace
+
+void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size_t>& schedule,
+                const std::function<void(std::size_t, FileOutput*)>& work,
+                const std::function<void(const FileOutput&)>& tally, std::FILE* out,
+                std::FILE* err, Progress progress) {
+  std::vector<FileOutput> outputs(count);
+  std::vector<char> done(count, 0);
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::atomic<std::size_t> next{0};
+
+  auto worker = [&]() {
+    for (std::size_t taken = next++; taken < count; taken = next++) {
+      const std::size_t i = schedule.size() == count ? schedule[taken] : taken;
+      FileOutput output;
+      try {
+        work(i, &output);
+      } catch (const std::bad_alloc&) {
+        output.err += "sprig: out of memory\n";
+        output.failed = true;
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      outputs[i] = std::move(output);
+      done[i] = 1;
+      finished.notify_one();
+    }
+  };
+
+  std::vector<std::thread> pool;
+  unsigned wanted = threads == 0 ? 1 : threads;
+  if (wanted > count) wanted = static_cast<unsigned>(count);
+  for (unsigned t = 0; t < wanted; ++t) {
+    try {
+      pool.emplace_back(worker);
+    } catch (const std::system_error&) {
+      break;  // fewer threads; the calling thread helps below if none started
+    }
+  }
+  if (pool.empty()) worker();
+
+  ProgressLine line(err, progress, count);
+  std::unique_lock<std::mutex> lock(mutex);
+  for (std::size_t printed = 0; printed < count;) {
+    finished.wait_for(lock, std::chrono::milliseconds(200), [&] { return done[printed] != 0; });
+    while (printed < count && done[printed]) {
+      FileOutput output = std::move(outputs[printed]);
+      ++printed;
+      lock.unlock();
+      Write(out, output.out);
+      if (!output.err.empty()) {
+        line.Clear();
+        std::fflush(out);
+        Write(err, output.err);
+      }
+      tally(output);
+      lock.lock();
+    }
+    lock.unlock();
+    line.Update(printed);
+    lock.lock();
+  }
+  lock.unlock();
+  for (std::thread& thread : pool) thread.join();
+  line.Finish();
+}
+
+}  // namespace sprig_cli

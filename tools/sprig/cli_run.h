@@ -1,0 +1,48 @@
+// The file runner of the sprig tool: works on many files on several threads
+// and prints their output in the order the files were given, with a progress
+// line on long runs.
+#ifndef SPRIG_TOOL_CLI_RUN_H
+#define SPRIG_TOOL_CLI_RUN_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sprig_cli {
+
+// What the work on one file produced: its output and messages, buffered until
+// every file before it has been printed, and its tallies.
+struct FileOutput {
+  std::string out;       // for the output stream
+  std::string err;       // for the error stream ("sprig: ...\n" lines)
+  bool failed = false;   // the file could not be read or written
+  uint64_t matches = 0;  // matches found (or edited)
+  bool written = false;  // the file was saved
+};
+
+// How the runner reports progress.
+struct Progress {
+  bool enabled = false;   // the output is not a terminal: a long run shows progress
+  bool inPlace = false;   // the error stream is a terminal: one line rewritten with '\r'
+};
+
+// Calls work(i, &output) for every i below `count`, on up to `threads`
+// threads (at least one), starting them in the order of `schedule` (a
+// permutation of the indexes; empty: index order), and writes each output's
+// texts to `out` and `err` in index order as soon as it and every output
+// before it are complete. The
+// work must not share anything mutable between calls. When a run lasts over
+// two seconds and progress is enabled, "sprig: DONE/COUNT files" is shown on
+// `err` (rewritten in place, or a line every five seconds) and ended with a
+// line break. `tally` receives every output, in order, after it is printed.
+void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size_t>& schedule,
+                const std::function<void(std::size_t, FileOutput*)>& work,
+                const std::function<void(const FileOutput&)>& tally, std::FILE* out,
+                std::FILE* err, Progress progress);
+
+}  // namespace sprig_cli
+
+#endif  // SPRIG_TOOL_CLI_RUN_H
