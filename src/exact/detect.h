@@ -11,7 +11,9 @@ struct Detection {
   uint32_t codePage;
   uint32_t source;    // SX_FROM_*
   uint32_t bomBytes;  // bytes of the byte-order mark before the text
-  bool validUtf8;     // the bytes (behind the mark) are valid UTF-8
+  bool validUtf8;     // the bytes (behind the mark) are valid UTF-8; known only
+                      // once UTF-8 text is decoded (detection checks them only
+                      // when no label decides)
 };
 
 // True when the platform (or the layer, for UTF-16) converts `codePage`.

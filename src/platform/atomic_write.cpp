@@ -3,6 +3,7 @@
 // GetTempFileNameW, FlushFileBuffers, MoveFileExW).
 #include "platform/atomic_write.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -135,8 +136,9 @@ int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileS
   std::string base = target.substr(target.find_last_of('/') == std::string::npos
                                        ? 0 : target.find_last_of('/') + 1);
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + "/." + base + ".sprig-" + std::to_string(getpid()) + "-" +
-           std::to_string(gTempCounter.fetch_add(1));
+    char suffix[48];
+    snprintf(suffix, sizeof suffix, ".sprig-%ld-%u", static_cast<long>(getpid()), gTempCounter.fetch_add(1));
+    temp = folder + "/." + base + suffix;
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return Fail(status, ResultOfErrno(errno), errno, "create temporary");
   }
