@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/document.h"
+#include "platform/platform.h"
 #include "sprig_exact.h"
 #include "support.h"
 
@@ -198,6 +199,27 @@ TEST(Select, CursorContract) {
   EXPECT_EQ(nullptr, sxCompileSelector(nullptr, &error));
   EXPECT_EQ(SX_ERR_ARGUMENT, error.code);
   EXPECT_EQ(nullptr, sxCompileSelector("a[", nullptr));  // no error record: still null
+  // Places count lines and characters; bad UTF-8 and memory are errors too.
+  const struct {
+    const char *text;
+    int32_t code;
+    uint32_t line, column;
+    const char *message;
+  } errors[] = {
+      {"a,\n [", SX_ERR_SELECTOR, 2, 3, "expected an attribute name at line 2, column 3"},
+      {"\xC3\xA9\xFF", SX_ERR_SELECTOR, 1, 2, "invalid UTF-8 at column 2"},
+      {"a[x=\"\xE0\x80\x80\"]", SX_ERR_SELECTOR, 1, 6, "invalid UTF-8 at column 6"},
+      {"a", SX_ERR_MEMORY, 0, 0, "out of memory compiling a selector"},
+  };
+  for (const auto &e : errors) {
+    if (e.code == SX_ERR_MEMORY) PlatformFailAllocationAt(1);
+    EXPECT_EQ(nullptr, sxCompileSelector(e.text, &error)) << e.text;
+    PlatformFailAllocationAt(0);
+    EXPECT_EQ(e.code, error.code) << e.text;
+    EXPECT_EQ(e.line, error.line) << e.text;
+    EXPECT_EQ(e.column, error.column) << e.text;
+    EXPECT_STREQ(e.message, error.message) << e.text;
+  }
   sxFreeSelector(nullptr);
   EXPECT_EQ(0, sxDecodeText(nullptr, -1, nullptr, 0));
   sxFreeSelector(s);
