@@ -129,6 +129,18 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD bytes, LPDWORD bytesWritten,
                LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE file);
 
+// Fiber-local storage (thread_data.cpp), over POSIX thread-specific keys: an
+// index names a slot holding one pointer per thread, null until set. When a
+// thread ends, the index's callback gets that thread's pointer if not null
+// (the main thread's is not passed at process exit). FlsFree calls no
+// callback.
+typedef void (*PFLS_CALLBACK_FUNCTION)(void *data);
+#define FLS_OUT_OF_INDEXES ((DWORD)0xFFFFFFFFu)
+DWORD FlsAlloc(PFLS_CALLBACK_FUNCTION callback);
+LPVOID FlsGetValue(DWORD index);
+BOOL FlsSetValue(DWORD index, LPVOID value);
+BOOL FlsFree(DWORD index);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,11 +1,11 @@
 // Entity escaping and unescaping (the five references of the entity table),
-// the four result rings that own their results, and the case-folding
-// comparisons of the reader.
+// whose results go to four result rings of each thread, and the
+// case-folding comparisons of the reader.
 //
 // Results belong to each function's own ring on the calling thread: a result
 // stays valid until 16 more results of the same function have been made on
-// that thread. Null or empty input and
-// allocation failure give the constant empty string, which takes no slot.
+// that thread. Null or empty input and allocation failure give the constant
+// empty string, which takes no slot.
 // Only ASCII letters fold; narrow forms keep double-byte characters whole.
 #include "text/escape.h"
 
@@ -41,11 +41,6 @@ const EntityA kEntitiesA[] = {
     {"nbsp;", 5, ' '}, {"quot;", 5, '"'}, {"amp;", 4, '&'},
     {"lt;", 3, '<'},   {"gt;", 3, '>'},   {nullptr, 0, 0},
 };
-
-thread_local ThreadRing tNormalRingW;
-thread_local ThreadRing tNormalRingA;
-thread_local ThreadRing tQuoteRingW;
-thread_local ThreadRing tQuoteRingA;
 
 const uint32_t kKeepControls = 1;  // flag word bit: unescaping keeps TAB LF CR
 
@@ -102,7 +97,7 @@ const WCHAR *ToNormalStrTemp16W(const WCHAR *text) {
     *out++ = c;
   }
   *out = 0;
-  PutRing(&tNormalRingW, block);
+  if (!PutThreadRing(kNormalRingW, block)) return EmptyTextW();
   return block;
 }
 
@@ -134,7 +129,7 @@ const char *ToNormalStrTemp16A(const char *text) {
     if (IsLeadByte(static_cast<char>(c)) && *p) *out++ = *p++;
   }
   *out = 0;
-  PutRing(&tNormalRingA, block);
+  if (!PutThreadRing(kNormalRingA, block)) return EmptyTextA();
   return block;
 }
 
@@ -194,7 +189,7 @@ const WCHAR *ToQuoteStrTemp16W(const WCHAR *text) {
   WCHAR *block = static_cast<WCHAR *>(AllocBlock((total + 1) * sizeof(WCHAR)));
   if (!block) return EmptyTextW();
   block[Quote(text, kEntitiesW, block)] = 0;
-  PutRing(&tQuoteRingW, block);
+  if (!PutThreadRing(kQuoteRingW, block)) return EmptyTextW();
   return block;
 }
 
@@ -204,7 +199,7 @@ const char *ToQuoteStrTemp16A(const char *text) {
   char *block = static_cast<char *>(AllocBlock(total + 1));
   if (!block) return EmptyTextA();
   block[Quote(text, kEntitiesA, block)] = 0;
-  PutRing(&tQuoteRingA, block);
+  if (!PutThreadRing(kQuoteRingA, block)) return EmptyTextA();
   return block;
 }
 

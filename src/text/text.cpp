@@ -9,14 +9,52 @@
 #include <string.h>
 
 #include <atomic>
+#include <new>
 
 namespace {
 
-// The calling thread's narrow and wide result rings: 16 slots each, the
-// index names the slot the next put overwrites. Both start empty (zero
-// data) on every thread.
-thread_local ThreadRing tNarrowRing;
-thread_local ThreadRing tWideRing;
+// One thread's result rings, in a block of their own rather than in
+// thread-local storage: the thread-end callback frees them, and on some
+// builds a thread's thread-local storage is gone before that callback runs.
+struct ThreadRings {
+  ResultRing rings[kRingKinds];
+};
+
+// Frees a thread's rings with every block they hold: the callback of the
+// rings' thread-data slot when the thread ends.
+void WINAPI ReleaseRings(void *data) {
+  ThreadRings *rings = static_cast<ThreadRings *>(data);
+  for (ResultRing &ring : rings->rings)
+    for (void *block : ring.slots) FreeBlock(block);
+  delete rings;
+}
+
+// The thread-data slot holding each thread's rings, made on first use. Freed
+// with the library, so that threads outliving an unloaded library are left
+// no callback into it.
+struct RingSlot {
+  DWORD index = FlsAlloc(ReleaseRings);
+  ~RingSlot() {
+    if (index != FLS_OUT_OF_INDEXES) FlsFree(index);
+    index = FLS_OUT_OF_INDEXES;
+  }
+};
+
+// The calling thread's rings, made when `make` and there are none yet; null
+// when there are none or they cannot be made.
+ThreadRings *CurrentRings(bool make) {
+  static RingSlot slot;
+  const DWORD index = slot.index;
+  if (index == FLS_OUT_OF_INDEXES) return nullptr;
+  ThreadRings *rings = static_cast<ThreadRings *>(FlsGetValue(index));
+  if (rings || !make) return rings;
+  rings = new (std::nothrow) ThreadRings();
+  if (rings && !FlsSetValue(index, rings)) {
+    delete rings;
+    rings = nullptr;
+  }
+  return rings;
+}
 
 // The text-conversion flag word, shared by all threads; only the unescaping
 // functions read it.
@@ -37,19 +75,23 @@ int ClampCount(size_t count) {
 const WCHAR *EmptyTextW(void) { return kEmptyW; }
 const char *EmptyTextA(void) { return kEmptyA; }
 
-ThreadRing::~ThreadRing() {
-  for (void *&slot : slots) {
-    FreeBlock(slot);
-    slot = nullptr;
-  }
-}
-
 void PutRing(ResultRing *ring, void *block) {
   if (!block) return;
   int32_t index = ring->index;
   if (ring->slots[index]) FreeBlock(ring->slots[index]);
   ring->slots[index] = block;
   ring->index = (index + 1) % kRingSlots;
+}
+
+void *PutThreadRing(RingKind kind, void *block) {
+  if (!block) return nullptr;
+  ThreadRings *rings = CurrentRings(true);
+  if (!rings) {
+    FreeBlock(block);
+    return nullptr;
+  }
+  PutRing(&rings->rings[kind], block);
+  return block;
 }
 
 int32_t TextLengthW(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
@@ -177,9 +219,7 @@ char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount) {
 }
 
 char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount) {
-  char *block = ToNarrow(text, codePage, outCount);
-  PutRing(&tNarrowRing, block);
-  return block;
+  return static_cast<char *>(PutThreadRing(kNarrowRing, ToNarrow(text, codePage, outCount)));
 }
 
 WCHAR *ToWideRing(const char *text) {
@@ -191,17 +231,19 @@ WCHAR *ToWideRing(const char *text) {
   // zero-filled block as an empty text.
   if (text) MultiByteToWideChar(CP_ACP, 0, text, -1, block, ClampCount(units));
   block[units - 1] = 0;
-  PutRing(&tWideRing, block);
-  return block;
+  return static_cast<WCHAR *>(PutThreadRing(kWideRing, block));
 }
 
-void PutNarrowRing(char *block) { PutRing(&tNarrowRing, block); }
-void PutWideRing(WCHAR *block) { PutRing(&tWideRing, block); }
+void PutNarrowRing(char *block) { PutThreadRing(kNarrowRing, block); }
+void PutWideRing(WCHAR *block) { PutThreadRing(kWideRing, block); }
 
 void ReleaseNarrowRing(void) {
+  ThreadRings *rings = CurrentRings(false);
+  if (!rings) return;
+  ResultRing &ring = rings->rings[kNarrowRing];
   for (int i = 0; i < kRingSlots; ++i) {
-    FreeBlock(tNarrowRing.slots[i]);
-    tNarrowRing.slots[i] = nullptr;
+    FreeBlock(ring.slots[i]);
+    ring.slots[i] = nullptr;
   }
 }
 

@@ -1,5 +1,5 @@
-// Text blocks, conversions between UTF-16 and code-page text, the two
-// per-thread result rings, dual-form text and the text-conversion flag word.
+// Text blocks, conversions between UTF-16 and code-page text, the result
+// rings of each thread, dual-form text and the text-conversion flag word.
 //
 // Every text and record the library stores lives in a block of its own or in
 // one carved by a block arena (blocks.cpp); FreeBlock tells them apart. Blocks
@@ -101,11 +101,14 @@ WCHAR *ToWide(const char *text, int32_t length, UINT codePage);
 // bytes produced. Null when memory runs out.
 char *ToNarrow(const WCHAR *text, UINT codePage, int32_t *outCount);
 
-// ToNarrow, with the block also put into the narrow result ring.
+// ToNarrow, with the block also put into the calling thread's narrow result
+// ring; null when memory runs out.
 char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount);
-// Narrow text in CP_ACP (null: empty) to UTF-16 in the wide result ring.
+// Narrow text in CP_ACP (null: empty) to UTF-16 in the calling thread's wide
+// result ring; null when memory runs out.
 WCHAR *ToWideRing(const char *text);
-// Put a block into a ring (frees the block it replaces). Null is not put.
+// Put a block into the calling thread's ring (frees the block it replaces, or
+// the block itself when the thread's rings cannot be made). Null is not put.
 void PutNarrowRing(char *block);
 void PutWideRing(WCHAR *block);
 // Frees every block held by the calling thread's narrow result ring (a save
@@ -118,14 +121,19 @@ struct ResultRing {
   void *slots[kRingSlots];
   int32_t index;
 };
-// A result ring of one thread (declared thread_local), so that a result
-// stays valid for the next 15 results made on its own thread whatever other
-// threads make. Frees its blocks when the thread ends.
-struct ThreadRing : ResultRing {
-  ~ThreadRing();
-};
 // Puts `block` into `ring`, freeing the block it replaces; null is not put.
 void PutRing(ResultRing *ring, void *block);
+
+// The result rings every thread has one of each, so that a result stays
+// valid for the next 15 results made on its own thread whatever other
+// threads make.
+enum RingKind { kNarrowRing, kWideRing, kNormalRingW, kNormalRingA, kQuoteRingW, kQuoteRingA,
+                kRingKinds };
+// Puts `block` into the calling thread's ring `kind` (freeing the block it
+// replaces) and returns it. A thread's rings are made on its first put and
+// freed, with every block they hold, when the thread ends. When they cannot
+// be made (no memory), `block` is freed and null returned. Null is not put.
+void *PutThreadRing(RingKind kind, void *block);
 
 // The library's constant empty strings (never freed, never in a ring).
 const WCHAR *EmptyTextW(void);
