@@ -142,6 +142,31 @@ TEST(ExactEncodings, DetectedEditedAndSavedAsIconvEncodesThem) {
   }
 }
 
+TEST(ExactEncodings, InvalidBytesAreCountedPlacedAndWrittenBackAsRead) {
+  struct Case {
+    const char *bytes, *label;
+    uint32_t count, line, column;
+  } cases[] = {
+      {"<p a=\"1\">a\xFF" "b</p>\n", "utf-8", 1, 1, 11},
+      {"<p a=\"1\">ok</p>\n<i>\xC3(\xE2\x82</i>\xF0", "utf-8", 3, 2, 4},
+      {"<p a=\"1\">\xE9t\xE9</p>", "windows-1252", 0, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.bytes);
+    Doc doc(std::string(c.bytes), c.label, true);
+    ASSERT_TRUE(doc.c) << doc.error.message;
+    uint32_t line = 0, column = 0;
+    EXPECT_EQ(c.count, sxGetInvalidCount(doc.c, &line, &column));
+    EXPECT_EQ(c.line, line);
+    EXPECT_EQ(c.column, column);
+    ASSERT_EQ(1, sgSearchW(doc.c, Utf16("p").c_str(), SG_SEARCH_FIRST));
+    sgSetAttribW(doc.c, Utf16("a").c_str(), Utf16("2").c_str());
+    std::string expected = c.bytes;
+    expected[6] = '2';
+    EXPECT_EQ(expected, doc.Render());
+  }
+}
+
 TEST(ExactSave, LossyEditIsRefusedWithItsPlaceUnlessForced) {
   TempDir dir;
   std::string original = "<html>\n<p title=\"a\">caf\xE9</p></html>";
