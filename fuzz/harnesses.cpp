@@ -841,8 +841,9 @@ int ExactEdits(const uint8_t *data, size_t size) {
   std::vector<std::string> subtree(count);
   std::vector<bool> known(count, false), touched(count, false), gone(count, false);
   std::string lead, tail;
-  bool exact = x->mapped && BytesOf(x, 0, x->leadEnd, &lead);
-  if (exact) {
+  bool exact = x->mapped && ExactByteOf(x, x->leadEnd) >= 0;
+  if (exact) {  // from the first byte: a byte-order mark comes first
+    lead.assign(x->bytes, static_cast<size_t>(ExactByteOf(x, x->leadEnd)));
     int64_t t = ExactByteOf(x, x->tailStart);
     exact = t >= 0;
     if (exact) tail.assign(x->bytes + t, x->size - static_cast<size_t>(t));
