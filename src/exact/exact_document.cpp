@@ -42,6 +42,7 @@ bool HasAsciiTrailBytes(uint32_t cp) {
 
 // True when ASCII bytes map to themselves and no shift state exists.
 bool IsAsciiCompatible(uint32_t cp) {
+  if (cp == CP_UTF8) return true;
   if (cp == CP_UTF7 || (cp >= 50220 && cp <= 50229) || cp == 52936) return false;
   char ascii[127];
   WCHAR units[127];
@@ -75,6 +76,7 @@ class TextBlock {
     capacity_ = want;
   }
   WCHAR *End() { return data_ + size_; }
+  void Clear() { size_ = 0; }
   size_t Size() const { return size_; }
   size_t Room() const { return capacity_ - size_; }
   void Grow(size_t units) { size_ += units; }
@@ -438,11 +440,20 @@ SG_CURSOR ExactOpen(char *bytes, size_t size, const char *label, const std::stri
       return nullptr;
     }
     TextBlock text;
-    const uint32_t cp = x->detection.codePage;
+    uint32_t cp = x->detection.codePage;
     if (cp == kCodePageUtf16Le || cp == kCodePageUtf16Be) {
       DecodeUtf16(x, &text);
     } else if (IsAsciiCompatible(cp)) {
       DecodeMapped(x, &text);
+      if (x->detection.source == SX_FROM_UTF8 && x->invalidCount) {  // not UTF-8 after all
+        text.Clear();
+        x->map.clear();
+        x->invalidCount = 0;
+        x->firstInvalid = -1;
+        x->detection = AnsiDetection();
+        cp = x->detection.codePage;
+        DecodeMapped(x, &text);
+      }
     } else {
       DecodeWhole(x, &text);
     }

@@ -142,6 +142,32 @@ TEST(ExactEncodings, DetectedEditedAndSavedAsIconvEncodesThem) {
   }
 }
 
+TEST(ExactEncodings, DecidedInOrderWithInvalidUtf8FallingBackToAnsi) {
+  struct Case {
+    const char *bytes, *label;
+    uint32_t codePage, source;
+    const char *text;  // the p element's inner text as UTF-8
+  } cases[] = {
+      {"\xEF\xBB\xBF<p>\xC3\xA9</p>", "windows-1252", 65001, SX_FROM_BOM, "\xC3\xA9"},
+      {"<meta charset=utf-8><p>\xC3\xA9</p>", "windows-1252", 1252, SX_FROM_CALLER, "\xC3\x83\xC2\xA9"},
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><p>\xE9</p>", nullptr, 1252, SX_FROM_DECLARATION, "\xC3\xA9"},
+      {"<meta charset=\"windows-1251\"><p>\xE9</p>", nullptr, 1251, SX_FROM_META, "\xD0\xB9"},
+      {"<p>caf\xC3\xA9</p>", nullptr, 65001, SX_FROM_UTF8, "caf\xC3\xA9"},
+      {"<p>\x82\xA0</p>", nullptr, 932, SX_FROM_DEFAULT, "\xE3\x81\x82"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.bytes);
+    Doc doc(std::string(c.bytes), c.label, true);
+    ASSERT_TRUE(doc.c) << doc.error.message;
+    EXPECT_EQ(c.codePage, sxGetCodePage(doc.c));
+    EXPECT_EQ(c.source, sxGetEncodingSource(doc.c));
+    EXPECT_EQ(0u, sxGetInvalidCount(doc.c, nullptr, nullptr));
+    ASSERT_EQ(1, sgSearchW(doc.c, Utf16("p").c_str(), SG_SEARCH_FIRST));
+    EXPECT_EQ(c.text, Utf8(sgGetInnerStrW(doc.c)));
+    EXPECT_EQ(c.bytes, doc.Render());
+  }
+}
+
 TEST(ExactEncodings, InvalidBytesAreCountedPlacedAndWrittenBackAsRead) {
   struct Case {
     const char *bytes, *label;
