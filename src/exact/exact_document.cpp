@@ -170,6 +170,36 @@ const SingleByteTable *SingleByteTableOf(uint32_t cp) {
   return nullptr;
 }
 
+// Decodes a run of valid UTF-8 into `out` (room for `size` units); the
+// number of units, or -1 (nothing promised in `out`) when the run is not
+// valid UTF-8 (an overlong form, a surrogate, a value above U+10FFFF, a
+// stray or missing continuation byte).
+int DecodeValidUtf8(const unsigned char *p, size_t size, WCHAR *out) {
+  const unsigned char *end = p + size;
+  WCHAR *start = out;
+  while (p < end) {
+    const unsigned c = *p;
+    const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : c < 0x80 ? 1 : 0;
+    if (n == 0 || c > 0xF4 || static_cast<size_t>(end - p) < n) return -1;
+    uint32_t value = n == 1 ? c : c & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return -1;
+      value = (value << 6) | (p[i] & 0x3F);
+    }
+    if ((n == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
+        (n == 4 && (value < 0x10000 || value > 0x10FFFF)))
+      return -1;
+    if (value >= 0x10000) {
+      *out++ = static_cast<WCHAR>(0xD800 + ((value - 0x10000) >> 10));
+      *out++ = static_cast<WCHAR>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    } else {
+      *out++ = static_cast<WCHAR>(value);
+    }
+    p += n;
+  }
+  return static_cast<int>(out - start);
+}
+
 // Decodes one run of non-ASCII bytes at the end of `text` (through `table`
 // when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
 // else when the units do not encode back to the same bytes.
@@ -178,6 +208,13 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
   const uint32_t cp = x->detection.codePage;
   const size_t at = text->Size();
   text->Reserve(static_cast<size_t>(bytes) + 1);
+  if (utf8) {  // valid UTF-8 needs no platform call; invalid bytes get its replacements
+    int units = DecodeValidUtf8(reinterpret_cast<const unsigned char *>(run), static_cast<size_t>(bytes), text->End());
+    if (units >= 0) {
+      text->Grow(static_cast<size_t>(units));
+      return;
+    }
+  }
   if (table) {
     WCHAR *out = text->End();
     bool valid = true;

@@ -152,7 +152,7 @@ TEST(ExactEncodings, DecidedInOrderWithInvalidUtf8FallingBackToAnsi) {
       {"<meta charset=utf-8><p>\xC3\xA9</p>", "windows-1252", 1252, SX_FROM_CALLER, "\xC3\x83\xC2\xA9"},
       {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><p>\xE9</p>", nullptr, 1252, SX_FROM_DECLARATION, "\xC3\xA9"},
       {"<meta charset=\"windows-1251\"><p>\xE9</p>", nullptr, 1251, SX_FROM_META, "\xD0\xB9"},
-      {"<p>caf\xC3\xA9</p>", nullptr, 65001, SX_FROM_UTF8, "caf\xC3\xA9"},
+      {"<p>caf\xC3\xA9 \xF0\x9F\x98\x80</p>", nullptr, 65001, SX_FROM_UTF8, "caf\xC3\xA9 \xF0\x9F\x98\x80"},
       {"<p>\x82\xA0</p>", nullptr, 932, SX_FROM_DEFAULT, "\xE3\x81\x82"},
   };
   for (const Case &c : cases) {
