@@ -248,6 +248,11 @@ bool DetectEncoding(const unsigned char *bytes, size_t size, const char *label, 
     *out = Detection{code, SX_FROM_META, 0, false};
     return true;
   }
-  *out = IsValidUtf8(bytes, size) ? Detection{CP_UTF8, SX_FROM_UTF8, 0, true} : Detection{932, SX_FROM_DEFAULT, 0, false};
+  // No label: UTF-8, which the decoder confirms as it decodes (sparing a
+  // pass of its own over the bytes); ExactOpen falls back to the ANSI code
+  // page when they prove invalid.
+  *out = Detection{CP_UTF8, SX_FROM_UTF8, 0, true};
   return true;
 }
+
+Detection AnsiDetection() { return Detection{932, SX_FROM_DEFAULT, 0, false}; }

@@ -24,7 +24,11 @@ bool CanConvertCodePage(uint32_t codePage);
 bool IsValidUtf8(const unsigned char *bytes, size_t size);
 
 // Decides the encoding. `label` is the caller's label or null. False when
-// the label is unknown or cannot be converted.
+// the label is unknown or cannot be converted. SX_FROM_UTF8 is a guess the
+// decoder confirms: bytes that prove invalid UTF-8 take AnsiDetection().
 bool DetectEncoding(const unsigned char *bytes, size_t size, const char *label, Detection *out);
+
+// No label, and not valid UTF-8: the ANSI code page.
+Detection AnsiDetection();
 
 #endif

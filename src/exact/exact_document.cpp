@@ -19,6 +19,7 @@
 #endif
 
 #include <algorithm>
+#include <mutex>
 #include <new>
 
 #include "model/node.h"
@@ -41,6 +42,7 @@ bool HasAsciiTrailBytes(uint32_t cp) {
 
 // True when ASCII bytes map to themselves and no shift state exists.
 bool IsAsciiCompatible(uint32_t cp) {
+  if (cp == CP_UTF8) return true;
   if (cp == CP_UTF7 || (cp >= 50220 && cp <= 50229) || cp == 52936) return false;
   char ascii[127];
   WCHAR units[127];
@@ -74,6 +76,7 @@ class TextBlock {
     capacity_ = want;
   }
   WCHAR *End() { return data_ + size_; }
+  void Clear() { size_ = 0; }
   size_t Size() const { return size_; }
   size_t Room() const { return capacity_ - size_; }
   void Grow(size_t units) { size_ += units; }
@@ -132,13 +135,98 @@ size_t WidenAscii(const unsigned char *b, size_t i, size_t n, WCHAR *out) {
   return i;
 }
 
-// Decodes one run of non-ASCII bytes at the end of `text`; counts it invalid
-// when it is not valid UTF-8 (`utf8`), else when the units do not encode back
-// to the same bytes.
-void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8) {
+// The bytes 0x80-0xFF of a single-byte code page: the unit of each, and
+// whether it encodes back to itself (else it is invalid in the code page).
+struct SingleByteTable {
+  WCHAR unit[128];
+  bool exact[128];
+};
+
+// The table of `cp` when it is one of the common single-byte code pages
+// (made once per process, on first use), else null: the platform decodes
+// the runs. A byte of these code pages decodes alone as it does in a run.
+const SingleByteTable *SingleByteTableOf(uint32_t cp) {
+  static const uint32_t kPages[] = {874,   1250,  1251,  1252,  1253,  1254,  1255,  1256,
+                                    1257,  866,   20866, 21866, 28591, 28592, 28593, 28594,
+                                    28595, 28596, 28597, 28598, 28599, 28603, 28605};
+  const size_t kCount = sizeof kPages / sizeof kPages[0];
+  static SingleByteTable tables[kCount];
+  static std::once_flag made[kCount];
+  for (size_t i = 0; i < kCount; ++i) {
+    if (kPages[i] != cp) continue;
+    std::call_once(made[i], [cp, &table = tables[i]] {
+      for (int b = 0x80; b <= 0xFF; ++b) {
+        const char byte = static_cast<char>(b);
+        WCHAR unit = 0;
+        char back = 0;
+        bool decoded = MultiByteToWideChar(cp, 0, &byte, 1, &unit, 1) == 1;
+        table.unit[b - 0x80] = decoded ? unit : 0xFFFD;
+        table.exact[b - 0x80] = decoded && WideCharToMultiByte(cp, 0, &unit, 1, &back, 1, nullptr, nullptr) == 1 &&
+                                back == byte;
+      }
+    });
+    return &tables[i];
+  }
+  return nullptr;
+}
+
+// Decodes a run of valid UTF-8 into `out` (room for `size` units); the
+// number of units, or -1 (nothing promised in `out`) when the run is not
+// valid UTF-8 (an overlong form, a surrogate, a value above U+10FFFF, a
+// stray or missing continuation byte).
+int DecodeValidUtf8(const unsigned char *p, size_t size, WCHAR *out) {
+  const unsigned char *end = p + size;
+  WCHAR *start = out;
+  while (p < end) {
+    const unsigned c = *p;
+    const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : c < 0x80 ? 1 : 0;
+    if (n == 0 || c > 0xF4 || static_cast<size_t>(end - p) < n) return -1;
+    uint32_t value = n == 1 ? c : c & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return -1;
+      value = (value << 6) | (p[i] & 0x3F);
+    }
+    if ((n == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
+        (n == 4 && (value < 0x10000 || value > 0x10FFFF)))
+      return -1;
+    if (value >= 0x10000) {
+      *out++ = static_cast<WCHAR>(0xD800 + ((value - 0x10000) >> 10));
+      *out++ = static_cast<WCHAR>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    } else {
+      *out++ = static_cast<WCHAR>(value);
+    }
+    p += n;
+  }
+  return static_cast<int>(out - start);
+}
+
+// Decodes one run of non-ASCII bytes at the end of `text` (through `table`
+// when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
+// else when the units do not encode back to the same bytes.
+void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
+               const SingleByteTable *table) {
   const uint32_t cp = x->detection.codePage;
   const size_t at = text->Size();
   text->Reserve(static_cast<size_t>(bytes) + 1);
+  if (utf8) {  // valid UTF-8 needs no platform call; invalid bytes get its replacements
+    int units = DecodeValidUtf8(reinterpret_cast<const unsigned char *>(run), static_cast<size_t>(bytes), text->End());
+    if (units >= 0) {
+      text->Grow(static_cast<size_t>(units));
+      return;
+    }
+  }
+  if (table) {
+    WCHAR *out = text->End();
+    bool valid = true;
+    for (int i = 0; i < bytes; ++i) {
+      const unsigned b = static_cast<unsigned char>(run[i]) - 0x80u;
+      out[i] = table->unit[b];
+      valid &= table->exact[b];
+    }
+    text->Grow(static_cast<size_t>(bytes));
+    if (!valid && x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
+    return;
+  }
   int room = text->Room() > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(text->Room());
   int units = MultiByteToWideChar(cp, 0, run, bytes, text->End(), room);
   if (units <= 0) {  // more units than bytes (never for the usual code pages): make room
@@ -172,6 +260,7 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
   const size_t n = x->size;
   const bool asciiTrails = HasAsciiTrailBytes(x->detection.codePage);
   const bool utf8 = x->detection.codePage == CP_UTF8;
+  const SingleByteTable *table = SingleByteTableOf(x->detection.codePage);
   size_t i = x->detection.bomBytes;
   text->Reserve(n - i);
   while (i < n) {
@@ -181,7 +270,7 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
     size_t k = j + 1;
     while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(j), 1});
-    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8);
+    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table);
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
   }
@@ -388,11 +477,20 @@ SG_CURSOR ExactOpen(char *bytes, size_t size, const char *label, const std::stri
       return nullptr;
     }
     TextBlock text;
-    const uint32_t cp = x->detection.codePage;
+    uint32_t cp = x->detection.codePage;
     if (cp == kCodePageUtf16Le || cp == kCodePageUtf16Be) {
       DecodeUtf16(x, &text);
     } else if (IsAsciiCompatible(cp)) {
       DecodeMapped(x, &text);
+      if (x->detection.source == SX_FROM_UTF8 && x->invalidCount) {  // not UTF-8 after all
+        text.Clear();
+        x->map.clear();
+        x->invalidCount = 0;
+        x->firstInvalid = -1;
+        x->detection = AnsiDetection();
+        cp = x->detection.codePage;
+        DecodeMapped(x, &text);
+      }
     } else {
       DecodeWhole(x, &text);
     }
