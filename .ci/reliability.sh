@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # CI reliability stage, run by .ci/run after the workflows (needs build/dev):
-#   1. fuzzes each libFuzzer harness for FUZZ_SECONDS (default 60; five
-#      harnesses, so 5 minutes plus a one-minute clang build);
+#   1. fuzzes each libFuzzer harness for FUZZ_SECONDS (default 60; six
+#      harnesses, so 6 minutes plus a one-minute clang build);
 #   2. runs every native test program under valgrind memcheck, two at a time
 #      (about 2 minutes on two cores, measured).
 # Installs clang and valgrind when missing. Exit status: non-zero on any

@@ -6,7 +6,10 @@
 # and prints each command's best and mean wall time and the ratios
 # (-j 2 against -j 1, sprig against xmllint). Uses hyperfine when installed,
 # else a loop timed with `date +%s.%N`. Wall-clock times: run it on an idle
-# machine with at least two free cores.
+# machine with at least two free cores. When perf is installed, it also
+# prints the CPU time of each thread over the folder given 20 times, -j 1
+# against -j 2: the speed-up two free cores would give, even on a busy
+# machine.
 #
 # usage: bench/tool_bench.sh [SPRIG_BINARY] [PAGE_FOLDER] [RUNS]
 set -euo pipefail
@@ -69,3 +72,16 @@ ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
 echo "speed-up -j 2 / -j 1: best $(ratio "${best[0]}" "${best[1]}")x, mean $(ratio "${mean[0]}" "${mean[1]}")x (target >= 1.8)"
 echo "sprig -j 1 vs xmllint: best $(ratio "${best[2]}" "${best[0]}")x, mean $(ratio "${mean[2]}" "${mean[0]}")x faster"
 echo "sprig -j 2 vs xmllint: best $(ratio "${best[2]}" "${best[1]}")x, mean $(ratio "${mean[2]}" "${mean[1]}")x faster (target > 1)"
+
+if command -v perf >/dev/null; then
+  many=()
+  for ((r = 0; r < 20; r++)); do many+=("$pages"); done
+  for j in 1 2; do
+    "$sprig" find "${many[@]}" 'a[href]' --count -j $j >/dev/null 2>&1 &
+    pid=$!
+    sleep 0.02
+    cpu=$(perf stat -e task-clock --per-thread -p $pid 2>&1 | awk '/task-clock/ {printf "%s ", $2}')
+    wait $pid || true
+    echo "CPU ms per thread, folder x20, -j $j: $cpu"
+  done
+fi

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang: every library source (src/**/*.cpp)
 # and harnesses.cpp compiled once with ASan + UBSan + fuzzer coverage, then one
-# executable per fuzz_<name>.cpp. Usage: fuzz/build.sh [out-dir] (default
-# build/fuzz). Incremental: an object is rebuilt only when its source or any
+# executable per fuzz_<name>.cpp (exact_edits among them). Usage:
+# fuzz/build.sh [out-dir] (default build/fuzz). Incremental: an object is rebuilt only when its source or any
 # header is newer. Uses one compile job at a time unless JOBS is set.
 # SPRIG_SRC_TREE names another checkout whose src/ and include/ to fuzz (for
 # example a `git archive` of a commit), keeping this tree's harnesses.

@@ -12,9 +12,12 @@
 #include <random>
 #include <vector>
 
+#include "exact/exact_document.h"
 #include "model/document.h"
 #include "model/invariants.h"
+#include "model/node.h"
 #include "sprig.h"
+#include "sprig_exact.h"
 #include "text/text.h"
 
 namespace sprig_fuzz {
@@ -771,12 +774,193 @@ int ApiSequence(const uint8_t *data, size_t size) {
   return 0;
 }
 
+// ---- exact_edits -------------------------------------------------------------
+
+namespace {
+
+// Every node of the document in document order.
+std::vector<Node *> NodesInOrder(Document *document) {
+  std::vector<Node *> nodes;
+  Node *root = &document->root;
+  Node *node = root->next == root ? nullptr : root->next;
+  while (node) {
+    nodes.push_back(node);
+    if (node->child && node->child->next != node->child) {
+      node = node->child->next;
+      continue;
+    }
+    while (node && NodeIsListHead(node->next)) node = NodeOwner(node->next);
+    node = node ? node->next : nullptr;
+  }
+  return nodes;
+}
+
+// The original bytes of text positions [a, b), or false without exact offsets.
+bool BytesOf(const ExactDocument *x, int32_t a, int32_t b, std::string *out) {
+  const int64_t from = ExactByteOf(x, a), to = ExactByteOf(x, b);
+  if (from < 0 || to < from) return false;
+  out->assign(x->bytes + from, static_cast<size_t>(to - from));
+  return true;
+}
+
+const char *const kEditLabels[] = {nullptr, "utf-8", "windows-1252", "shift_jis", "euc-kr", "utf-16le", "gb18030", nullptr};
+const char *const kEditNames[] = {"a", "href", "id", "class", "x:y", "data-v", "lang", "b"};
+const char *const kEditValues[] = {"", "v", "two words", "q\"uote'", "caf\xC3\xA9", "\xE6\x97\xA5\xE6\x9C\xAC",
+                               "a&amp;b<c>", "\xF0\x9F\x98\x80"};
+
+}  // namespace
+
+int ExactEdits(const uint8_t *data, size_t size) {
+  RingSettler settle;
+  if (size < 1) return 0;
+  // Header: edit count (low 3 bits), label (next 3), save to a file, force.
+  const uint8_t header = data[0];
+  const size_t ops = header & 7u;
+  if (size < 1 + 3 * ops) return 0;
+  const uint8_t *program = data + 1;
+  const uint8_t *file = program + 3 * ops;
+  const size_t fileSize = size - 1 - 3 * ops;
+  const char *label = kEditLabels[(header >> 3) & 7u];
+  const bool toFile = (header & 0x40) != 0, force = (header & 0x80) != 0;
+
+  SX_ERROR error;
+  SG_CURSOR c = sxParse(file, fileSize, label, &error);
+  if (!c) {
+    if (error.code != SX_ERR_ENCODING && error.code != SX_ERR_MEMORY) Fail("sxParse failed", error.message);
+    return 0;
+  }
+  CheckOne(c);
+  ExactDocument *x = ExactOf(c);
+  Document *document = AsCursor(c)->document;
+  // What must survive: the bytes before the first node, after the last, and
+  // the whole subtree of every node that no edit reached (its own bytes and
+  // those of every node below it), when pieces have exact byte offsets.
+  const std::vector<Node *> original = NodesInOrder(document);
+  const size_t count = original.size();
+  std::vector<size_t> parentOf(count, SIZE_MAX), endOf(count, 0);  // pre-order ranges
+  std::vector<std::string> subtree(count);
+  std::vector<bool> known(count, false), touched(count, false), gone(count, false);
+  std::string lead, tail;
+  bool exact = x->mapped && ExactByteOf(x, x->leadEnd) >= 0;
+  if (exact) {  // from the first byte: a byte-order mark comes first
+    lead.assign(x->bytes, static_cast<size_t>(ExactByteOf(x, x->leadEnd)));
+    int64_t t = ExactByteOf(x, x->tailStart);
+    exact = t >= 0;
+    if (exact) tail.assign(x->bytes + t, x->size - static_cast<size_t>(t));
+  }
+  {
+    std::vector<size_t> open;
+    for (size_t i = 0; i < count; ++i) {
+      Node *n = original[i];
+      while (!open.empty() && n->parent != original[open.back()]->child) endOf[open.back()] = i, open.pop_back();
+      parentOf[i] = open.empty() ? SIZE_MAX : open.back();
+      open.push_back(i);
+      const SourceSpan *span = ExactSpanOf(x, n);
+      known[i] = exact && span && BytesOf(x, n->srcStart, span->subtreeEnd, &subtree[i]);
+    }
+    for (size_t i : open) endOf[i] = count;
+  }
+  auto indexOf = [&](const Node *n) -> size_t {
+    for (size_t i = 0; i < count; ++i)
+      if (original[i] == n) return i;
+    return SIZE_MAX;  // made by the program
+  };
+  auto touchUp = [&](size_t i) {
+    for (; i != SIZE_MAX; i = parentOf[i]) touched[i] = true;
+  };
+  auto touchNode = [&](const Node *n) {  // n, or the closest original node above it
+    while (n && indexOf(n) == SIZE_MAX) n = n->parent ? NodeOwner(n->parent) : nullptr;
+    if (n) touchUp(indexOf(n));
+  };
+  auto forget = [&](const Node *n) {  // deleted or moved: none of its subtree is looked for
+    size_t i = indexOf(n);
+    if (i != SIZE_MAX)
+      for (size_t j = i; j < endOf[i]; ++j) gone[j] = true;
+    touchNode(n);
+  };
+
+  Cursor *cursor = AsCursor(c);
+  for (size_t k = 0; k < ops; ++k) {
+    const uint8_t op = program[3 * k], pick = program[3 * k + 1], arg = program[3 * k + 2];
+    std::vector<Node *> nodes = NodesInOrder(document);
+    if (nodes.empty()) break;
+    Node *node = nodes[pick % nodes.size()];
+    // Stand the cursor on the node.
+    cursor->base = &document->root;
+    cursor->list = node->parent;
+    cursor->current = node;
+    const char *name = kEditNames[arg & 7u], *value = kEditValues[(arg >> 3) & 7u];
+    Node *owner = node->parent && node->parent != &document->root ? NodeOwner(node->parent) : nullptr;
+    switch (op % 8) {
+      case 0: touchNode(node); sgSetAttribA(c, name, value); break;
+      case 1: {
+        const char *first = sgGetAttribNameA(c, 0);
+        touchNode(node);
+        sgDeleteAttribA(c, (arg & 0x80) && first ? first : name);
+        break;
+      }
+      case 2: touchNode(node); sgSetInnerStrA(c, value, -1); break;
+      case 3: touchNode(node); sgSetAfterStrA(c, value, -1); break;
+      case 4:  // a new sibling: the node itself stays as it was
+        touchNode(owner);
+        if (arg & 0x40) sgInsertNodeBeforeA(c, name, arg >> 7); else sgInsertNodeAfterA(c, name, arg >> 7);
+        break;
+      case 5: forget(node); sgDeleteNode(c); break;
+      case 6: touchNode(node); sgAddChildNodeA(c, name, 0); break;
+      default:  // moved: its subtree comes out elsewhere in the order
+        forget(node);
+        sgMoveNode(c, (arg & 1) ? SG_MOVENODE_FIRST : SG_MOVENODE_LAST);
+        break;
+    }
+    CheckOne(c);
+  }
+
+  void *bytes = nullptr;
+  size_t n = 0;
+  if (!sxRender(c, nullptr, force ? SX_SAVE_FORCE : 0, &bytes, &n, &error)) {
+    if (error.code != SX_ERR_LOSSY && error.code != SX_ERR_MEMORY) Fail("sxRender failed", error.message);
+    if (force && error.code == SX_ERR_LOSSY) Fail("forced render refused", error.message);
+    if (ops == 0) Fail("unedited render failed", error.message);
+    sgDeleteXML(c);
+    return 0;
+  }
+  const std::string out(static_cast<const char *>(bytes), n);
+  sxFree(bytes);
+  if (ops == 0 && out != std::string(reinterpret_cast<const char *>(file), fileSize))
+    Fail("unedited render differs from the input", nullptr);
+  if (exact && ops > 0) {
+    if (out.compare(0, lead.size(), lead) != 0) Fail("bytes before the first node changed", nullptr);
+    if (out.size() < lead.size() + tail.size() || out.compare(out.size() - tail.size(), tail.size(), tail) != 0)
+      Fail("bytes after the last node changed", nullptr);
+    // The untouched subtrees whose parent was touched (or that stand at the
+    // top) are disjoint and in document order: each must come out whole, in
+    // that order.
+    size_t at = lead.size();
+    for (size_t i = 0; i < count; ++i) {
+      if (touched[i] || gone[i] || !known[i] || (parentOf[i] != SIZE_MAX && !touched[parentOf[i]])) continue;
+      size_t found = out.find(subtree[i], at);
+      if (found == std::string::npos || found + subtree[i].size() > out.size() - tail.size())
+        Fail("an untouched subtree lost its bytes", subtree[i].substr(0, 60).c_str());
+      at = found + subtree[i].size();
+    }
+  }
+  if (toFile) {
+    const std::string path = ScratchFile("exact.out");
+    if (!sxSave(c, path.c_str(), nullptr, force ? SX_SAVE_FORCE : 0, &error)) Fail("sxSave failed after sxRender", error.message);
+    if (ReadWhole(path) != out) Fail("saved file differs from the rendering", nullptr);
+    std::remove(path.c_str());
+  }
+  sgDeleteXML(c);
+  return 0;
+}
+
 Harness FindHarness(const std::string &name) {
   if (name == "parse_narrow") return ParseNarrow;
   if (name == "open_file") return OpenFile;
   if (name == "parse_wide") return ParseWide;
   if (name == "round_trip") return RoundTrip;
   if (name == "api_sequence") return ApiSequence;
+  if (name == "exact_edits") return ExactEdits;
   return nullptr;
 }
 

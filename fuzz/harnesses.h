@@ -35,8 +35,16 @@ int RoundTrip(const uint8_t *data, size_t size);
 // several cursors, invariants checked after every call.
 int ApiSequence(const uint8_t *data, size_t size);
 
+// The input as a small edit program (a header byte, three bytes per edit)
+// and a file's bytes: opened through sxParse, edited through the sprig.h
+// functions, rendered with sxRender (and saved with sxSave when the header
+// says). Unedited, the output must equal the input; edited, the bytes before
+// the first node, after the last, and of every subtree no edit reached must
+// come out as they were read, in order.
+int ExactEdits(const uint8_t *data, size_t size);
+
 // Harness by name ("parse_narrow", "open_file", "parse_wide", "round_trip",
-// "api_sequence"), or null.
+// "api_sequence", "exact_edits"), or null.
 typedef int (*Harness)(const uint8_t *data, size_t size);
 Harness FindHarness(const std::string &name);
 

@@ -11,7 +11,7 @@ OUT=${1:-$ROOT/build/fuzz/seeds}
 CORPUS=${2:-$ROOT/../shared/corpus}
 CUT=16384
 
-mkdir -p "$OUT"/{parse_narrow,open_file,parse_wide,round_trip,api_sequence}
+mkdir -p "$OUT"/{parse_narrow,open_file,parse_wide,round_trip,api_sequence,exact_edits}
 i=0
 while IFS= read -r f; do
   i=$((i + 1))
@@ -25,6 +25,11 @@ while IFS= read -r f; do
   # api_sequence: a header byte choosing the documents, then the page's bytes
   # read as a program (the first 80 bytes also serve as a document).
   { printf '\x80\x50'; head -c 4096 "$OUT/open_file/$i"; } > "$OUT/api_sequence/$i"
+  # exact_edits: no edit (the output must be the input), and three edits (an
+  # attribute set, an inner text set, a node inserted) with a save to a file.
+  { printf '\x00'; head -c 3584 "$OUT/open_file/$i"; } > "$OUT/exact_edits/$i"
+  { printf '\x43\x00\x05\x09\x02\x07\x10\x04\x03\x41'; head -c 3584 "$OUT/open_file/$i"; } \
+    > "$OUT/exact_edits/e$i"
 done < <(find "$CORPUS/html" "$CORPUS/feeds" -type f ! -name README.md | sort)
 # Programs that exercise every operation code in turn, on each sample pair.
 for s in 0 1 2 3 4 137 146 155; do

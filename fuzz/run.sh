@@ -15,10 +15,10 @@ SECONDS_EACH=${1:-60}
 OUT=${2:-$ROOT/build/fuzz}
 shift 2 2>/dev/null || shift $#
 HARNESSES=("$@")
-[ ${#HARNESSES[@]} -gt 0 ] || HARNESSES=(parse_narrow open_file parse_wide round_trip api_sequence)
+[ ${#HARNESSES[@]} -gt 0 ] || HARNESSES=(parse_narrow open_file parse_wide round_trip api_sequence exact_edits)
 
 "$ROOT/fuzz/build.sh" "$OUT" >/dev/null || { echo "fuzz build failed"; exit 1; }
-[ -d "$OUT/seeds/api_sequence" ] || "$ROOT/fuzz/make_seeds.sh" "$OUT/seeds" >/dev/null
+[ -d "$OUT/seeds/exact_edits" ] || "$ROOT/fuzz/make_seeds.sh" "$OUT/seeds" >/dev/null
 
 # Scratch files on a memory file system where there is one (a disk one makes
 # the file harnesses wait on writeback); an exported SPRIG_FUZZ_TMP wins.
@@ -40,7 +40,7 @@ mkdir -p "$SPRIG_FUZZ_TMP"
 max_len_of() {
   case $1 in
     api_sequence) echo 2048 ;;
-    open_file|round_trip) echo 4096 ;;
+    open_file|round_trip|exact_edits) echo 4096 ;;
     *) echo 8192 ;;
   esac
 }

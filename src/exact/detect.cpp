@@ -219,13 +219,13 @@ bool DetectEncoding(const unsigned char *bytes, size_t size, const char *label, 
     *out = Detection{kCodePageUtf16Be, SX_FROM_BOM, 2, false};
   }
   if (out->bomBytes) {
-    if (out->codePage == CP_UTF8) out->validUtf8 = IsValidUtf8(bytes + 3, size - 3);
-    return true;
+    return true;  // validUtf8 is left to the decoder, which checks the bytes anyway
+
   }
   if (label) {
     uint32_t code = CodePageOfLabel(label, strlen(label));
     if (!CanConvertCodePage(code)) return false;
-    *out = Detection{code, SX_FROM_CALLER, 0, code == CP_UTF8 && IsValidUtf8(bytes, size)};
+    *out = Detection{code, SX_FROM_CALLER, 0, false};
     return true;
   }
   // UTF-16 without a mark: the '<' of a first tag beside a zero byte.
@@ -238,17 +238,21 @@ bool DetectEncoding(const unsigned char *bytes, size_t size, const char *label, 
     return true;
   }
   const unsigned char *end = bytes + (size < kPrescanBytes ? size : kPrescanBytes);
-  bool valid = IsValidUtf8(bytes, size);
   uint32_t code = DeclaredCodePage(bytes, end);
   if (CanConvertCodePage(code)) {
-    *out = Detection{code, SX_FROM_DECLARATION, 0, valid};
+    *out = Detection{code, SX_FROM_DECLARATION, 0, false};
     return true;
   }
   code = PrescanMeta(bytes, end);
   if (CanConvertCodePage(code)) {
-    *out = Detection{code, SX_FROM_META, 0, valid};
+    *out = Detection{code, SX_FROM_META, 0, false};
     return true;
   }
-  *out = valid ? Detection{CP_UTF8, SX_FROM_UTF8, 0, true} : Detection{932, SX_FROM_DEFAULT, 0, false};
+  // No label: UTF-8, which the decoder confirms as it decodes (sparing a
+  // pass of its own over the bytes); ExactOpen falls back to the ANSI code
+  // page when they prove invalid.
+  *out = Detection{CP_UTF8, SX_FROM_UTF8, 0, true};
   return true;
 }
+
+Detection AnsiDetection() { return Detection{932, SX_FROM_DEFAULT, 0, false}; }

@@ -14,8 +14,12 @@
 
 #include <stdlib.h>
 #include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
+#include <mutex>
 #include <new>
 
 #include "model/node.h"
@@ -38,6 +42,7 @@ bool HasAsciiTrailBytes(uint32_t cp) {
 
 // True when ASCII bytes map to themselves and no shift state exists.
 bool IsAsciiCompatible(uint32_t cp) {
+  if (cp == CP_UTF8) return true;
   if (cp == CP_UTF7 || (cp >= 50220 && cp <= 50229) || cp == 52936) return false;
   char ascii[127];
   WCHAR units[127];
@@ -48,68 +53,243 @@ bool IsAsciiCompatible(uint32_t cp) {
   return true;
 }
 
-void DecodeUtf16(ExactDocument *x, std::vector<WCHAR> *text) {
+// The decoded text, built in a block that the document's SourceText takes
+// over as it is (AllocBlockRaw, with room for the terminator and the padding
+// the scanners read), so that the text is made once and never copied.
+class TextBlock {
+ public:
+  TextBlock() = default;
+  TextBlock(const TextBlock &) = delete;
+  TextBlock &operator=(const TextBlock &) = delete;
+  ~TextBlock() { FreeBlock(data_); }
+  // Room for `more` units behind the current ones; throws when memory runs out.
+  void Reserve(size_t more) {
+    if (more <= capacity_ - size_) return;
+    size_t want = size_ + more;
+    if (want < capacity_ + capacity_ / 2) want = capacity_ + capacity_ / 2;
+    if (want >= 0x7FFFFFFF - 1 - kSourcePadding) throw std::bad_alloc();
+    WCHAR *grown = static_cast<WCHAR *>(AllocBlockRaw((want + 1 + kSourcePadding) * sizeof(WCHAR)));
+    if (!grown) throw std::bad_alloc();
+    if (size_) memcpy(grown, data_, size_ * sizeof(WCHAR));
+    FreeBlock(data_);
+    data_ = grown;
+    capacity_ = want;
+  }
+  WCHAR *End() { return data_ + size_; }
+  void Clear() { size_ = 0; }
+  size_t Size() const { return size_; }
+  size_t Room() const { return capacity_ - size_; }
+  void Grow(size_t units) { size_ += units; }
+  // Ends the text with its terminator and padding and hands the block over.
+  WCHAR *Release() {
+    Reserve(0);
+    if (!data_) Reserve(1);
+    memset(data_ + size_, 0, (1 + kSourcePadding) * sizeof(WCHAR));
+    WCHAR *block = data_;
+    data_ = nullptr;
+    return block;
+  }
+
+ private:
+  WCHAR *data_ = nullptr;
+  size_t size_ = 0, capacity_ = 0;
+};
+
+void DecodeUtf16(ExactDocument *x, TextBlock *text) {
   const unsigned char *p = reinterpret_cast<const unsigned char *>(x->bytes) + x->detection.bomBytes;
   size_t units = (x->size - x->detection.bomBytes) / 2;
   bool big = x->detection.codePage == kCodePageUtf16Be;
-  text->resize(units);
+  text->Reserve(units);
+  WCHAR *out = text->End();
   for (size_t i = 0; i < units; ++i)
-    (*text)[i] = static_cast<WCHAR>(big ? (p[2 * i] << 8 | p[2 * i + 1]) : (p[2 * i + 1] << 8 | p[2 * i]));
+    out[i] = static_cast<WCHAR>(big ? (p[2 * i] << 8 | p[2 * i + 1]) : (p[2 * i + 1] << 8 | p[2 * i]));
+  text->Grow(units);
   x->mapped = true;
 }
 
-// Decodes one run of non-ASCII bytes at the end of `text`; counts it invalid
-// when the units do not encode back to the same bytes.
-void DecodeRun(ExactDocument *x, const char *run, int bytes, std::vector<WCHAR> *text, bool check) {
-  const uint32_t cp = x->detection.codePage;
-  size_t at = text->size();
-  text->resize(at + static_cast<size_t>(bytes) + 1);
-  int units = MultiByteToWideChar(cp, 0, run, bytes, text->data() + at, bytes + 1);
-  if (units <= 0) {  // never expected: keep the bytes' place with one replacement
-    (*text)[at] = 0xFFFD;
-    units = 1;
+// Copies the ASCII bytes from b[i] on as units into `out`, sixteen (or
+// eight) at a time, up to the first other byte or `n`; returns where it
+// stopped.
+size_t WidenAscii(const unsigned char *b, size_t i, size_t n, WCHAR *out) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (n - i >= 16) {
+    __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
+    if (_mm_movemask_epi8(group)) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
+    out += 16;
+    i += 16;
   }
-  text->resize(at + static_cast<size_t>(units));
-  if (!check) return;
-  std::string back(static_cast<size_t>(bytes) * 4 + 8, '\0');
-  int n = WideCharToMultiByte(cp, 0, text->data() + at, units, &back[0], static_cast<int>(back.size()),
-                              nullptr, nullptr);
-  if (n != bytes || memcmp(back.data(), run, static_cast<size_t>(bytes)) != 0) {
-    if (x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
+#else
+  while (n - i >= 8) {
+    uint64_t group;
+    memcpy(&group, b + i, 8);
+    if (group & 0x8080808080808080ull) break;
+    for (int k = 0; k < 8; ++k) out[k] = static_cast<WCHAR>((group >> (8 * k)) & 0xFF);
+    out += 8;
+    i += 8;
   }
+#endif
+  while (i < n && b[i] < 0x80) *out++ = b[i++];
+  return i;
 }
 
-void DecodeMapped(ExactDocument *x, std::vector<WCHAR> *text) {
+// The bytes 0x80-0xFF of a single-byte code page: the unit of each, and
+// whether it encodes back to itself (else it is invalid in the code page).
+struct SingleByteTable {
+  WCHAR unit[128];
+  bool exact[128];
+};
+
+// The table of `cp` when it is one of the common single-byte code pages
+// (made once per process, on first use), else null: the platform decodes
+// the runs. A byte of these code pages decodes alone as it does in a run.
+const SingleByteTable *SingleByteTableOf(uint32_t cp) {
+  static const uint32_t kPages[] = {874,   1250,  1251,  1252,  1253,  1254,  1255,  1256,
+                                    1257,  866,   20866, 21866, 28591, 28592, 28593, 28594,
+                                    28595, 28596, 28597, 28598, 28599, 28603, 28605};
+  const size_t kCount = sizeof kPages / sizeof kPages[0];
+  static SingleByteTable tables[kCount];
+  static std::once_flag made[kCount];
+  for (size_t i = 0; i < kCount; ++i) {
+    if (kPages[i] != cp) continue;
+    std::call_once(made[i], [cp, &table = tables[i]] {
+      for (int b = 0x80; b <= 0xFF; ++b) {
+        const char byte = static_cast<char>(b);
+        WCHAR unit = 0;
+        char back = 0;
+        bool decoded = MultiByteToWideChar(cp, 0, &byte, 1, &unit, 1) == 1;
+        table.unit[b - 0x80] = decoded ? unit : 0xFFFD;
+        table.exact[b - 0x80] = decoded && WideCharToMultiByte(cp, 0, &unit, 1, &back, 1, nullptr, nullptr) == 1 &&
+                                back == byte;
+      }
+    });
+    return &tables[i];
+  }
+  return nullptr;
+}
+
+// Decodes a run of valid UTF-8 into `out` (room for `size` units); the
+// number of units, or -1 (nothing promised in `out`) when the run is not
+// valid UTF-8 (an overlong form, a surrogate, a value above U+10FFFF, a
+// stray or missing continuation byte).
+int DecodeValidUtf8(const unsigned char *p, size_t size, WCHAR *out) {
+  const unsigned char *end = p + size;
+  WCHAR *start = out;
+  while (p < end) {
+    const unsigned c = *p;
+    const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : c < 0x80 ? 1 : 0;
+    if (n == 0 || c > 0xF4 || static_cast<size_t>(end - p) < n) return -1;
+    uint32_t value = n == 1 ? c : c & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return -1;
+      value = (value << 6) | (p[i] & 0x3F);
+    }
+    if ((n == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
+        (n == 4 && (value < 0x10000 || value > 0x10FFFF)))
+      return -1;
+    if (value >= 0x10000) {
+      *out++ = static_cast<WCHAR>(0xD800 + ((value - 0x10000) >> 10));
+      *out++ = static_cast<WCHAR>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    } else {
+      *out++ = static_cast<WCHAR>(value);
+    }
+    p += n;
+  }
+  return static_cast<int>(out - start);
+}
+
+// Decodes one run of non-ASCII bytes at the end of `text` (through `table`
+// when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
+// else when the units do not encode back to the same bytes.
+void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
+               const SingleByteTable *table) {
+  const uint32_t cp = x->detection.codePage;
+  const size_t at = text->Size();
+  text->Reserve(static_cast<size_t>(bytes) + 1);
+  if (utf8) {  // valid UTF-8 needs no platform call; invalid bytes get its replacements
+    int units = DecodeValidUtf8(reinterpret_cast<const unsigned char *>(run), static_cast<size_t>(bytes), text->End());
+    if (units >= 0) {
+      text->Grow(static_cast<size_t>(units));
+      return;
+    }
+  }
+  if (table) {
+    WCHAR *out = text->End();
+    bool valid = true;
+    for (int i = 0; i < bytes; ++i) {
+      const unsigned b = static_cast<unsigned char>(run[i]) - 0x80u;
+      out[i] = table->unit[b];
+      valid &= table->exact[b];
+    }
+    text->Grow(static_cast<size_t>(bytes));
+    if (!valid && x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
+    return;
+  }
+  int room = text->Room() > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(text->Room());
+  int units = MultiByteToWideChar(cp, 0, run, bytes, text->End(), room);
+  if (units <= 0) {  // more units than bytes (never for the usual code pages): make room
+    int need = MultiByteToWideChar(cp, 0, run, bytes, nullptr, 0);
+    if (need > room) {
+      text->Reserve(static_cast<size_t>(need));
+      units = MultiByteToWideChar(cp, 0, run, bytes, text->End(), need);
+    }
+  }
+  if (units <= 0) {  // never expected: keep the bytes' place with one replacement
+    *text->End() = 0xFFFD;
+    units = 1;
+  }
+  text->Grow(static_cast<size_t>(units));
+  bool valid;
+  if (utf8) {
+    valid = IsValidUtf8(reinterpret_cast<const unsigned char *>(run), static_cast<size_t>(bytes));
+  } else {
+    std::string back(static_cast<size_t>(bytes) * 4 + 8, '\0');
+    int n = WideCharToMultiByte(cp, 0, text->End() - units, units, &back[0], static_cast<int>(back.size()),
+                                nullptr, nullptr);
+    valid = n == bytes && memcmp(back.data(), run, static_cast<size_t>(bytes)) == 0;
+  }
+  if (!valid && x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
+}
+
+// A valid UTF-8 sequence never holds an ASCII byte, so checking each run of
+// other bytes on its own checks the whole text.
+void DecodeMapped(ExactDocument *x, TextBlock *text) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(x->bytes);
   const size_t n = x->size;
   const bool asciiTrails = HasAsciiTrailBytes(x->detection.codePage);
-  const bool check = !(x->detection.codePage == CP_UTF8 && x->detection.validUtf8);
-  text->reserve(n + 1);
+  const bool utf8 = x->detection.codePage == CP_UTF8;
+  const SingleByteTable *table = SingleByteTableOf(x->detection.codePage);
   size_t i = x->detection.bomBytes;
+  text->Reserve(n - i);
   while (i < n) {
-    size_t j = i;
-    while (j < n && b[j] < 0x80) ++j;
-    text->insert(text->end(), b + i, b + j);
+    size_t j = WidenAscii(b, i, n, text->End());
+    text->Grow(j - i);
     if (j == n) break;
     size_t k = j + 1;
     while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
-    x->map.push_back(MapPoint{static_cast<int32_t>(text->size()), static_cast<uint32_t>(j), 1});
-    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, check);
-    x->map.push_back(MapPoint{static_cast<int32_t>(text->size()), static_cast<uint32_t>(k), 0});
+    x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(j), 1});
+    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table);
+    x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
   }
+  if (utf8) x->detection.validUtf8 = x->invalidCount == 0;
   x->mapped = true;
 }
 
-void DecodeWhole(ExactDocument *x, std::vector<WCHAR> *text) {
+void DecodeWhole(ExactDocument *x, TextBlock *text) {
   const int bytes = static_cast<int>(x->size - x->detection.bomBytes);
   const char *from = x->bytes + x->detection.bomBytes;
   if (bytes == 0) return;
   int units = MultiByteToWideChar(x->detection.codePage, 0, from, bytes, nullptr, 0);
-  text->resize(units > 0 ? static_cast<size_t>(units) : 0);
-  if (units > 0) MultiByteToWideChar(x->detection.codePage, 0, from, bytes, text->data(), units);
+  if (units > 0) {
+    text->Reserve(static_cast<size_t>(units));
+    units = MultiByteToWideChar(x->detection.codePage, 0, from, bytes, text->End(), units);
+    text->Grow(units > 0 ? static_cast<size_t>(units) : 0);
+  }
   std::vector<char> back(static_cast<size_t>(bytes) * 4 + 8);
-  int n = units > 0 ? WideCharToMultiByte(x->detection.codePage, 0, text->data(), units, back.data(),
+  int n = units > 0 ? WideCharToMultiByte(x->detection.codePage, 0, text->End() - units, units, back.data(),
                                           static_cast<int>(back.size()), nullptr, nullptr) : 0;
   if (n != bytes || memcmp(back.data(), from, static_cast<size_t>(bytes)) != 0) {
     x->invalidCount = 1;
@@ -121,27 +301,58 @@ void OnEndTag(void *context, const Node *element, int32_t start) {
   static_cast<ExactDocument *>(context)->endTags.emplace_back(element->id, start);
 }
 
-int32_t TextLength(const WCHAR *text) { return text ? lstrlenW(text) : 0; }
-
-// One iterative walk in document order: a span for every node, kMarkSource
-// on each, and the subtree ends, known when a node is left (a node without
-// an after text ends where its last child, else its inner text, ends).
+// One iterative walk in document order: a span for every node, and
+// kMarkSource on each. The reader reads the pieces of the text in the walk's
+// order (start tag, inner text, children, end tag, after text) and each text
+// runs up to the next tag, so every text, and every subtree, ends where the
+// next tag of the walk begins (a node's srcStart, an end tag's '<'); the last
+// ones end where the text read ends (its first zero unit). No text is
+// measured on its own.
 void BuildSpans(ExactDocument *x, Document *document) {
+  const WCHAR *text = document->source->text;
+  const int32_t length = document->source->textLength;
   Node *root = &document->root;
-  std::vector<size_t> open;  // span indexes of the elements being walked
-  int32_t lastEnd = 0;
+  x->spans.reserve(x->size / 256 + 16);
+  std::vector<size_t> open;     // span indexes of the elements being walked
+  std::vector<size_t> waiting;  // spans whose subtree ends at the next tag
+  size_t textOf = SIZE_MAX;     // the span whose text ends at the next tag
+  bool textIsAfter = false;
+  int32_t last = 0;             // where the last tag began
+  // A tag begins at `at`: the text and subtrees before it end there.
+  auto tagAt = [&](int32_t at) {
+    if (textOf != SIZE_MAX) (textIsAfter ? x->spans[textOf].afterEnd : x->spans[textOf].innerEnd) = at;
+    textOf = SIZE_MAX;
+    for (size_t index : waiting) x->spans[index].subtreeEnd = at;
+    waiting.clear();
+    last = at;
+  };
+  // End tags come in the order the walk leaves their elements.
+  size_t nextEndTag = 0;
+  auto endTagOf = [&](const Node *element) -> int32_t {
+    if (nextEndTag < x->endTags.size() && x->endTags[nextEndTag].first == element->id)
+      return x->endTags[nextEndTag++].second;
+    for (const auto &tag : x->endTags)  // never expected: search them all
+      if (tag.first == element->id) return tag.second;
+    return -1;
+  };
   Node *node = root->next == root ? nullptr : root->next;
   while (node) {
+    tagAt(node->srcStart);
     node->marks |= kMarkSource;
     SourceSpan span{};
     span.id = node->id;
     span.kind = node->kind;
     span.attribCount = node->attribCount;
-    span.innerEnd = node->srcTagEnd + (node->kind == kKindElement ? TextLength(node->inner) : 0);
+    span.innerEnd = node->srcTagEnd;
     span.hasAfter = node->kind != kKindElement || node->srcEnd != 0;
-    span.afterEnd = span.hasAfter ? node->srcEnd + TextLength(node->after) : 0;
+    span.afterEnd = 0;
     span.endTagStart = -1;
     x->spans.push_back(span);
+    if (node->kind == kKindElement) {
+      textOf = x->spans.size() - 1;
+      textIsAfter = false;
+      last = node->srcTagEnd;
+    }
     if (node->child && node->child->next != node->child) {
       node->child->marks |= kMarkSource;
       open.push_back(x->spans.size() - 1);
@@ -149,11 +360,19 @@ void BuildSpans(ExactDocument *x, Document *document) {
       continue;
     }
     size_t index = x->spans.size() - 1;
-    bool hadChildren = false;
-    for (;;) {
+    for (;;) {  // leave `node` (span `index`), then its owners whose rings end
       SourceSpan &s = x->spans[index];
-      s.subtreeEnd = s.hasAfter ? s.afterEnd : (hadChildren ? lastEnd : s.innerEnd);
-      lastEnd = s.subtreeEnd;
+      if (node->kind == kKindElement && node->srcEnd != 0) {
+        s.endTagStart = endTagOf(node);
+        if (s.endTagStart >= 0) tagAt(s.endTagStart);
+      }
+      if (s.hasAfter) {
+        s.afterEnd = node->srcEnd;
+        textOf = index;
+        textIsAfter = true;
+        last = node->srcEnd;
+      }
+      waiting.push_back(index);
       Node *next = node->next;
       if (!NodeIsListHead(next)) {
         node = next;
@@ -166,20 +385,16 @@ void BuildSpans(ExactDocument *x, Document *document) {
       node = NodeOwner(next);
       index = open.back();
       open.pop_back();
-      hadChildren = true;
     }
   }
+  int32_t end = last;
+  while (end < length && text[end]) ++end;
+  tagAt(end);
   if (!std::is_sorted(x->spans.begin(), x->spans.end(),
                       [](const SourceSpan &a, const SourceSpan &b) { return a.id < b.id; }))
     std::sort(x->spans.begin(), x->spans.end(),
               [](const SourceSpan &a, const SourceSpan &b) { return a.id < b.id; });
-  for (const auto &tag : x->endTags) {
-    auto it = std::lower_bound(x->spans.begin(), x->spans.end(), tag.first,
-                               [](const SourceSpan &s, uint32_t id) { return s.id < id; });
-    if (it != x->spans.end() && it->id == tag.first) it->endTagStart = tag.second;
-  }
   std::vector<std::pair<uint32_t, int32_t>>().swap(x->endTags);
-  const int32_t length = document->source->textLength;
   x->leadEnd = root->next == root ? length : root->next->srcStart;
   x->tailStart = root->prev == root ? x->leadEnd : ExactSpanOf(x, root->prev)->subtreeEnd;
 }
@@ -261,23 +476,32 @@ SG_CURSOR ExactOpen(char *bytes, size_t size, const char *label, const std::stri
       *code = SX_ERR_ENCODING;
       return nullptr;
     }
-    std::vector<WCHAR> text;
-    const uint32_t cp = x->detection.codePage;
+    TextBlock text;
+    uint32_t cp = x->detection.codePage;
     if (cp == kCodePageUtf16Le || cp == kCodePageUtf16Be) {
       DecodeUtf16(x, &text);
     } else if (IsAsciiCompatible(cp)) {
       DecodeMapped(x, &text);
+      if (x->detection.source == SX_FROM_UTF8 && x->invalidCount) {  // not UTF-8 after all
+        text.Clear();
+        x->map.clear();
+        x->invalidCount = 0;
+        x->firstInvalid = -1;
+        x->detection = AnsiDetection();
+        cp = x->detection.codePage;
+        DecodeMapped(x, &text);
+      }
     } else {
       DecodeWhole(x, &text);
     }
     document = DocumentCreate(0);
     SourceText *source = document ? CreateSourceText() : nullptr;
-    if (!source || !LoadTextW(source, text.empty() ? WTEXT("") : text.data(),
-                              static_cast<int32_t>(text.size()))) {
-      DestroySourceText(source);
-      throw std::bad_alloc();
-    }
-    std::vector<WCHAR>().swap(text);
+    if (!source) throw std::bad_alloc();
+    // The decoded text becomes the reader's text as it is: no copy. Zero
+    // units in it stay (the reader stops at the first; the rest is kept as
+    // the document's tail).
+    source->textLength = static_cast<int32_t>(text.Size());
+    source->text = text.Release();
     document->source = source;
     ReaderOptions options{true, OnEndTag, x};
     source->options = &options;

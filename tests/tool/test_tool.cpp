@@ -256,6 +256,11 @@ TEST_F(Tool, JsonLinesCarryDecodedAttributesAndText) {
          "{\"file\":\"" + page + "\",\"line\":1,\"column\":4,\"name\":\"i\",\"attributes\":"
          "{\"data\":\"a & b \\\"c\\\" \\\\ \\t\",\"x\":\"1\",\"bare\":\"\"},"
          "\"text\":\"t<\xF0\x9F\x8C\xBF\\t\"}\n");
+  // A lone surrogate of UTF-16 input comes out as an escape, unit for unit.
+  Expect({"find", "-", "p", "--json", "--input-encoding", "utf-16le"}, 0,
+         "{\"file\":\"-\",\"line\":1,\"column\":1,\"name\":\"p\",\"attributes\":{},"
+         "\"text\":\"\\ud800x\"}\n",
+         std::string("<\0p\0>\0\0\xD8x\0<\0/\0p\0>\0", 18));
 }
 
 TEST_F(Tool, SeveralInputsPrintInInputOrderOnAnyNumberOfThreads) {

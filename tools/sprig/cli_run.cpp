@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -82,10 +81,15 @@ void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size
                 std::FILE* err, Progress progress) {
   std::vector<FileOutput> outputs(count);
   std::vector<char> done(count, 0);
-  std::mutex mutex;
-  std::condition_variable finished;
+  std::mutex mutex;            // guards outputs, done, printed, finished, printing
+  std::size_t printed = 0, finished = 0;
+  bool printing = false;       // one thread at a time prints, outside the lock
   std::atomic<std::size_t> next{0};
+  ProgressLine line(err, progress, count);
 
+  // Each thread, the calling one included, takes the next file of the
+  // schedule; the thread that completes the next file in input order prints
+  // it and every complete file after it, so no thread waits for another.
   auto worker = [&]() {
     for (std::size_t taken = next++; taken < count; taken = next++) {
       const std::size_t i = schedule.size() == count ? schedule[taken] : taken;
@@ -96,47 +100,42 @@ void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size
         output.err += "sprig: out of memory\n";
         output.failed = true;
       }
-      std::lock_guard<std::mutex> lock(mutex);
+      std::unique_lock<std::mutex> lock(mutex);
       outputs[i] = std::move(output);
       done[i] = 1;
-      finished.notify_one();
+      ++finished;
+      if (printing) continue;
+      printing = true;
+      while (printed < count && done[printed]) {
+        FileOutput ready = std::move(outputs[printed]);
+        ++printed;
+        std::size_t finishedNow = finished;
+        lock.unlock();
+        Write(out, ready.out);
+        if (!ready.err.empty()) {
+          line.Clear();
+          std::fflush(out);
+          Write(err, ready.err);
+        }
+        tally(ready);
+        line.Update(finishedNow);
+        lock.lock();
+      }
+      printing = false;
     }
   };
 
   std::vector<std::thread> pool;
   unsigned wanted = threads == 0 ? 1 : threads;
   if (wanted > count) wanted = static_cast<unsigned>(count);
-  for (unsigned t = 0; t < wanted; ++t) {
+  for (unsigned t = 1; t < wanted; ++t) {
     try {
       pool.emplace_back(worker);
     } catch (const std::system_error&) {
-      break;  // fewer threads; the calling thread helps below if none started
+      break;  // fewer threads
     }
   }
-  if (pool.empty()) worker();
-
-  ProgressLine line(err, progress, count);
-  std::unique_lock<std::mutex> lock(mutex);
-  for (std::size_t printed = 0; printed < count;) {
-    finished.wait_for(lock, std::chrono::milliseconds(200), [&] { return done[printed] != 0; });
-    while (printed < count && done[printed]) {
-      FileOutput output = std::move(outputs[printed]);
-      ++printed;
-      lock.unlock();
-      Write(out, output.out);
-      if (!output.err.empty()) {
-        line.Clear();
-        std::fflush(out);
-        Write(err, output.err);
-      }
-      tally(output);
-      lock.lock();
-    }
-    lock.unlock();
-    line.Update(printed);
-    lock.lock();
-  }
-  lock.unlock();
+  worker();
   for (std::thread& thread : pool) thread.join();
   line.Finish();
 }

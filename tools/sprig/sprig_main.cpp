@@ -348,9 +348,14 @@ std::string ParseQuery(const std::string& text, Query* query) {
   SX_ERROR error{};
   query->kind = Query::kSelector;
   query->selector = sxCompileSelector(text.c_str(), &error);
-  if (query->selector == nullptr)
-    return "bad selector '" + text + "' at column " + std::to_string(error.column) + ": " +
-           error.message;
+  if (query->selector == nullptr) {
+    std::string message = error.message;
+    if (message.find("column") == std::string::npos)
+      message += " at column " + std::to_string(error.column);
+    if (text.find('/') != std::string::npos)
+      message += " ('/' joins plain names only; a selector says 'a > b')";
+    return "bad selector '" + text + "': " + message;
+  }
   return "";
 }
 
