@@ -81,9 +81,20 @@ class TextBlock {
   size_t Room() const { return capacity_ - size_; }
   void Grow(size_t units) { size_ += units; }
   // Ends the text with its terminator and padding and hands the block over.
+  // A block much larger than its text (room is made for one unit a byte,
+  // and text in double-byte code pages takes about half) is made to fit
+  // first, so that the document does not hold the difference.
   WCHAR *Release() {
-    Reserve(0);
     if (!data_) Reserve(1);
+    if (capacity_ - size_ > size_ / 4 + 1024) {
+      WCHAR *fit = static_cast<WCHAR *>(AllocBlockRaw((size_ + 1 + kSourcePadding) * sizeof(WCHAR)));
+      if (fit) {
+        memcpy(fit, data_, size_ * sizeof(WCHAR));
+        FreeBlock(data_);
+        data_ = fit;
+        capacity_ = size_;
+      }
+    }
     memset(data_ + size_, 0, (1 + kSourcePadding) * sizeof(WCHAR));
     WCHAR *block = data_;
     data_ = nullptr;
