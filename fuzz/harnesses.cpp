@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "model/document.h"
-#include "model/invariants.h"
+#include "testing/invariants.h"
 #include "sprig.h"
 #include "text/text.h"
 

@@ -17,7 +17,7 @@
 #include <stdint.h>
 
 #include "model/attrib.h"
-#include "notes/note_records.h"
+#include "model/note_records.h"
 #include "platform/platform.h"
 
 enum : uint32_t {
@@ -63,6 +63,19 @@ struct Node {
 };
 
 inline bool NodeIsListHead(const Node *node) { return node->parent == node; }
+// A member of a ring other than its head: present, with a parent link that
+// is not itself (detached nodes and list heads are not).
+inline bool NodeIsElement(const Node *node) {
+  return node && node->parent && node->parent != node;
+}
+// The child-list head of a node, null for none, for a null node and for a
+// list head (whose child link is its owner).
+inline Node *NodeChildList(const Node *node) {
+  return node && node->parent != node ? node->child : nullptr;
+}
+
+// The "none" of the position queries (level, index, tag count, ...).
+const uint32_t kNone = 0xFFFFFFFFu;
 
 // A key of a name that a search compares before the name itself, sparing it
 // a visit to the text: the first unit folded to lower case when it is an
@@ -80,6 +93,13 @@ inline uint32_t NameKeyOf(const WCHAR *name) {
 // False only when the keys show that two names differ.
 inline bool NameKeysMayMatch(uint32_t a, uint32_t b) {
   return a == b || a == kNameKeyAny || b == kNameKeyAny;
+}
+// The node's name equals `name` case-insensitively (lstrcmpiW); a node or a
+// key without name never matches. The key test reads only the node record,
+// where most names are told apart.
+inline bool NodeNameIs(const Node *node, const WCHAR *name) {
+  return name && NameKeysMayMatch(node->nameKey, NameKeyOf(name)) && node->name &&
+         lstrcmpiW(node->name, name) == 0;
 }
 
 // Nodes are carved one after another in document order (AllocNodeBlock), so
@@ -172,7 +192,8 @@ inline Attrib *NodeFindAttrib(Node *node, const WCHAR *name) {
   return node->attribs ? AttribFind(node->attribs, name) : nullptr;
 }
 
-// The process-wide NodeId counter (starts at 1; wraps silently).
-uint32_t PeekNextNodeId(void);
+// Takes the next NodeId without making a node: the reader spends one on
+// every tag it reads, made into a node or not.
+void NodeSkipId(void);
 
 #endif

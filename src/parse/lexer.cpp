@@ -301,13 +301,18 @@ int32_t ScanComment(SourceText *source, const WCHAR **start) {
 //
 // The Node is made only once the name shows that a tag is being read, and an
 // end tag is first read without one (SkipEndTag): a '<' that starts no tag
-// and an end tag allocate nothing.
+// and an end tag allocate nothing. Every call still spends one NodeId, as if
+// its node had been made before the first token: a read that ends without a
+// node (end of text, no tag, an end tag) takes the id it would have had.
 int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
   *outNode = nullptr;
   const WCHAR *start = nullptr;
   uint32_t length = 0;
   uint32_t token = ReadToken(source, &start, &length, kNameMode);
-  if (token != '<') return SG_READ_NOTHING;
+  if (token != '<') {
+    NodeSkipId();
+    return SG_READ_NOTHING;
+  }
   int32_t mark = source->pos;  // just behind the '<'
   uint32_t kind = kKindElement;
   token = ReadToken(source, &start, &length, kNameMode);
@@ -323,8 +328,14 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
     kind = kKindDecl;
     token = ReadToken(source, &start, &length, kNameMode);
   }
-  if (token != SG_TOK_NAME) return SG_READ_NOT_A_TAG;
-  if (kind == kKindEndTag && SkipEndTag(source)) return SG_READ_END_TAG;
+  if (token != SG_TOK_NAME) {
+    NodeSkipId();
+    return SG_READ_NOT_A_TAG;
+  }
+  if (kind == kKindEndTag && SkipEndTag(source)) {
+    NodeSkipId();
+    return SG_READ_END_TAG;
+  }
   Node *node = NodeCreate();
   if (!node) {
     *outOfMemory = true;

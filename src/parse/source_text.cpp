@@ -142,18 +142,6 @@ bool EndsWithUtfName(const char *bytes, uint32_t n) {
 
 }  // namespace
 
-SourceText *CreateSourceText(void) {
-  // AllocBlock zero-fills: code page 0, no buffers, position and counter 0.
-  return static_cast<SourceText *>(AllocBlock(sizeof(SourceText)));
-}
-
-void DestroySourceText(SourceText *source) {
-  if (!source) return;
-  FreeBlock(source->rawBytes);
-  FreeBlock(source->text);
-  FreeBlock(source);
-}
-
 int LoadTextA(SourceText *source, const char *text, int32_t length) {
   if (!text) return 0;
   if (length < 0) length = lstrlenA(text);

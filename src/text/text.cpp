@@ -184,14 +184,17 @@ WCHAR *ToWideRing(const char *text) {
   return block;
 }
 
-void PutNarrowRing(char *block) { PutRing(&gNarrowRing, block); }
-void PutWideRing(WCHAR *block) { PutRing(&gWideRing, block); }
-
-void ReleaseNarrowRing(void) {
-  for (int i = 0; i < kRingSlots; ++i) {
-    FreeBlock(gNarrowRing.slots[i]);
-    gNarrowRing.slots[i] = nullptr;
+void AdvanceNarrowRing(uint32_t slots) {
+  // Only the slots passed over lose their blocks; more than a full turn
+  // passes over every slot.
+  const uint32_t freed = slots < kRingSlots ? slots : kRingSlots;
+  int32_t index = gNarrowRing.index;
+  for (uint32_t i = 0; i < freed; ++i) {
+    FreeBlock(gNarrowRing.slots[index]);
+    gNarrowRing.slots[index] = nullptr;
+    index = (index + 1) % kRingSlots;
   }
+  gNarrowRing.index = static_cast<int32_t>((gNarrowRing.index + slots % kRingSlots) % kRingSlots);
 }
 
 WCHAR *StringListToWide(const char *list) {
@@ -219,16 +222,6 @@ WCHAR *StringListToWide(const char *list) {
   }
   *out = 0;
   return block;
-}
-
-int32_t StringListLengthW(const WCHAR *list) {
-  if (!list) return 0;
-  const WCHAR *p = list;
-  while (*p) {
-    while (*p) ++p;
-    ++p;  // behind this string's zero
-  }
-  return static_cast<int32_t>(p - list) + 1;
 }
 
 void DualFree(WCHAR **wide, char **narrow) {
@@ -269,16 +262,6 @@ const char *DualGetNarrow(WCHAR **wide, char **narrow) {
   if (!*wide) return nullptr;
   *narrow = ToNarrow(*wide, CP_ACP, nullptr);
   return *narrow;
-}
-
-int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text) {
-  WCHAR *converted = ToWide(text, -1, CP_ACP);
-  if (text && !converted) return 0;
-  FreeBlock(*field);
-  *field = converted;
-  FreeBlock(*cache);
-  *cache = nullptr;
-  return 1;
 }
 
 uint32_t GetTextConvFlag(void) { return gTextConvFlag; }

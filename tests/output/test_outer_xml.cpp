@@ -7,6 +7,8 @@
 #include <string>
 #include <type_traits>
 
+#include "notes/cursor_end.h"
+#include "testing/testing.h"
 #include "output/growable_string.h"
 #include "output/outer_xml.h"
 #include "output/writer.h"
