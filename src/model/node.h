@@ -19,6 +19,7 @@
 #include "model/attrib.h"
 #include "model/note_records.h"
 #include "platform/platform.h"
+#include "platform/simd.h"
 
 enum : uint32_t {
   kKindPlain = 0,
@@ -109,20 +110,10 @@ inline bool NodeNameIs(const Node *node, const WCHAR *name) {
 // each link in turn. A hint never faults, whatever the address.
 const uintptr_t kNodePrefetchBytes = 1024;
 inline void PrefetchNodesAfter(const Node *node) {
-#if defined(__GNUC__)
-  __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(node) +
-                                                    kNodePrefetchBytes));
-#else
-  (void)node;
-#endif
+  PrefetchAt(reinterpret_cast<uintptr_t>(node) + kNodePrefetchBytes);
 }
 inline void PrefetchNodesBefore(const Node *node) {
-#if defined(__GNUC__)
-  __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(node) -
-                                                    kNodePrefetchBytes));
-#else
-  (void)node;
-#endif
+  PrefetchAt(reinterpret_cast<uintptr_t>(node) - kNodePrefetchBytes);
 }
 
 // Initialises an embedded or freshly allocated node: initial values, a new

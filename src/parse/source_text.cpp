@@ -10,10 +10,8 @@
 
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
+#include "platform/simd.h"
 #include "sprig.h"
 #include "text/text.h"
 
@@ -213,27 +211,16 @@ uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *named) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
   const int64_t n = length;
   int64_t p = 0;
-#if defined(__SSE2__)
   // Most of a text holds neither pair: sixteen bytes a step, then each "sh"
   // or "ut" of a step in order (every name starts with one of them).
-  const __m128i fold = _mm_set1_epi8(0x20);
-  const __m128i s = _mm_set1_epi8('s'), h = _mm_set1_epi8('h');
-  const __m128i u = _mm_set1_epi8('u'), t = _mm_set1_epi8('t');
   for (; n - p >= 17; p += 16) {
-    const __m128i first =
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + p)), fold);
-    const __m128i second =
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + p + 1)), fold);
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_and_si128(_mm_cmpeq_epi8(first, s), _mm_cmpeq_epi8(second, h)),
-        _mm_and_si128(_mm_cmpeq_epi8(first, u), _mm_cmpeq_epi8(second, t)))));
+    unsigned mask = BytePairMask16(b + p, 's', 'h', 'u', 't');
     while (mask) {
-      const int64_t found = SniffNameAt(b, p + __builtin_ctz(mask), n);
+      const int64_t found = SniffNameAt(b, p + LowestBit(mask), n);
       if (found >= 0) return static_cast<uint32_t>(found);
       mask &= mask - 1;
     }
   }
-#endif
   for (; p < n; ++p) {
     // Eight bytes at a time where neither letter is among them.
     while (n - p >= 8) {

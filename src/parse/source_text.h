@@ -8,12 +8,15 @@
 
 #include "model/source_text.h"
 #include "platform/platform.h"
+#include "platform/simd.h"
 
 struct Document;
 
-// Zero units behind the terminator of every text: the scanners read eight
-// units at a time from any position up to the terminator.
+// Zero units behind the terminator of every text: the scanners read
+// kScanUnits units at a time from any position up to the terminator.
 const size_t kSourcePadding = 7;
+static_assert(kSourcePadding >= kScanUnits - 1,
+              "a scanner load starting at the terminator must stay inside the text block");
 
 // Loaders: each fills `source` and decodes it; 1 loaded, 0 failed (a null
 // text or path, a file that cannot be opened, sized or read whole, a file too
