@@ -5,6 +5,7 @@
 #include "model/document.h"
 
 #include "model/ring.h"
+#include "text/encodings.h"
 #include "text/text.h"
 
 Document *DocumentCreate(uint32_t xmlFlag) {
@@ -118,9 +119,7 @@ int DocumentAddDeclaration(Cursor *cursor, uint32_t encoding) {
   if (version) AttribSetValue(version, kQuoteDouble, WTEXT("1.0"), -1, nullptr);
   Attrib *name = NodeAppendAttrib(decl, WTEXT("encoding"), -1, nullptr);
   if (name) {
-    const WCHAR *value = encoding == SG_ENC_UTF7   ? WTEXT("UTF-7")
-                         : encoding == SG_ENC_UTF8 ? WTEXT("UTF-8")
-                                                   : WTEXT("shift-jis");
+    const WCHAR *value = CoreEncodingNameW(CoreEncodingOf(encoding));
     name->quote = kQuoteDouble;
     AttribSetValue(name, kQuoteDouble, value, -1, nullptr);
   }

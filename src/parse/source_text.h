@@ -28,8 +28,9 @@ int LoadTextW(SourceText *source, const WCHAR *text, int32_t length);
 int LoadFileA(SourceText *source, const char *path);
 int LoadFileW(SourceText *source, const WCHAR *path);
 
-// The earliest of "shift-jis" (0), "utf-7" (65000), "utf-8" (65001) in the
-// bytes, ASCII case ignored, each needing one byte behind it; 0 if none.
+// The code page of the earliest name of the encoding table (text/encodings.h)
+// in the bytes, ASCII case ignored, each needing one byte behind it; 0 if
+// none.
 // *named, when given, tells whether one was found.
 uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *named = nullptr);
 // Decodes `rawBytes` (minus a UTF-8 byte-order mark) with `codePage` into a
