@@ -1,6 +1,8 @@
 # Text crossing the boundary exactly (surrogate pairs and lone surrogates,
 # non-ASCII file names), the attribute mapping, insertion, and notes with
 # their pieces, attributes and references.
+import os
+
 import pytest
 
 import sprig
@@ -169,3 +171,26 @@ def test_note_references_across_documents():
         doc.find_one("b").delete()
         assert note.reference(2) is None, "a deleted element is referred to no more"
     assert far.closed, "reference cursors close with the document of the note"
+
+
+def test_every_encoding_the_library_reads_has_a_name_here():
+    """The library's table of the encodings it reads by name
+    (src/text/encodings.h) and the binding's names agree."""
+    import re
+    from sprig._dom import encoding_code
+    here = os.path.dirname(os.path.abspath(__file__))
+    root = os.path.join(here, "..", "..", "..")
+    try:
+        with open(os.path.join(root, "src", "text", "encodings.h")) as f:
+            table = f.read()
+        with open(os.path.join(root, "include", "sprig.h")) as f:
+            header = f.read()
+    except OSError:
+        pytest.skip("no library sources beside this binding")
+    codes = {m[0]: int(m[1]) for m in re.findall(r"#define (SG_ENC_\w+)\s+(\d+)u", header)}
+    entries = re.findall(r'SPRIG_CORE_ENCODING\((SG_ENC_\w+), "([^"]+)"', table)
+    assert entries
+    for constant, name in entries:
+        code = codes[constant]
+        assert encoding_code(name) == (code or 932), name  # 0 is the ANSI code page, 932
+
