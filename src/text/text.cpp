@@ -187,14 +187,15 @@ WCHAR *ToWideRing(const char *text) {
 void AdvanceNarrowRing(uint32_t slots) {
   // Only the slots passed over lose their blocks; more than a full turn
   // passes over every slot.
-  const uint32_t freed = slots < kRingSlots ? slots : kRingSlots;
+  const uint32_t ring = kRingSlots;
+  const uint32_t freed = slots < ring ? slots : ring;
   int32_t index = gNarrowRing.index;
   for (uint32_t i = 0; i < freed; ++i) {
     FreeBlock(gNarrowRing.slots[index]);
     gNarrowRing.slots[index] = nullptr;
     index = (index + 1) % kRingSlots;
   }
-  gNarrowRing.index = static_cast<int32_t>((gNarrowRing.index + slots % kRingSlots) % kRingSlots);
+  gNarrowRing.index = static_cast<int32_t>((gNarrowRing.index + slots % ring) % ring);
 }
 
 WCHAR *StringListToWide(const char *list) {
