@@ -6,7 +6,7 @@
 # header is newer. Uses one compile job at a time unless JOBS is set.
 # SPRIG_SRC_TREE names another checkout whose src/ and include/ to fuzz (for
 # example a `git archive` of a commit), keeping this tree's harnesses.
-# The invariant checker (src/model/invariants.cpp) gets the sanitizers but no
+# The invariant checker (src/testing/invariants.cpp) gets the sanitizers but no
 # coverage: it runs after every call of api_sequence, and its ring walks'
 # comparisons and loop counters would cost more than the library calls while
 # only rewarding inputs that grow the documents.
@@ -42,7 +42,7 @@ while IFS= read -r src; do
   obj="$OUT/obj/$(echo "$rel" | tr '/' '_').o"
   objects+=("$obj")
   coverage=-fsanitize=fuzzer-no-link
-  [ "$rel" = src/model/invariants.cpp ] && coverage=
+  [ "$rel" = src/testing/invariants.cpp ] && coverage=
   compile "$src" "$obj" $coverage &
   pids+=($!)
   if [ ${#pids[@]} -ge "$JOBS" ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi

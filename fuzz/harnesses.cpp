@@ -14,7 +14,7 @@
 
 #include "exact/exact_document.h"
 #include "model/document.h"
-#include "model/invariants.h"
+#include "testing/invariants.h"
 #include "model/node.h"
 #include "sprig.h"
 #include "sprig_exact.h"

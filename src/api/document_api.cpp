@@ -3,6 +3,8 @@
 // values and Version. Each checks its handle and calls the model, the reader
 // or the writer.
 #include "model/document.h"
+#include "notes/cursor_end.h"
+#include "output/release.h"
 #include "output/writer.h"
 #include "parse/source_text.h"
 #include "sprig.h"

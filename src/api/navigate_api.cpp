@@ -5,10 +5,6 @@
 #include "navigate/navigate.h"
 #include "sprig.h"
 
-namespace {
-const uint32_t kNone = 0xFFFFFFFFu;
-}
-
 SG_API int32_t SG_CALL sgMoveTo(SG_CURSOR cursor, uint32_t code) {
   return cursor ? CursorMoveTo(AsCursor(cursor), code) : 0;
 }

@@ -6,12 +6,14 @@
 // a short copy is destroyed instead of linked.
 #include "edit/tree_edit.h"
 
+#include "output/release.h"
 #include "sprig.h"
 
 namespace {
 
-// An element of a ring, as opposed to its list head.
-bool IsElement(const Node *node) { return !NodeIsListHead(node); }
+// A node other than a list head; unlike NodeIsElement, a detached node (a
+// fresh clone) counts.
+bool IsMember(const Node *node) { return !NodeIsListHead(node); }
 
 bool SamePresence(const void *a, const void *b) { return (a == nullptr) == (b == nullptr); }
 
@@ -42,20 +44,20 @@ bool SameNodeShape(const Node *original, const Node *copy) {
 bool CloneIsComplete(const Node *original, const Node *copy) {
   if (!original || !copy) return false;
   const Node *top = original;  // the list head whose ring ends the walk
-  if (IsElement(original)) {
+  if (IsMember(original)) {
     if (!SameNodeShape(original, copy) || !SamePresence(original->child, copy->child)) return false;
     if (!original->child) return true;
     top = original->child;
     copy = copy->child;
-  } else if (IsElement(copy)) {
+  } else if (IsMember(copy)) {
     return false;
   }
   // Pre-order over both rings in step; (s, c) is the next pair to compare.
   const Node *s = top->next;
   const Node *c = copy->next;
   for (;;) {
-    if (!IsElement(s)) {
-      if (IsElement(c)) return false;  // the copy's ring is longer
+    if (!IsMember(s)) {
+      if (IsMember(c)) return false;  // the copy's ring is longer
       if (s == top) return true;
       // End of a child list: continue after its owner.
       const Node *owner = s->child;
@@ -65,7 +67,7 @@ bool CloneIsComplete(const Node *original, const Node *copy) {
       c = copyOwner->next;
       continue;
     }
-    if (!IsElement(c)) return false;  // the copy's ring is shorter
+    if (!IsMember(c)) return false;  // the copy's ring is shorter
     if (!SameNodeShape(s, c) || !SamePresence(s->child, c->child)) return false;
     if (s->child) {
       s = s->child->next;
@@ -88,15 +90,15 @@ int EditDeleteNode(Cursor *cursor) {
   NodeMarkListChanged(head);
 
   cursor->list = head;
-  if (IsElement(next)) {
+  if (IsMember(next)) {
     cursor->current = next;
-  } else if (IsElement(prev)) {
+  } else if (IsMember(prev)) {
     cursor->current = prev;
   } else {
+    // The owner becomes current even when the emptied list is the cursor's
+    // base; the base stays as it was.
     Node *owner = NodeOwner(head);
-    // The base is the cursor's virtual root: the cursor does not climb past
-    // it, so an emptied base list leaves it at that list's head.
-    if (owner && head != cursor->base) {
+    if (owner) {
       cursor->current = owner;
       cursor->list = owner->parent;
     } else {
@@ -111,7 +113,7 @@ int EditMoveNode(Cursor *cursor, uint32_t direction) {
   if (!cursor || !cursor->document) return 0;
   if (direction != SG_MOVENODE_FIRST && direction != SG_MOVENODE_LAST) return 0;
   Node *element = cursor->current;
-  if (!element || element == cursor->list || !IsElement(element)) return 0;
+  if (!element || element == cursor->list || !IsMember(element)) return 0;
   Node *head = element->parent;
   NodeUnlink(element);
   if (direction == SG_MOVENODE_FIRST) {
@@ -135,7 +137,7 @@ int EditInsertTree(Cursor *cursor, Cursor *source, uint32_t place) {
   }
   const Node *original = source->current;
   // A list head with an empty ring gives nothing to insert.
-  if (!IsElement(original) && original->next == original) return 0;
+  if (!IsMember(original) && original->next == original) return 0;
 
   Node *clone = NodeDeepClone(original);
   if (!clone) return 0;

@@ -3,14 +3,14 @@
 // ring keeps a count equal to the number of records in it.
 #include "model/attrib.h"
 
+#include "model/ring.h"
 #include "text/text.h"
 
 void AttribInitHead(Attrib *head) {
   head->name = nullptr;
   head->quote = kQuoteNone;
   head->value = nullptr;
-  head->next = head;
-  head->prev = head;
+  RingInit(head);
   head->nameNarrow = nullptr;
   head->valueNarrow = nullptr;
   head->namePos = -1;
@@ -30,17 +30,11 @@ void AttribDestroy(Attrib *attrib) {
   FreeBlock(attrib->value);
   FreeBlock(attrib->nameNarrow);
   FreeBlock(attrib->valueNarrow);
-  attrib->prev->next = attrib->next;
-  attrib->next->prev = attrib->prev;
+  RingUnlink(attrib);
   FreeBlock(attrib);
 }
 
-void AttribLinkLast(Attrib *head, Attrib *attrib) {
-  attrib->prev = head->prev;
-  attrib->next = head;
-  head->prev->next = attrib;
-  head->prev = attrib;
-}
+void AttribLinkLast(Attrib *head, Attrib *attrib) { RingLinkBefore(head, attrib); }
 
 void AttribDestroyAll(Attrib *head, uint32_t *count) {
   while (head->next != head) AttribDestroy(head->next);

@@ -1,10 +1,11 @@
-// Documents and cursors: creation, reference counting with write-back on
-// the last release, the XML declaration of a new document, and the document
+// Documents and cursors: creation, reference counting up to the decision
+// that the last release has come (carried out above the model, see
+// output/release.h), the XML declaration of a new document, and the document
 // copy handed out by sgCopyTree.
 #include "model/document.h"
 
-#include "output/writer.h"
-#include "parse/source_text.h"
+#include "model/ring.h"
+#include "text/encodings.h"
 #include "text/text.h"
 
 Document *DocumentCreate(uint32_t xmlFlag) {
@@ -24,24 +25,22 @@ Document *DocumentCreate(uint32_t xmlFlag) {
   return document;
 }
 
-int DocumentWriteBack(Document *document) {
-  return SaveDocumentToFileW(document, document->fileName, document->encoding);
+bool DocumentDropReference(Document *document) { return --document->refCount <= 0; }
+
+bool DocumentWriteBackDue(const Document *document) {
+  return document->writeOnClose && document->updateFlag && document->fileName &&
+         document->fileName[0];
 }
 
-void DocumentRelease(Document *document) {
-  if (!document || --document->refCount > 0) return;
-  if (document->fileName) {
-    if (document->writeOnClose && document->updateFlag && document->fileName[0])
-      DocumentWriteBack(document);
-    FreeBlock(document->fileName);
-    document->fileName = nullptr;
-  }
+void DocumentDestroy(Document *document) {
+  FreeBlock(document->fileName);
+  document->fileName = nullptr;
   DestroySourceText(document->source);
   document->source = nullptr;
   if (document->layer && document->releaseLayer) document->releaseLayer(document->layer);
   document->layer = nullptr;
   Node *root = &document->root;
-  while (root->next != root) {
+  while (!RingEmpty(root)) {
     Node *node = root->next;
     NodeUnlink(node);
     NodeDestroy(node);
@@ -87,38 +86,23 @@ Cursor *CursorCreate(Document *document) {
   return cursor;
 }
 
-// Frees what the cursor owns: its result buffers, its notes (which may
-// release other documents) and the record.
-static void CursorDestroy(Cursor *cursor) {
+void CursorFreeResults(Cursor *cursor) {
   FreeBlock(cursor->innerTextW);
   FreeBlock(cursor->innerTextA);
   cursor->innerTextW = nullptr;
   cursor->innerTextA = nullptr;
-  NoteDestroyAll(&cursor->notes);
-  FreeBlock(cursor);
 }
 
-void CursorClose(Cursor *cursor) {
-  Document *document = cursor->document;
-  cursor->document = nullptr;
-  cursor->base = cursor->list = cursor->current = nullptr;
-  DocumentRelease(document);
-  CursorDestroy(cursor);
+SourceText *CreateSourceText(void) {
+  // AllocBlock zero-fills: code page 0, no buffers, position and counter 0.
+  return static_cast<SourceText *>(AllocBlock(sizeof(SourceText)));
 }
 
-void CursorDelete(Cursor *cursor) {
-  FreeBlock(cursor->innerTextW);
-  FreeBlock(cursor->innerTextA);
-  cursor->innerTextW = nullptr;
-  cursor->innerTextA = nullptr;
-  Document *document = cursor->document;
-  cursor->document = nullptr;
-  if (document) {
-    document->writeOnClose = 0;
-    DocumentRelease(document);
-  }
-  cursor->base = cursor->list = cursor->current = nullptr;
-  CursorDestroy(cursor);
+void DestroySourceText(SourceText *source) {
+  if (!source) return;
+  FreeBlock(source->rawBytes);
+  FreeBlock(source->text);
+  FreeBlock(source);
 }
 
 int DocumentAddDeclaration(Cursor *cursor, uint32_t encoding) {
@@ -140,9 +124,7 @@ int DocumentAddDeclaration(Cursor *cursor, uint32_t encoding) {
   if (version) AttribSetValue(version, kQuoteDouble, WTEXT("1.0"), -1, nullptr);
   Attrib *name = NodeAppendAttrib(decl, WTEXT("encoding"), -1, nullptr);
   if (name) {
-    const WCHAR *value = encoding == SG_ENC_UTF7   ? WTEXT("UTF-7")
-                         : encoding == SG_ENC_UTF8 ? WTEXT("UTF-8")
-                                                   : WTEXT("shift-jis");
+    const WCHAR *value = CoreEncodingNameW(CoreEncodingOf(encoding));
     name->quote = kQuoteDouble;
     AttribSetValue(name, kQuoteDouble, value, -1, nullptr);
   }

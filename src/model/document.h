@@ -5,19 +5,20 @@
 // Reference counting: every cursor on a document and every NoteRef that
 // refers into it holds one count. When the count falls to 0 or below the
 // document is written back (write-on-close and update flags set, file name
-// present and not empty) and destroyed. A closing cursor releases its
-// document first and destroys its notes afterwards.
+// present and not empty) and destroyed. The model decides that the last
+// release has come and whether it must write; the writer carries the release
+// out (output/release.h), and the end of a cursor, which releases its
+// document first and destroys its notes afterwards, is notes/cursor_end.h.
 #ifndef SPRIG_MODEL_DOCUMENT_H
 #define SPRIG_MODEL_DOCUMENT_H
 
 #include <stdint.h>
 
 #include "model/node.h"
-#include "notes/note_records.h"
+#include "model/note_records.h"
+#include "model/source_text.h"
 #include "platform/platform.h"
 #include "sprig.h"
-
-struct SourceText;
 
 struct Document {
   WCHAR *fileName;        // target of write-back and flush, or null
@@ -55,9 +56,14 @@ inline bool CursorHasSelection(const Cursor *cursor) {
 // A new document with initial values and the given XML flag (count 0), or
 // null when memory runs out.
 Document *DocumentCreate(uint32_t xmlFlag);
-// Lowers the count; at 0 or below writes back if due and destroys the
-// document with its source and tree.
-void DocumentRelease(Document *document);
+// Lowers the count. True when it fell to 0 or below: the caller then ends the
+// document (DocumentRelease of output/release.h does all of it).
+bool DocumentDropReference(Document *document);
+// True when the end of the document must first write it back: write-on-close
+// and update flags set, file name present and not empty.
+bool DocumentWriteBackDue(const Document *document);
+// Frees the document with its file name, source and tree (no write-back).
+void DocumentDestroy(Document *document);
 // A new document holding deep clones of every top-level node of `source`
 // (same XML flag and encoding, no file name or source, update flag 0,
 // write-on-close 0). Stops at the first failed clone. Null when the record
@@ -71,15 +77,10 @@ void DocumentSetFileNameA(Document *document, const char *fileName);
 // current = first top-level node (root when empty). Null when memory runs out
 // (the document's count is then unchanged).
 Cursor *CursorCreate(Document *document);
-// sgCloseXML: release the document (may write back), then destroy.
-void CursorClose(Cursor *cursor);
-// sgDeleteXML: forbid write-back of the document, release it, destroy.
-void CursorDelete(Cursor *cursor);
+// Frees the cursor's two inner-text results.
+void CursorFreeResults(Cursor *cursor);
 // Appends an XML declaration for `encoding` at the end of the cursor's list,
 // selects it and sets the update flag. 1, or 0 when it could not be made.
 int DocumentAddDeclaration(Cursor *cursor, uint32_t encoding);
-
-// Write-back to the document's own file (flags and name checked by callers).
-int DocumentWriteBack(Document *document);
 
 #endif

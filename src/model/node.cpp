@@ -8,13 +8,14 @@
 
 #include <atomic>
 
+#include "model/ring.h"
 #include "text/text.h"
 
 // The next NodeId: one counter for the process, so that ids stay unique and
 // increasing across documents made on any thread.
 static std::atomic<uint32_t> g_nextNodeId{1};
 
-uint32_t PeekNextNodeId(void) { return g_nextNodeId.load(std::memory_order_relaxed); }
+void NodeSkipId(void) { g_nextNodeId.fetch_add(1, std::memory_order_relaxed); }
 
 void NodeInit(Node *node) {
   node->tagNumber = -1;
@@ -35,8 +36,7 @@ void NodeInit(Node *node) {
   node->attribs = nullptr;
   node->child = nullptr;
   node->parent = nullptr;
-  node->next = node;
-  node->prev = node;
+  RingInit(node);
 }
 
 void NodeMarkEdited(Node *node, uint8_t marks) {
@@ -112,9 +112,7 @@ void NodeDestroy(Node *node) {
       if (first != head) {
         // Take the first child off the ring and destroy its subtree first;
         // its parent link remembers where to come back to.
-        head->next = first->next;
-        first->next->prev = head;
-        first->next = first->prev = first;
+        RingUnlink(first);
         first->parent = cur;
         cur = first;
         continue;
@@ -133,15 +131,12 @@ void NodeDestroy(Node *node) {
 }
 
 void NodeDestroyRing(Node *head) {
-  while (head->next != head) {
+  while (!RingEmpty(head)) {
     Node *node = head->next;
-    head->next = node->next;
-    node->next->prev = head;
-    node->next = node->prev = node;
+    RingUnlink(node);
     node->parent = nullptr;
     NodeDestroy(node);
   }
-  head->prev = head;
 }
 
 // The narrow cache slot of a node's text field; null while the node has no
@@ -252,9 +247,7 @@ static bool TakeChain(Node *item, Node **first, Node **last) {
   }
   *first = item->next;
   *last = item->prev;
-  (*last)->next = *first;
-  (*first)->prev = *last;
-  item->next = item->prev = item;
+  RingUnlink(item);  // the head leaves; the members close their ring
   item->parent = nullptr;
   item->child = nullptr;
   NodeDestroy(item);
@@ -272,10 +265,7 @@ static void AdoptChain(Node *position, Node *first, Node *last) {
 Node *NodeInsertBefore(Node *position, Node *item) {
   Node *first, *last;
   if (!TakeChain(item, &first, &last)) return nullptr;
-  first->prev = position->prev;
-  position->prev->next = first;
-  position->prev = last;
-  last->next = position;
+  RingLinkChainBefore(position, first, last);
   AdoptChain(position, first, last);
   return first;
 }
@@ -283,18 +273,13 @@ Node *NodeInsertBefore(Node *position, Node *item) {
 Node *NodeInsertAfter(Node *position, Node *item) {
   Node *first, *last;
   if (!TakeChain(item, &first, &last)) return nullptr;
-  last->next = position->next;
-  position->next->prev = last;
-  position->next = first;
-  first->prev = position;
+  RingLinkChainAfter(position, first, last);
   AdoptChain(position, first, last);
   return last;
 }
 
 void NodeUnlink(Node *node) {
-  node->prev->next = node->next;
-  node->next->prev = node->prev;
-  node->next = node->prev = node;
+  RingUnlink(node);
   node->parent = nullptr;
 }
 

@@ -17,8 +17,9 @@
 #include <stdint.h>
 
 #include "model/attrib.h"
-#include "notes/note_records.h"
+#include "model/note_records.h"
 #include "platform/platform.h"
+#include "platform/simd.h"
 
 enum : uint32_t {
   kKindPlain = 0,
@@ -80,6 +81,19 @@ struct Node {
 };
 
 inline bool NodeIsListHead(const Node *node) { return node->parent == node; }
+// A member of a ring other than its head: present, with a parent link that
+// is not itself (detached nodes and list heads are not).
+inline bool NodeIsElement(const Node *node) {
+  return node && node->parent && node->parent != node;
+}
+// The child-list head of a node, null for none, for a null node and for a
+// list head (whose child link is its owner).
+inline Node *NodeChildList(const Node *node) {
+  return node && node->parent != node ? node->child : nullptr;
+}
+
+// The "none" of the position queries (level, index, tag count, ...).
+const uint32_t kNone = 0xFFFFFFFFu;
 
 // A key of a name that a search compares before the name itself, sparing it
 // a visit to the text: the first unit folded to lower case when it is an
@@ -98,6 +112,13 @@ inline uint32_t NameKeyOf(const WCHAR *name) {
 inline bool NameKeysMayMatch(uint32_t a, uint32_t b) {
   return a == b || a == kNameKeyAny || b == kNameKeyAny;
 }
+// The node's name equals `name` case-insensitively (lstrcmpiW); a node or a
+// key without name never matches. The key test reads only the node record,
+// where most names are told apart.
+inline bool NodeNameIs(const Node *node, const WCHAR *name) {
+  return name && NameKeysMayMatch(node->nameKey, NameKeyOf(name)) && node->name &&
+         lstrcmpiW(node->name, name) == 0;
+}
 
 // Nodes are carved one after another in document order (AllocNodeBlock), so
 // a walk in document order finds the nodes it visits next in the memory just
@@ -106,20 +127,10 @@ inline bool NameKeysMayMatch(uint32_t a, uint32_t b) {
 // each link in turn. A hint never faults, whatever the address.
 const uintptr_t kNodePrefetchBytes = 1024;
 inline void PrefetchNodesAfter(const Node *node) {
-#if defined(__GNUC__)
-  __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(node) +
-                                                    kNodePrefetchBytes));
-#else
-  (void)node;
-#endif
+  PrefetchAt(reinterpret_cast<uintptr_t>(node) + kNodePrefetchBytes);
 }
 inline void PrefetchNodesBefore(const Node *node) {
-#if defined(__GNUC__)
-  __builtin_prefetch(reinterpret_cast<const void *>(reinterpret_cast<uintptr_t>(node) -
-                                                    kNodePrefetchBytes));
-#else
-  (void)node;
-#endif
+  PrefetchAt(reinterpret_cast<uintptr_t>(node) - kNodePrefetchBytes);
 }
 
 // Initialises an embedded or freshly allocated node: initial values, a new
@@ -196,7 +207,8 @@ void NodeMarkEdited(Node *node, uint8_t marks);
 // owner (the head itself for the top level) and kMarkBelow above.
 void NodeMarkListChanged(Node *head);
 
-// The process-wide NodeId counter (starts at 1; wraps silently).
-uint32_t PeekNextNodeId(void);
+// Takes the next NodeId without making a node: the reader spends one on
+// every tag it reads, made into a node or not.
+void NodeSkipId(void);
 
 #endif

@@ -15,17 +15,12 @@ Node *SelectedNode(const Cursor *cursor) {
   return CursorHasSelection(cursor) ? cursor->current : nullptr;
 }
 
-// The child-list head of an element (a list head's child link is its owner).
-inline Node *ChildList(const Node *node) {
-  return node->parent != node ? node->child : nullptr;
-}
-
 // Visits, in document order below `node`, every inner text and every after
 // text of its descendants: `inner(n)` on entering n, `after(n)` on leaving
 // it. `node`'s own texts are not visited.
 template <typename Inner, typename After>
 void WalkTexts(const Node *node, Inner inner, After after) {
-  const Node *head = ChildList(node);
+  const Node *head = NodeChildList(node);
   if (!head) return;
   const Node *at = head->next;
   for (;;) {
@@ -38,7 +33,7 @@ void WalkTexts(const Node *node, Inner inner, After after) {
       continue;
     }
     inner(at);
-    const Node *children = ChildList(at);
+    const Node *children = NodeChildList(at);
     if (children) {
       at = children->next;  // an empty list leads back to `at` at once
       continue;

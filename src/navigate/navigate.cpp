@@ -15,27 +15,10 @@
 
 namespace {
 
-const uint32_t kNone = 0xFFFFFFFFu;
-
-// An element in a ring: parent link present and not itself.
-inline bool IsElement(const Node *node) {
-  return node && node->parent && node->parent != node;
-}
-
-// The child-list head of an element, null for none (or for a list head,
-// whose child link is its owner).
-inline Node *ChildList(const Node *node) {
-  return IsElement(node) ? node->child : nullptr;
-}
-
-inline bool NamesMatch(const Node *node, const WCHAR *name) {
-  return node->name && name && lstrcmpiW(node->name, name) == 0;
-}
-
 // Codes 5 and 6: into the current element's non-empty child list.
 int32_t MoveToChild(Cursor *cursor, bool last) {
   if (!CursorHasSelection(cursor)) return 0;
-  Node *head = ChildList(cursor->current);
+  Node *head = NodeChildList(cursor->current);
   if (!head || head->next == head) return 0;
   cursor->list = head;
   cursor->current = last ? head->prev : head->next;
@@ -66,7 +49,7 @@ Node *NextInOrder(const Node *node, const Node *bound) {
   PrefetchNodesAfter(node);
   // An empty child list leads back to `node` itself: its next sibling is
   // read from `node` directly rather than through the list's owner link.
-  if (Node *child = ChildList(node)) {
+  if (Node *child = NodeChildList(node)) {
     if (child->next != child) return child->next;
     if (child == bound) return nullptr;
   }
@@ -90,7 +73,7 @@ Node *PrevInOrder(const Node *node, const Node *bound) {
   // Down to the deepest last descendant; an empty child list stops at its
   // owner, which then comes first.
   for (;;) {
-    Node *head = ChildList(prev);
+    Node *head = NodeChildList(prev);
     if (!head || head->prev == head) return prev;
     prev = head->prev;
   }
@@ -123,7 +106,7 @@ int32_t CursorMoveTo(Cursor *cursor, uint32_t code) {
       return MoveToParent(cursor);
     case SG_MOVE_INTO: {
       if (!CursorHasSelection(cursor)) return 0;
-      Node *head = ChildList(cursor->current);
+      Node *head = NodeChildList(cursor->current);
       if (!head) return 0;
       cursor->list = cursor->current = head;
       return 1;
@@ -205,7 +188,7 @@ uint32_t CursorSetLevel(Cursor *cursor, int32_t level) {
 
 uint32_t CursorGetIndex(const Cursor *cursor) {
   const Node *node = cursor->current;
-  if (!IsElement(node)) return kNone;
+  if (!NodeIsElement(node)) return kNone;
   uint32_t index = 0;
   for (const Node *at = node->prev; !NodeIsListHead(at); at = at->prev) ++index;
   return index;
@@ -214,7 +197,7 @@ uint32_t CursorGetIndex(const Cursor *cursor) {
 uint32_t CursorSetIndex(Cursor *cursor, uint32_t index) {
   Node *node = cursor->current;
   if (!node) return kNone;
-  if (!IsElement(node)) return 0;
+  if (!NodeIsElement(node)) return 0;
   Node *head = node->parent;
   Node *at = head->next;
   if (at == head) return 0;
@@ -229,7 +212,7 @@ uint32_t CursorSetIndex(Cursor *cursor, uint32_t index) {
 uint32_t CursorGetChildCount(const Cursor *cursor) {
   const Node *node = cursor->current;
   if (!node || node == cursor->list) return 0;
-  const Node *head = ChildList(node);
+  const Node *head = NodeChildList(node);
   if (!head) return 0;
   uint32_t count = 0;
   for (const Node *at = head->next; at != head; at = at->next) ++count;
@@ -248,7 +231,7 @@ uint32_t CursorTagIndex(const Cursor *cursor) {
   if (!node->name) return 0;  // a nameless element has no same-named ones
   for (const Node *at = PrevInOrder(node, cursor->base); at;
        at = PrevInOrder(at, cursor->base)) {
-    if (NamesMatch(at, node->name)) ++count;
+    if (NodeNameIs(at, node->name)) ++count;
   }
   return count;
 }
@@ -271,7 +254,7 @@ uint32_t CursorGetTagPos(const Cursor *cursor, uint32_t selector) {
 int32_t CursorSetBase(Cursor *cursor, int32_t flag) {
   if (!cursor->document) return 0;
   if (flag != 0) {
-    Node *head = ChildList(cursor->current);
+    Node *head = NodeChildList(cursor->current);
     if (!head) return 0;
     cursor->base = cursor->list = head;
     cursor->current = head->next;
@@ -352,7 +335,7 @@ ScanEnd ScanWalk(Cursor *cursor, SG_SCAN_PROC proc, intptr_t user, SkipFlags *fl
     // every callback may have moved it, so positions are read afresh.
     if (entered & SG_SCAN_ABORT) return kScanAbort;
     Node *node = cursor->current;
-    Node *head = (entered & SG_SCAN_SKIP_CHILDREN) ? nullptr : ChildList(node);
+    Node *head = (entered & SG_SCAN_SKIP_CHILDREN) ? nullptr : NodeChildList(node);
     if (head && head->next != head) {
       if (!SkipFlagsSet(flags, depth, (entered & SG_SCAN_SKIP_SIBLINGS) != 0)) return kScanAbort;
       cursor->list = head;

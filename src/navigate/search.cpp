@@ -12,16 +12,6 @@
 
 namespace {
 
-inline bool IsElement(const Node *node) {
-  return node && node->parent && node->parent != node;
-}
-
-// The key test reads only the node record; most names are told apart there.
-inline bool NamesMatch(const Node *node, const WCHAR *name) {
-  return NameKeysMayMatch(node->nameKey, NameKeyOf(name)) && node->name &&
-         lstrcmpiW(node->name, name) == 0;
-}
-
 // Counts one match: true when it is the one sought.
 inline bool TakeMatch(int32_t *remaining) {
   if (*remaining == 0) return true;
@@ -40,7 +30,7 @@ int32_t Select(Cursor *cursor, Node *found) {
 // subtree of list head `bound`.
 Node *FindForward(const Node *start, const Node *bound, const WCHAR *name, int32_t *remaining) {
   for (Node *at = NextInOrder(start, bound); at; at = NextInOrder(at, bound)) {
-    if (NamesMatch(at, name) && TakeMatch(remaining)) return at;
+    if (NodeNameIs(at, name) && TakeMatch(remaining)) return at;
   }
   return nullptr;
 }
@@ -48,7 +38,7 @@ Node *FindForward(const Node *start, const Node *bound, const WCHAR *name, int32
 // Backward document order before `start`, not above `bound`.
 Node *FindBackward(const Node *start, const Node *bound, const WCHAR *name, int32_t *remaining) {
   for (Node *at = PrevInOrder(start, bound); at; at = PrevInOrder(at, bound)) {
-    if (NamesMatch(at, name) && TakeMatch(remaining)) return at;
+    if (NodeNameIs(at, name) && TakeMatch(remaining)) return at;
   }
   return nullptr;
 }
@@ -57,7 +47,7 @@ Node *FindBackward(const Node *start, const Node *bound, const WCHAR *name, int3
 Node *FindSibling(const Node *start, bool forward, const WCHAR *name, int32_t *remaining) {
   for (Node *at = forward ? start->next : start->prev; !NodeIsListHead(at);
        at = forward ? at->next : at->prev) {
-    if (NamesMatch(at, name) && TakeMatch(remaining)) return at;
+    if (NodeNameIs(at, name) && TakeMatch(remaining)) return at;
   }
   return nullptr;
 }
@@ -94,11 +84,11 @@ Node *WalkPath(Node *first, const WCHAR *path, const WCHAR *name, int32_t *remai
       at = owner->next;
       continue;
     }
-    if (NamesMatch(at, name)) {
+    if (NodeNameIs(at, name)) {
       const WCHAR *rest = NextName(name);
       if (*rest == 0) {
         if (TakeMatch(remaining)) return at;
-      } else if (IsElement(at) && at->child) {
+      } else if (NodeIsElement(at) && at->child) {
         ++depth;
         name = rest;
         at = at->child->next;
@@ -182,7 +172,7 @@ int32_t CursorSearch(Cursor *cursor, const WCHAR *name, uint32_t mode, int32_t i
       for (Node *at = current; at->parent && at->parent != base;) {
         at = NodeOwner(at->parent);
         if (!at) break;
-        if (NamesMatch(at, name) && TakeMatch(&remaining)) return Select(cursor, at);
+        if (NodeNameIs(at, name) && TakeMatch(&remaining)) return Select(cursor, at);
       }
       return 0;
     }

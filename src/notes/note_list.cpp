@@ -1,6 +1,5 @@
 // Lifetime of notes: creating and destroying Note records, their pieces and
-// their reference records, and the three entry points the model calls when a
-// cursor is made or closed and when an element is destroyed.
+// their reference records, and the destruction of a closing cursor's notes.
 //
 // A NoteRef holds one count of its document; destroying the record releases
 // that count last, after the record is out of every ring, because the release
@@ -9,46 +8,11 @@
 #include "notes/note_list.h"
 
 #include "model/document.h"
+#include "model/ring.h"
+#include "output/release.h"
 #include "text/text.h"
 
-void NoteInitEmpty(Note *note) {
-  note->name = nullptr;
-  note->resultW = nullptr;
-  note->resultA = nullptr;
-  NoteItem *items = &note->items;
-  items->name = nullptr;
-  items->text = nullptr;
-  items->textNarrow = nullptr;
-  items->lineFlag = 0;
-  items->start = -1;
-  items->end = -1;
-  items->ref = nullptr;
-  items->next = items;
-  items->prev = items;
-  note->refChain = nullptr;
-  note->attribCount = 0;
-  AttribInitHead(&note->attribs);
-  note->next = note;
-  note->prev = note;
-}
-
-void NoteRefUnlink(NoteRef *ref) {
-  ref->prev->next = ref->next;
-  ref->next->prev = ref->prev;
-  ref->next = ref;
-  ref->prev = ref;
-}
-
-void NoteRefsDetachAll(NoteRef *head) {
-  if (!head) return;
-  // Each record leaves the ring before the next is looked at, so the loop
-  // ends with the head alone whatever the ring held.
-  while (head->next && head->next != head) {
-    NoteRef *ref = head->next;
-    NoteRefUnlink(ref);
-    ref->element = nullptr;
-  }
-}
+void NoteRefUnlink(NoteRef *ref) { RingUnlink(ref); }
 
 Note *NoteCreate(Note *head, const WCHAR *name) {
   Note *note = static_cast<Note *>(AllocBlock(sizeof(Note)));
@@ -97,19 +61,9 @@ Note *NoteFindA(Note *head, const char *name) {
   return wide ? NoteFind(head, wide) : nullptr;
 }
 
-void NoteLinkLast(Note *head, Note *note) {
-  note->prev = head->prev;
-  note->next = head;
-  head->prev->next = note;
-  head->prev = note;
-}
+void NoteLinkLast(Note *head, Note *note) { RingLinkBefore(head, note); }
 
-void NoteUnlink(Note *note) {
-  note->prev->next = note->next;
-  note->next->prev = note->prev;
-  note->next = note;
-  note->prev = note;
-}
+void NoteUnlink(Note *note) { RingUnlink(note); }
 
 void NoteClearResults(Note *note) {
   FreeBlock(note->resultW);
@@ -122,15 +76,13 @@ void NoteDestroy(Note *note) {
   if (!note) return;
   NoteUnlink(note);
   NoteItem *head = &note->items;
-  while (head->next != head) {
+  while (!RingEmpty(head)) {
     NoteItem *item = head->next;
-    head->next = item->next;
-    item->next->prev = head;
+    RingUnlink(item);
     FreeBlock(item->name);
     DualFree(&item->text, &item->textNarrow);
     FreeBlock(item);
   }
-  head->prev = head;
   AttribDestroyAll(&note->attribs, &note->attribCount);
   NoteClearResults(note);
   FreeBlock(note->name);

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "notes/note_records.h"
+#include "model/note_records.h"
 #include "sprig.h"
 
 inline Note *AsNote(SG_NOTE handle) { return reinterpret_cast<Note *>(handle); }
@@ -34,6 +34,10 @@ void NoteUnlink(Note *note);
 // Unlinks and frees a note with its pieces, attributes and results, then
 // releases the document count of each of its reference records. Null ignored.
 void NoteDestroy(Note *note);
+// Destroys every note of the ring headed by `head`, oldest first, releasing
+// their references (which may write back and destroy documents), and frees
+// the head's results. Null ignored.
+void NoteDestroyAll(Note *head);
 // Frees the note's last built results.
 void NoteClearResults(Note *note);
 // Takes a reference record out of its element's ring (it points at itself).

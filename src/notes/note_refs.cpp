@@ -6,6 +6,7 @@
 #include "notes/note_refs.h"
 
 #include "model/document.h"
+#include "model/ring.h"
 #include "text/text.h"
 
 namespace {
@@ -77,7 +78,7 @@ int NoteSetReference(Note *note, Cursor *cursor) {
     NoteRef *head = static_cast<NoteRef *>(AllocBlock(sizeof(NoteRef)));
     if (!head) return 0;
     head->start = head->end = -1;
-    head->next = head->prev = head;
+    RingInit(head);
     target->refs = head;
   }
   ref = static_cast<NoteRef *>(AllocBlock(sizeof(NoteRef)));
@@ -89,11 +90,7 @@ int NoteSetReference(Note *note, Cursor *cursor) {
   ref->element = target;
   ref->note = note;
   ref->owner = newest;
-  NoteRef *head = target->refs;
-  ref->prev = head->prev;
-  ref->next = head;
-  head->prev->next = ref;
-  head->prev = ref;
+  RingLinkBefore(target->refs, ref);
   ref->nextInNote = note->refChain;
   note->refChain = ref;
   newest->ref = ref;

@@ -7,7 +7,7 @@
 
 #include <stdint.h>
 
-#include "notes/note_records.h"
+#include "model/note_records.h"
 
 struct Cursor;
 

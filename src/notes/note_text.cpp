@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "notes/note_list.h"
+#include "model/ring.h"
 #include "notes/note_refs.h"
 #include "text/text.h"
 
@@ -35,11 +36,7 @@ void ItemFree(NoteItem *item) {
 }
 
 void ItemLinkLast(Note *note, NoteItem *item) {
-  NoteItem *head = &note->items;
-  item->prev = head->prev;
-  item->next = head;
-  head->prev->next = item;
-  head->prev = item;
+  RingLinkBefore(&note->items, item);
 }
 
 // The two build forms. Text() makes the form on demand (cached in the item);

@@ -8,7 +8,7 @@
 #include <stdarg.h>
 #include <stdint.h>
 
-#include "notes/note_records.h"
+#include "model/note_records.h"
 
 // Appends a piece (name and text may be null; lineFlag 0 or 1). The W form
 // stores a UTF-16 copy, the A form the caller's bytes unchanged and a name

@@ -3,6 +3,7 @@
 // (or its conversion) leaves as the caller's block.
 #include "output/outer_xml.h"
 
+#include <limits.h>
 #include <string.h>
 
 #include "model/document.h"
@@ -47,18 +48,6 @@ void RenderSelection(Cursor *cursor, GrowableString *string) {
 
 }  // namespace
 
-int RenderNode(Node *node, GrowableString *string, int32_t level, uint32_t xmlFlag) {
-  StringSink sink{string};
-  EmitNodes(node, false, level, xmlFlag != 0, sink);
-  return 1;
-}
-
-int RenderAttrib(const Attrib *attrib, GrowableString *string) {
-  StringSink sink{string};
-  EmitAttrib(attrib, sink);
-  return 1;
-}
-
 WCHAR *RenderOuterXMLW(Cursor *cursor) {
   GrowableString string;
   GrowableStringInit(&string);
@@ -77,16 +66,29 @@ char *RenderOuterXMLA(Cursor *cursor, uint32_t codePage) {
   GrowableString string;
   GrowableStringInit(&string);
   RenderSelection(cursor, &string);
-  // Converted straight from the rendered string, then copied into a block
-  // the caller frees with GlobalFree.
-  char *result = nullptr;
-  int32_t count = 0;
-  char *narrow = string.buffer ? ToNarrow(string.buffer, codePage, &count) : nullptr;
-  GrowableStringFree(&string);
-  if (narrow) {
-    result = static_cast<char *>(AllocUserBlock(static_cast<size_t>(count) + 1));
-    if (result) memcpy(result, narrow, static_cast<size_t>(count) + 1);
-    FreeBlock(narrow);
+  if (!string.buffer) return nullptr;
+  // Converted straight from the rendered string into the caller's block of
+  // 3n + 1 zero bytes; only a code page that needs more room than that (as
+  // UTF-7 may) gets a block sized by asking, so that nothing is cut.
+  const int n = string.length;
+  size_t size = 3 * static_cast<size_t>(n) + 1;
+  if (n > 0 && size > INT_MAX) {
+    GrowableStringFree(&string);
+    return nullptr;
   }
+  char *result = static_cast<char *>(AllocUserBlock(size));
+  if (result && n > 0 &&
+      WideCharToMultiByte(codePage, 0, string.buffer, n, result, static_cast<int>(size), nullptr,
+                          nullptr) <= 0) {
+    const int needed =
+        WideCharToMultiByte(codePage, 0, string.buffer, n, nullptr, 0, nullptr, nullptr);
+    if (needed > 0 && static_cast<size_t>(needed) >= size) {
+      GlobalFree(GlobalHandle(result));
+      size = static_cast<size_t>(needed) + 1;
+      result = static_cast<char *>(AllocUserBlock(size));
+      if (result) WideCharToMultiByte(codePage, 0, string.buffer, n, result, needed, nullptr, nullptr);
+    }
+  }
+  GrowableStringFree(&string);
   return result;
 }

@@ -11,17 +11,7 @@
 #include "output/growable_string.h"
 #include "platform/platform.h"
 
-struct Attrib;
 struct Cursor;
-struct Node;
-
-// Appends `node`, its subtree and its after text to `string` at indentation
-// `level`, adding line breaks and tabs when `xmlFlag` is non-zero. A node
-// with a child link gets kind 1. A piece the string cannot grow for is
-// skipped. Iterative. Returns 1.
-int RenderNode(Node *node, GrowableString *string, int32_t level, uint32_t xmlFlag);
-// Appends one attribute in the form its name, value and quoting style give.
-int RenderAttrib(const Attrib *attrib, GrowableString *string);
 
 // Renders what the cursor stands on: every element of its list when the
 // current node is the list head, else the current element (nothing without
@@ -29,9 +19,10 @@ int RenderAttrib(const Attrib *attrib, GrowableString *string);
 // the text in a new block ("" when nothing was rendered), or null when memory
 // runs out.
 WCHAR *RenderOuterXMLW(Cursor *cursor);
-// The same converted to `codePage` (0: the system ANSI code page); code pages
-// needing more than 3 bytes a unit get a block that fits. A code page that
-// cannot be converted to gives "". Null when memory runs out.
+// The same converted to `codePage` (0: the system ANSI code page) in a block
+// of 3n + 1 zero bytes for n rendered units; code pages needing more than 3
+// bytes a unit get a block that fits. A code page that cannot be converted to
+// gives "". Null when memory runs out.
 char *RenderOuterXMLA(Cursor *cursor, uint32_t codePage);
 
 #endif

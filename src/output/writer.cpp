@@ -138,7 +138,7 @@ int SaveDocument(Document *document, const WCHAR *nameW, const char *nameA, uint
   CloseHandle(file.handle);
   FreeBlock(file.buffer);
   FreeBlock(file.scratch);
-  if (file.fragments >= kRingSlots) ReleaseNarrowRing();
+  AdvanceNarrowRing(file.fragments);
   return 1;
 }
 
@@ -153,18 +153,6 @@ int IsWritableCodePage(uint32_t codePage) {
   static const WCHAR kProbe[] = {'<', 'a', '>', 0};
   char out[32];
   return WideCharToMultiByte(codePage, 0, kProbe, 3, out, sizeof out, nullptr, nullptr) > 0;
-}
-
-int WriteNode(Node *node, OutputFile *file, uint32_t level, uint32_t xmlFlag) {
-  FileSink sink{file};
-  EmitNodes(node, false, level, xmlFlag != 0, sink);
-  return 1;
-}
-
-int WriteAttrib(const Attrib *attrib, OutputFile *file) {
-  FileSink sink{file};
-  EmitAttrib(attrib, sink);
-  return 1;
 }
 
 int SaveDocumentToFileW(Document *document, const WCHAR *fileName, uint32_t codePage) {

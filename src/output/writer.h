@@ -14,9 +14,7 @@
 
 #include "platform/platform.h"
 
-struct Attrib;
 struct Document;
-struct Node;
 
 // Size of the file buffer of one save.
 enum { kFileBufferSize = 64 * 1024 };
@@ -35,21 +33,15 @@ struct OutputFile {
 // Creates or replaces the file and writes every top-level node. 1 written;
 // 0 when the file cannot be created or `codePage` cannot be converted to
 // (checked before the file is touched, so an existing file is kept).
-// A save that converts at least kRingSlots fragments empties the calling
-// thread's narrow result ring, as if each fragment had passed through it.
+// Every fragment converted (name, value, inner or after text) takes one slot
+// of the calling thread's narrow result ring, whose earlier block is freed: a save of six
+// fragments frees the six oldest narrow results.
 int SaveDocumentToFileW(Document *document, const WCHAR *fileName, uint32_t codePage);
 int SaveDocumentToFileA(Document *document, const char *fileName, uint32_t codePage);
 
 // 1 when WideCharToMultiByte converts to `codePage` on this platform.
 int IsWritableCodePage(uint32_t codePage);
 
-// Writes `node` with its whole subtree and its after text at indentation
-// `level` (0 for top-level nodes), adding line breaks and tabs when
-// `xmlFlag` is non-zero. A node with a child link gets kind 1. Iterative.
-// Returns 1; write failures are not reported.
-int WriteNode(Node *node, OutputFile *file, uint32_t level, uint32_t xmlFlag);
-// Writes one attribute in the form its name, value and quoting style give.
-int WriteAttrib(const Attrib *attrib, OutputFile *file);
 // Writes whatever `file` still holds in its buffer.
 void FlushOutputFile(OutputFile *file);
 

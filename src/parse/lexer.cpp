@@ -7,12 +7,10 @@
 // or value (see ReadTag).
 #include "parse/lexer.h"
 
+#include "platform/simd.h"
 #include "text/escape.h"
 #include "text/text.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -106,56 +104,14 @@ int ReadComment(SourceText *source, int32_t mark, Node **outNode, bool *outOfMem
   return SG_READ_TAG;
 }
 
-#if defined(__SSE2__)
-// The scanners below read eight units at a time: the source text's padding
-// keeps every such read inside its block as long as it starts at or before
-// the terminator, and each stops at the first zero it meets.
-
-// Bit 2k set where unit k of the eight at `at` is `a`, `b` or zero.
-inline unsigned StopMask(const WCHAR *at, __m128i a, __m128i b) {
-  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-  const __m128i stop = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi16(units, a), _mm_cmpeq_epi16(units, b)),
-      _mm_cmpeq_epi16(units, _mm_setzero_si128()));
-  return static_cast<unsigned>(_mm_movemask_epi8(stop)) & 0x5555u;
-}
-
-// Position of the first unit at or after `pos` that is `a`, `b` or zero.
+// The scanners read kScanUnits units at a time (platform/simd.h).
 inline int32_t SkipToEither(const WCHAR *text, int32_t pos, WCHAR a, WCHAR b) {
-  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-  const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-  for (;;) {
-    const unsigned mask = StopMask(text + pos, va, vb);
-    if (mask) return pos + static_cast<int32_t>(__builtin_ctz(mask) >> 1);
-    pos += 8;
-  }
-}
-
-// Position of the first unit at or below U+0020 or '>' at or after `pos`.
-inline int32_t SkipUnquoted(const WCHAR *text, int32_t pos) {
-  const __m128i gt = _mm_set1_epi16('>');
-  const __m128i space = _mm_set1_epi16(0x20);
-  for (;;) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + pos));
-    // Saturating subtraction leaves zero exactly for units at or below U+0020.
-    const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(units, space), _mm_setzero_si128());
-    const unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi16(units, gt))));
-    if (mask) return pos + static_cast<int32_t>(__builtin_ctz(mask) >> 1);
-    pos += 8;
-  }
-}
-#else
-inline int32_t SkipToEither(const WCHAR *text, int32_t pos, WCHAR a, WCHAR b) {
-  while (text[pos] != a && text[pos] != b && text[pos] != 0) ++pos;
-  return pos;
+  return ScanToEither(text, pos, a, b);
 }
 
 inline int32_t SkipUnquoted(const WCHAR *text, int32_t pos) {
-  while (text[pos] > 0x20 && text[pos] != '>') ++pos;
-  return pos;
+  return ScanToBlankOrClose(text, pos);
 }
-#endif
 
 // Position of the first '<' or zero at or after `pos`.
 inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
@@ -164,7 +120,7 @@ inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
 
 // NextToken, inlined into the lexer's own loops: each tag reads several
 // tokens, and a call per token costs about as much as reading it.
-inline __attribute__((always_inline)) uint32_t ReadToken(SourceText *source, const WCHAR **start,
+SPRIG_ALWAYS_INLINE uint32_t ReadToken(SourceText *source, const WCHAR **start,
                                                          uint32_t *length, int mode) {
   const WCHAR *text = source->text;
   if (!text) return SG_TOK_END;
@@ -301,13 +257,18 @@ int32_t ScanComment(SourceText *source, const WCHAR **start) {
 //
 // The Node is made only once the name shows that a tag is being read, and an
 // end tag is first read without one (SkipEndTag): a '<' that starts no tag
-// and an end tag allocate nothing.
+// and an end tag allocate nothing. Every call still spends one NodeId, as if
+// its node had been made before the first token: a read that ends without a
+// node (end of text, no tag, an end tag) takes the id it would have had.
 int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
   *outNode = nullptr;
   const WCHAR *start = nullptr;
   uint32_t length = 0;
   uint32_t token = ReadToken(source, &start, &length, kNameMode);
-  if (token != '<') return SG_READ_NOTHING;
+  if (token != '<') {
+    NodeSkipId();
+    return SG_READ_NOTHING;
+  }
   int32_t mark = source->pos;  // just behind the '<'
   uint32_t kind = kKindElement;
   token = ReadToken(source, &start, &length, kNameMode);
@@ -323,8 +284,14 @@ int ReadTag(SourceText *source, Node **outNode, bool *outOfMemory) {
     kind = kKindDecl;
     token = ReadToken(source, &start, &length, kNameMode);
   }
-  if (token != SG_TOK_NAME) return SG_READ_NOT_A_TAG;
-  if (kind == kKindEndTag && SkipEndTag(source)) return SG_READ_END_TAG;
+  if (token != SG_TOK_NAME) {
+    NodeSkipId();
+    return SG_READ_NOT_A_TAG;
+  }
+  if (kind == kKindEndTag && SkipEndTag(source)) {
+    NodeSkipId();
+    return SG_READ_END_TAG;
+  }
   Node *node = NodeCreate();
   if (!node) {
     *outOfMemory = true;

@@ -10,11 +10,10 @@
 
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
+#include "platform/simd.h"
 #include "sprig.h"
+#include "text/encodings.h"
 #include "text/text.h"
 
 namespace {
@@ -26,14 +25,16 @@ namespace {
 // included), so that its decoding plus one NUL fits.
 const uint32_t kMaxRawBytes = 0x7FFFFFFE;
 
-// True when the `n` bytes at `p` spell the ASCII `name` with letters in
-// either case. A lead byte of a double-byte character never equals an ASCII
-// letter, so a byte-wise fold gives the same answer as a character-wise one.
-bool MatchesAsciiNoCase(const unsigned char *p, const char *name, int32_t n) {
-  for (int32_t i = 0; i < n; ++i) {
-    unsigned c = p[i];
+// True when the `n` bytes at `p` spell the ASCII `name`, the case of ASCII
+// letters ignored on both sides. A lead byte of a double-byte character
+// never equals an ASCII letter, so a byte-wise fold gives the same answer as
+// a character-wise one.
+bool MatchesAsciiNoCase(const unsigned char *p, const char *name, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    unsigned c = p[i], d = static_cast<unsigned char>(name[i]);
     if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-    if (c != static_cast<unsigned char>(name[i])) return false;
+    if (d >= 'A' && d <= 'Z') d += 'a' - 'A';
+    if (c != d) return false;
   }
   return true;
 }
@@ -71,24 +72,24 @@ int LoadFromHandle(SourceText *source, HANDLE file) {
   return DecodeSource(source);
 }
 
-// True when one of the eight bytes is 's' or 'u' in either case: each byte
-// with bit 5 set is compared by the exact zero-byte test on the difference.
+// True when one of the eight bytes is the first letter of a name of the
+// encoding table in either case: each byte with bit 5 set is compared by
+// the exact zero-byte test on the difference.
 inline bool GroupMayStartName(uint64_t group) {
   const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
   const uint64_t folded = group | 0x2020202020202020ull;
-  const uint64_t s = folded ^ (ones * 's'), u = folded ^ (ones * 'u');
-  return (((s - ones) & ~s) | ((u - ones) & ~u)) & highs;
+  const uint64_t a = folded ^ (ones * kNamePairA0), b = folded ^ (ones * kNamePairB0);
+  return (((a - ones) & ~a) | ((b - ones) & ~b)) & highs;
 }
 
-// The code page a name starting at `p` sniffs as, or -1 when none starts
-// there. A name counts only with at least one byte behind it.
+// The code page a name of the encoding table starting at `p` sniffs as, or
+// -1 when none starts there. A name counts only with at least one byte
+// behind it.
 inline int64_t SniffNameAt(const unsigned char *b, int64_t p, int64_t n) {
-  unsigned c = b[p] | 0x20;  // only 's' and 'u' can start a name
-  if (c == 's') {
-    if (p < n - 9 && MatchesAsciiNoCase(b + p, "shift-jis", 9)) return SG_ENC_ANSI;
-  } else if (c == 'u' && p < n - 5 && MatchesAsciiNoCase(b + p, "utf-", 4)) {
-    if (b[p + 4] == '7') return SG_ENC_UTF7;
-    if (b[p + 4] == '8') return SG_ENC_UTF8;
+  for (const CoreEncoding &encoding : kCoreEncodings) {
+    if (p < n - static_cast<int64_t>(encoding.length) &&
+        MatchesAsciiNoCase(b + p, encoding.name, encoding.length))
+      return encoding.codePage;
   }
   return -1;
 }
@@ -133,26 +134,19 @@ int DecodeBytes(SourceText *source, uint32_t codePage, const char *raw, uint32_t
   return 1;
 }
 
-// True when "utf-7" or "utf-8" (ASCII case ignored) ends the `n` bytes.
-bool EndsWithUtfName(const char *bytes, uint32_t n) {
+// True when a name of the encoding table that switches the code page (any
+// but the ANSI code page's), ASCII case ignored, ends the `n` bytes.
+bool EndsWithSwitchingName(const char *bytes, uint32_t n) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
-  return n >= 5 && MatchesAsciiNoCase(b + n - 5, "utf-", 4) &&
-         (b[n - 1] == '7' || b[n - 1] == '8');
+  for (const CoreEncoding &encoding : kCoreEncodings) {
+    if (encoding.codePage != SG_ENC_ANSI && n >= encoding.length &&
+        MatchesAsciiNoCase(b + n - encoding.length, encoding.name, encoding.length))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
-
-SourceText *CreateSourceText(void) {
-  // AllocBlock zero-fills: code page 0, no buffers, position and counter 0.
-  return static_cast<SourceText *>(AllocBlock(sizeof(SourceText)));
-}
-
-void DestroySourceText(SourceText *source) {
-  if (!source) return;
-  FreeBlock(source->rawBytes);
-  FreeBlock(source->text);
-  FreeBlock(source);
-}
 
 int LoadTextA(SourceText *source, const char *text, int32_t length) {
   if (!text) return 0;
@@ -166,7 +160,7 @@ int LoadTextA(SourceText *source, const char *text, int32_t length) {
   // count); a text with none of them, or of another code page, is decoded
   // once, straight from the caller's bytes, and keeps no copy, wherever that
   // decodes as the copy with its zero would.
-  const bool mayName = named || EndsWithUtfName(text, static_cast<uint32_t>(length));
+  const bool mayName = named || EndsWithSwitchingName(text, static_cast<uint32_t>(length));
   if ((codePage != 0 || !mayName) &&
       EndsAlikeWithoutZero(codePage, text, static_cast<uint32_t>(length))) {
     if (!DecodeBytes(source, codePage, text, static_cast<uint32_t>(length))) return 0;
@@ -225,27 +219,16 @@ uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *named) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes);
   const int64_t n = length;
   int64_t p = 0;
-#if defined(__SSE2__)
-  // Most of a text holds neither pair: sixteen bytes a step, then each "sh"
-  // or "ut" of a step in order (every name starts with one of them).
-  const __m128i fold = _mm_set1_epi8(0x20);
-  const __m128i s = _mm_set1_epi8('s'), h = _mm_set1_epi8('h');
-  const __m128i u = _mm_set1_epi8('u'), t = _mm_set1_epi8('t');
+  // Most of a text holds neither pair: sixteen bytes a step, then each
+  // first pair of a name of the table in order.
   for (; n - p >= 17; p += 16) {
-    const __m128i first =
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + p)), fold);
-    const __m128i second =
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + p + 1)), fold);
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_and_si128(_mm_cmpeq_epi8(first, s), _mm_cmpeq_epi8(second, h)),
-        _mm_and_si128(_mm_cmpeq_epi8(first, u), _mm_cmpeq_epi8(second, t)))));
+    unsigned mask = BytePairMask16(b + p, kNamePairA0, kNamePairA1, kNamePairB0, kNamePairB1);
     while (mask) {
-      const int64_t found = SniffNameAt(b, p + __builtin_ctz(mask), n);
+      const int64_t found = SniffNameAt(b, p + LowestBit(mask), n);
       if (found >= 0) return static_cast<uint32_t>(found);
       mask &= mask - 1;
     }
   }
-#endif
   for (; p < n; ++p) {
     // Eight bytes at a time where neither letter is among them.
     while (n - p >= 8) {

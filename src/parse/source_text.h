@@ -1,11 +1,14 @@
-// SourceText: the raw bytes of a source and the UTF-16 text the reader reads;
-// every source position in a tree indexes that text. Owned by its Document.
+// Loading a SourceText (model/source_text.h): reading a text or a file,
+// sniffing its code page and decoding it into the padded UTF-16 text the
+// reader reads, and the load-and-parse sequences run on a new Document.
 #ifndef SPRIG_PARSE_SOURCE_TEXT_H
 #define SPRIG_PARSE_SOURCE_TEXT_H
 
 #include <stdint.h>
 
+#include "model/source_text.h"
 #include "platform/platform.h"
+#include "platform/simd.h"
 
 struct Document;
 struct Node;
@@ -23,26 +26,11 @@ struct ReaderOptions {
   void *context;
 };
 
-struct SourceText {
-  uint32_t codePage;    // code page `rawBytes` is decoded with; 0 for UTF-16 input
-  char *rawBytes;       // bytes as read or given plus at least one zero, kept while the
-                        // parse may still switch the code page; else null
-  uint32_t rawSize;     // bytes handed to the decoder
-  WCHAR *text;          // decoded text, NUL-terminated and padded, owned
-  int32_t textLength;   // units of `text` before its terminator
-  int32_t pos;          // the lexer's read position in `text`
-  uint32_t tagCounter;  // next tag number
-  const ReaderOptions *options;  // null: the core's reading
-};
-
-// Zero units behind the terminator of every text: the scanners read eight
-// units at a time from any position up to the terminator.
+// Zero units behind the terminator of every text: the scanners read
+// kScanUnits units at a time from any position up to the terminator.
 const size_t kSourcePadding = 7;
-
-// A new empty SourceText, or null.
-SourceText *CreateSourceText(void);
-// Frees both buffers and the record; null ignored.
-void DestroySourceText(SourceText *source);
+static_assert(kSourcePadding >= kScanUnits - 1,
+              "a scanner load starting at the terminator must stay inside the text block");
 
 // Loaders: each fills `source` and decodes it; 1 loaded, 0 failed (a null
 // text or path, a file that cannot be opened, sized or read whole, a file too
@@ -54,8 +42,9 @@ int LoadTextW(SourceText *source, const WCHAR *text, int32_t length);
 int LoadFileA(SourceText *source, const char *path);
 int LoadFileW(SourceText *source, const WCHAR *path);
 
-// The earliest of "shift-jis" (0), "utf-7" (65000), "utf-8" (65001) in the
-// bytes, ASCII case ignored, each needing one byte behind it; 0 if none.
+// The code page of the earliest name of the encoding table (text/encodings.h)
+// in the bytes, ASCII case ignored, each needing one byte behind it; 0 if
+// none.
 // *named, when given, tells whether one was found.
 uint32_t SniffEncoding(const char *bytes, uint32_t length, bool *named = nullptr);
 // Decodes `rawBytes` (minus a UTF-8 byte-order mark) with `codePage` into a

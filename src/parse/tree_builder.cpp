@@ -10,6 +10,7 @@
 
 #include "parse/lexer.h"
 #include "sprig.h"
+#include "text/encodings.h"
 #include "text/escape.h"
 #include "text/text.h"
 
@@ -51,8 +52,8 @@ bool ClosesOpenElement(const WCHAR *openName, const WCHAR *name) {
 }
 
 // The meta content-type rule: while the code page is still 0, a meta tag
-// with http-equiv="content-type" whose content names UTF-7 or UTF-8 (and not
-// shift-jis) switches the code page and decodes the raw bytes again. True
+// with http-equiv="content-type" whose content names an encoding of the
+// table other than the ANSI code page's (text/encodings.h) switches the code page and decodes the raw bytes again. True
 // when it did (the parse must start over).
 bool ApplyMetaRule(SourceText *source, Node *tag, bool *outOfMemory) {
   if (source->codePage != 0 || !NameIs(tag->name, WTEXT("meta"))) return false;
@@ -60,15 +61,16 @@ bool ApplyMetaRule(SourceText *source, Node *tag, bool *outOfMemory) {
   if (!equiv || !NameIs(equiv->value, WTEXT("content-type"))) return false;
   Attrib *content = NodeFindAttrib(tag, WTEXT("content"));
   if (!content || !content->value) return false;
-  uint32_t code;
-  if (FindNoCaseW(content->value, WTEXT("shift-jis"))) return false;
-  if (FindNoCaseW(content->value, WTEXT("UTF-7"))) {
-    code = SG_ENC_UTF7;
-  } else if (FindNoCaseW(content->value, WTEXT("UTF-8"))) {
-    code = SG_ENC_UTF8;
-  } else {
-    return false;
+  // The first name of the table found in the content decides; the ANSI code
+  // page's name leaves the code page as it is.
+  uint32_t code = SG_ENC_ANSI;
+  for (const CoreEncoding &encoding : kCoreEncodings) {
+    if (FindNoCaseW(content->value, CoreEncodingNameW(encoding))) {
+      code = encoding.codePage;
+      break;
+    }
   }
+  if (code == SG_ENC_ANSI) return false;
   if (!ChangeCodePage(source, code)) return false;  // no raw bytes: UTF-16 input
   if (!source->text) *outOfMemory = true;
   return true;
@@ -276,11 +278,13 @@ int ParseDocument(Document *document, SourceText *source) {
       if (source->codePage != 0) continue;
       Attrib *encoding = NodeFindAttrib(pending, WTEXT("encoding"));
       if (!encoding) continue;
-      if (NameIs(encoding->value, WTEXT("UTF-7"))) {
-        restart = ChangeCodePage(source, SG_ENC_UTF7) != 0;
-      } else if (NameIs(encoding->value, WTEXT("UTF-8"))) {
-        restart = source->rawBytes && IsWellFormedUtf8(source->rawBytes) &&
-                  ChangeCodePage(source, SG_ENC_UTF8);
+      for (const CoreEncoding &named : kCoreEncodings) {
+        if (!NameIs(encoding->value, CoreEncodingNameW(named))) continue;
+        restart = named.codePage != SG_ENC_ANSI &&
+                  (!named.takenOnlyAsUtf8 ||
+                   (source->rawBytes && IsWellFormedUtf8(source->rawBytes))) &&
+                  ChangeCodePage(source, named.codePage) != 0;
+        break;
       }
       if (restart) {
         if (!source->text) outOfMemory = true;

@@ -13,11 +13,8 @@
 
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "platform/platform.h"
+#include "platform/simd.h"
 
 // Bounded output of `Unit`s: `count` is what the conversion needs, whether or
 // not it fitted into `capacity`.
@@ -50,42 +47,13 @@ inline size_t PutAsciiGroupsWide(const unsigned char *text, size_t bytes, WideSi
     if (store && sink->capacity - sink->count < 16) break;
     // Only a storing sink has a buffer: no arithmetic on a counting sink's null.
     WCHAR *out = store ? sink->out + sink->count : nullptr;
-#if defined(__SSE2__)
-    const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-    if (_mm_movemask_epi8(group) != 0) break;
-    if (store) {
-      const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
-    }
-#else
-    uint64_t group[2];
-    memcpy(group, text + i, 16);
-    if ((group[0] | group[1]) & 0x8080808080808080ull) break;
-    if (store) {
-      for (int k = 0; k < 16; ++k) out[k] = text[i + k];
-    }
-#endif
+    if (!WidenAscii16(text + i, out)) break;
     sink->count += 16;
     i += 16;
   }
   return i;
 }
 
-#if defined(__SSE2__)
-// For a decoder writing into room known to hold a unit per input byte:
-// stores the sixteen bytes at `text` widened to units at `out` and returns
-// how many of them, from the front, are ASCII. The caller keeps those and
-// lets what it writes next overwrite the rest.
-inline unsigned StoreGroupWide(const unsigned char *text, WCHAR *out) {
-  const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
-  const __m128i zero = _mm_setzero_si128();
-  _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
-  _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
-  const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(group));
-  return high ? static_cast<unsigned>(__builtin_ctz(high)) : 16;
-}
-#endif
 
 inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *sink) {
   size_t i = 0;
@@ -93,20 +61,7 @@ inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *si
     const bool store = sink->count < sink->capacity;
     if (store && sink->capacity - sink->count < 16) break;
     char *out = store ? sink->out + sink->count : nullptr;
-#if defined(__SSE2__)
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + 8));
-    const __m128i wide = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(-0x80));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, _mm_setzero_si128())) != 0xFFFF) break;
-    if (store) _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
-#else
-    uint64_t group[4];
-    memcpy(group, text + i, 32);
-    if ((group[0] | group[1] | group[2] | group[3]) & 0xFF80FF80FF80FF80ull) break;
-    if (store) {
-      for (int k = 0; k < 16; ++k) out[k] = static_cast<char>(text[i + k]);
-    }
-#endif
+    if (!NarrowAscii16(text + i, out)) break;
     sink->count += 16;
     i += 16;
   }

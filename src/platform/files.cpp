@@ -21,7 +21,11 @@ HANDLE ToHandle(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(
 int ToFd(HANDLE file) { return static_cast<int>(reinterpret_cast<intptr_t>(file) - 1); }
 
 // Opens a UTF-8 path. OPEN_EXISTING refuses a directory, as Windows does;
-// CREATE_ALWAYS creates or truncates with mode 0666 less the umask.
+// CREATE_ALWAYS creates or truncates with mode 0666 less the umask. A FIFO or
+// a socket is refused too: it can be neither sized nor read or written whole.
+// The open itself never waits (O_NONBLOCK: a FIFO without a peer fails or
+// opens at once and is then refused); a regular file is switched back to
+// blocking reads and writes.
 HANDLE OpenPath(const char *path, DWORD access, DWORD disposition) {
   int flags;
   switch (access & (GENERIC_READ | GENERIC_WRITE)) {
@@ -36,11 +40,17 @@ HANDLE OpenPath(const char *path, DWORD access, DWORD disposition) {
     return INVALID_HANDLE_VALUE;
   int fd;
   do {
-    fd = open(path, flags | O_CLOEXEC, 0666);
+    fd = open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return INVALID_HANDLE_VALUE;
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) ||
+      S_ISSOCK(info.st_mode)) {
+    close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
     close(fd);
     return INVALID_HANDLE_VALUE;
   }

@@ -356,15 +356,13 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
     const WCHAR *rows[kCp932Rows];
     for (const WCHAR *&row : rows) row = kUnready;
     while (i < bytes) {
-#if defined(__SSE2__)
       // ASCII sixteen at a time.
       if (text[i] < 0x80 && bytes - i >= 16) {
-        const unsigned ascii = StoreGroupWide(text + i, out);
+        const unsigned ascii = WidenAsciiPrefix16(text + i, out);
         out += ascii;
         i += ascii;
         continue;
       }
-#endif
       // One character through the table, without branching on its size. A
       // row not yet seen ready reads as zeros until the slow way below
       // makes it ready; a zero left after that is a sequence DecodeRun
@@ -375,13 +373,13 @@ void DecodeShiftJis(iconv_t cd, const CodePageInfo *info, const unsigned char *t
       const int row = pair ? leadRow : kCp932Rows - 1;
       const unsigned char last = text[i + pair];
       WCHAR unit = rows[row][last];
-      if (__builtin_expect(unit == 0, 0)) {
+      if (SPRIG_UNLIKELY(unit == 0)) {
         if (const WCHAR *units = Cp932Units(cd, info, row)) {
           rows[row] = units;
           unit = units[last];
         }
       }
-      if (__builtin_expect(unit != 0, 1)) {
+      if (SPRIG_LIKELY(unit != 0)) {
         *out++ = unit;
       } else {
         WideSink rest = {out, bytes - i, 0};
@@ -508,7 +506,7 @@ __attribute__((noinline)) const PackedBytes *FillEncodeBlock(iconv_t *descriptor
 inline PackedBytes EncodedUnit(iconv_t *descriptor, const CodePageInfo *info, WCHAR unit) {
   const PackedBytes *block =
       gEncodeBlocks[info - kCodePages][unit >> 8].load(std::memory_order_acquire);
-  if (__builtin_expect(!block, 0) && !(block = FillEncodeBlock(descriptor, info, unit))) return 0;
+  if (SPRIG_UNLIKELY(!block) && !(block = FillEncodeBlock(descriptor, info, unit))) return 0;
   return block[unit & 0xFF];
 }
 
@@ -559,7 +557,7 @@ bool EncodeCodePage(UINT codePage, const WCHAR *text, size_t units,
       continue;
     }
     const PackedBytes packed = IsSurrogate(unit) ? 0 : EncodedUnit(&cd, info, unit);
-    if (__builtin_expect(packed != 0, 1)) {
+    if (SPRIG_LIKELY(packed != 0)) {
       for (unsigned k = 0; k < packed >> 24; ++k) sink->Put(static_cast<char>(packed >> (8 * k)));
       ++i;
       continue;

@@ -104,8 +104,6 @@ BOOL IsDBCSLeadByte(BYTE byte);
 // Strings (strings.cpp).
 int lstrlenA(LPCSTR text);
 int lstrlenW(LPCWSTR text);
-LPSTR lstrcpyA(LPSTR out, LPCSTR text);
-LPWSTR lstrcpyW(LPWSTR out, LPCWSTR text);
 LPWSTR lstrcpynW(LPWSTR out, LPCWSTR text, int outUnits);
 int lstrcmpiA(LPCSTR a, LPCSTR b);
 int lstrcmpiW(LPCWSTR a, LPCWSTR b);
@@ -147,21 +145,19 @@ BOOL FlsFree(DWORD index);
 
 #endif  // POSIX
 
-// Allocation-failure hook, for tests only (both builds). Arms a count of
-// GlobalAlloc calls: the n-th call from now fails and returns null (only that
-// one; n = 0 disarms the failure but keeps counting).
-void PlatformFailAllocationAt(unsigned long n);
-// GlobalAlloc calls made since the last PlatformFailAllocationAt, including
-// the failed one; 0 before the first call of PlatformFailAllocationAt.
-unsigned long PlatformAllocationCount(void);
-// Counts one allocation that does not reach GlobalAlloc (a block carved from
-// memory the library already holds) with the same hook; true when it is the
-// one to fail.
+// Allocation-failure hook, for tests only (both builds): when installed, it
+// is asked before every GlobalAlloc of the library and every block carved
+// from memory the library holds; true makes that allocation fail. The test
+// support (src/testing) installs its counting hook; the shipped library
+// never does.
+typedef bool (*PlatformAllocationHook)(void);
+extern std::atomic<PlatformAllocationHook> gPlatformAllocationHook;
+// Asks the hook about one allocation that does not reach GlobalAlloc; true
+// when it is to fail.
 bool PlatformAllocationShouldFail(void);
-// True once the hook counts; lets a hot path skip the call while it does not.
-extern std::atomic<bool> gPlatformAllocationCounting;
+// True while a hook is installed; lets a hot path skip the call otherwise.
 inline bool PlatformAllocationCounting(void) {
-  return gPlatformAllocationCounting.load(std::memory_order_relaxed);
+  return gPlatformAllocationHook.load(std::memory_order_relaxed) != nullptr;
 }
 
 // Memory-checker annotations for blocks the library carves itself: poisoned

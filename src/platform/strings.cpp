@@ -21,19 +21,6 @@ int lstrlenW(LPCWSTR text) {
   return static_cast<int>(end - text);
 }
 
-LPSTR lstrcpyA(LPSTR out, LPCSTR text) {
-  if (!out || !text) return nullptr;
-  return strcpy(out, text);
-}
-
-LPWSTR lstrcpyW(LPWSTR out, LPCWSTR text) {
-  if (!out || !text) return nullptr;
-  LPWSTR to = out;
-  while ((*to++ = *text++) != 0) {
-  }
-  return out;
-}
-
 // Copies at most outUnits - 1 units and always terminates; outUnits 0 leaves
 // the output untouched.
 LPWSTR lstrcpynW(LPWSTR out, LPCWSTR text, int outUnits) {

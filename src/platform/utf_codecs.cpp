@@ -20,13 +20,11 @@ struct RoomyOut {
   // Takes the ASCII at the front of the input, sixteen at a time where at
   // least sixteen bytes are left; returns the bytes taken, at least one.
   size_t PutAscii(const unsigned char *text, size_t bytes) {
-#if defined(__SSE2__)
     if (bytes >= 16) {
-      const unsigned ascii = StoreGroupWide(text, out);
+      const unsigned ascii = WidenAsciiPrefix16(text, out);
       out += ascii;
       return ascii;
     }
-#endif
     size_t i = 0;
     while (i < bytes && text[i] < 0x80) *out++ = text[i++];
     return i;

@@ -9,6 +9,7 @@
 // events, whichever thread makes it. A few small chunks are parked when their
 // count reaches zero and handed to the next arenas, so that parsing document
 // after document reuses memory the process already touched.
+#include "platform/simd.h"
 #include "text/text.h"
 
 #include <string.h>
@@ -188,7 +189,7 @@ bool StartChunk(const BlockArena *arena, ArenaStream *stream, size_t eighths, si
 // A block of `bytes` (at most kMaxCarved) carved from a stream of `arena`;
 // null when memory runs out.
 // Inlined into its callers: a call per block costs as much as the carve.
-inline __attribute__((always_inline)) void *Carve(const BlockArena *arena, ArenaStream *stream,
+SPRIG_ALWAYS_INLINE void *Carve(const BlockArena *arena, ArenaStream *stream,
                                                   size_t eighths, size_t bytes) {
   if (PlatformAllocationCounting() && PlatformAllocationShouldFail()) return nullptr;
   const size_t need = RoundUp(sizeof(BlockHeader) + bytes + kRedZone);

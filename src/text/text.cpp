@@ -234,17 +234,21 @@ WCHAR *ToWideRing(const char *text) {
   return static_cast<WCHAR *>(PutThreadRing(kWideRing, block));
 }
 
-void PutNarrowRing(char *block) { PutThreadRing(kNarrowRing, block); }
-void PutWideRing(WCHAR *block) { PutThreadRing(kWideRing, block); }
-
-void ReleaseNarrowRing(void) {
+void AdvanceNarrowRing(uint32_t slots) {
   ThreadRings *rings = CurrentRings(false);
-  if (!rings) return;
-  ResultRing &ring = rings->rings[kNarrowRing];
-  for (int i = 0; i < kRingSlots; ++i) {
-    FreeBlock(ring.slots[i]);
-    ring.slots[i] = nullptr;
+  if (!rings) return;  // no ring on this thread yet: nothing to free
+  ResultRing &narrow = rings->rings[kNarrowRing];
+  // Only the slots passed over lose their blocks; more than a full turn
+  // passes over every slot.
+  const uint32_t ring = kRingSlots;
+  const uint32_t freed = slots < ring ? slots : ring;
+  int32_t index = narrow.index;
+  for (uint32_t i = 0; i < freed; ++i) {
+    FreeBlock(narrow.slots[index]);
+    narrow.slots[index] = nullptr;
+    index = (index + 1) % kRingSlots;
   }
+  narrow.index = static_cast<int32_t>((narrow.index + slots % ring) % ring);
 }
 
 WCHAR *StringListToWide(const char *list) {
@@ -272,16 +276,6 @@ WCHAR *StringListToWide(const char *list) {
   }
   *out = 0;
   return block;
-}
-
-int32_t StringListLengthW(const WCHAR *list) {
-  if (!list) return 0;
-  const WCHAR *p = list;
-  while (*p) {
-    while (*p) ++p;
-    ++p;  // behind this string's zero
-  }
-  return static_cast<int32_t>(p - list) + 1;
 }
 
 void DualFree(WCHAR **wide, char **narrow) {
@@ -322,16 +316,6 @@ const char *DualGetNarrow(WCHAR **wide, char **narrow) {
   if (!*wide) return nullptr;
   *narrow = ToNarrow(*wide, CP_ACP, nullptr);
   return *narrow;
-}
-
-int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text) {
-  WCHAR *converted = ToWide(text, -1, CP_ACP);
-  if (text && !converted) return 0;
-  FreeBlock(*field);
-  *field = converted;
-  FreeBlock(*cache);
-  *cache = nullptr;
-  return 1;
 }
 
 uint32_t GetTextConvFlag(void) { return gTextConvFlag.load(std::memory_order_relaxed); }

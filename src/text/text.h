@@ -107,13 +107,10 @@ char *ToNarrowRing(const WCHAR *text, UINT codePage, int32_t *outCount);
 // Narrow text in CP_ACP (null: empty) to UTF-16 in the calling thread's wide
 // result ring; null when memory runs out.
 WCHAR *ToWideRing(const char *text);
-// Put a block into the calling thread's ring (frees the block it replaces, or
-// the block itself when the thread's rings cannot be made). Null is not put.
-void PutNarrowRing(char *block);
-void PutWideRing(WCHAR *block);
-// Frees every block held by the calling thread's narrow result ring (a save
-// invalidates them).
-void ReleaseNarrowRing(void);
+// Moves the calling thread's narrow result ring on by `slots` puts without keeping a block:
+// each slot passed over loses its block, as if a block had been put there and
+// freed at once. The file writer spends one slot on every fragment it writes.
+void AdvanceNarrowRing(uint32_t slots);
 
 // A ring of result blocks: `index` names the slot the next put overwrites.
 // Zero-initialised static storage is an empty ring.
@@ -142,9 +139,6 @@ const char *EmptyTextA(void);
 // A narrow string list (zero-terminated strings ended by an empty one) in
 // CP_ACP to a new UTF-16 string list block; null for null or no memory.
 WCHAR *StringListToWide(const char *list);
-// Number of units of a UTF-16 string list up to and including its final
-// empty string's zero.
-int32_t StringListLengthW(const WCHAR *list);
 
 // Dual-form text: a UTF-16 slot and a narrow slot; the form set last is
 // authoritative, the other is made from it on request and cached.
@@ -154,9 +148,6 @@ const WCHAR *DualGetWide(WCHAR **wide, char **narrow);            // null if non
 const char *DualGetNarrow(WCHAR **wide, char **narrow);           // null if none
 void DualFree(WCHAR **wide, char **narrow);
 
-// Sets a UTF-16 field with narrow cache from CP_ACP text (null: absent).
-// 1, or 0 (nothing changed) when the conversion runs out of memory.
-int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text);
 
 // The process-wide text-conversion flag word, one atomic word for all
 // threads: a setting made on one thread holds on every other.

@@ -67,16 +67,16 @@ TEST_F(TreeEdit, DeleteNeedsASelectionAndCanEmptyTheRoot) {
   EXPECT_EQ("", Saved(c_, dir_));
 }
 
-TEST_F(TreeEdit, DeleteInsideANarrowedBaseStaysInsideIt) {
+TEST_F(TreeEdit, DeletingTheLastOfANarrowedBaseGoesToItsOwner) {
   Load("<r><only/></r><s/>");
   ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_BASE_FIRST));
   ASSERT_EQ(1, sgSetBase(c_, 1));
   EXPECT_EQ("only@0.0", At(c_));
   ASSERT_EQ(1, sgDeleteNode(c_));
-  EXPECT_EQ("head@0", At(c_));  // at the base's head, not above it
-  EXPECT_EQ(0, sgMoveTo(c_, SG_MOVE_PARENT));
-  ASSERT_EQ(1, sgSetBase(c_, 0));
-  EXPECT_EQ("r@0.0", At(c_));
+  // The owner and its list, although the emptied list is the cursor's base.
+  EXPECT_EQ("r", Name(c_));
+  ASSERT_EQ(1, sgMoveTo(c_, SG_MOVE_NEXT));
+  EXPECT_EQ("s", Name(c_));
 }
 
 // ---- Move ------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "testing/testing.h"
 #include "edit/tree_edit.h"
 #include "model/document.h"
 #include "model/node.h"

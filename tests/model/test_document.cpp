@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "notes/cursor_end.h"
 #include "model/document.h"
 #include "sprig.h"
 #include "support.h"

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "output/release.h"
 #include "model/document.h"
 #include "model/node.h"
 #include "support.h"

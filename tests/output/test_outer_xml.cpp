@@ -7,6 +7,8 @@
 #include <string>
 #include <type_traits>
 
+#include "notes/cursor_end.h"
+#include "testing/testing.h"
 #include "output/growable_string.h"
 #include "output/outer_xml.h"
 #include "output/writer.h"
@@ -281,3 +283,17 @@ TEST(OuterXmlApi, ElementListHeadAndEmptyList) {
 }
 
 }  // namespace
+
+TEST(OuterXml, NarrowBlockHoldsThreeBytesAUnitZeroFilled) {
+  static const SG_WCHAR kText[] = {'<', 'a', '>', 0xE9, '<', '/', 'a', '>', 0};  // 8 units
+  SG_CURSOR doc = sgParseXMLW(kText, 0xFFFFFFFFu);
+  ASSERT_NE(nullptr, doc);
+  char *block = sgGetOuterXMLA(doc, SG_ENC_UTF8);
+  ASSERT_NE(nullptr, block);
+  EXPECT_EQ(std::string("<a>\xC3\xA9</a>"), block);  // 9 bytes
+  // Bytes 9 to 24 of the 3 * 8 + 1 are there and zero (a shorter block is
+  // caught by AddressSanitizer).
+  for (size_t i = 9; i < 3 * 8 + 1; ++i) EXPECT_EQ(0, block[i]) << i;
+  Take(block);
+  sgCloseXML(doc);
+}

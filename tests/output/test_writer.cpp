@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/testing.h"
 #include "output/writer.h"
 #include "output_trees.h"
 #include "platform/platform.h"

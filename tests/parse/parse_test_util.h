@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "output/release.h"
 #include "model/document.h"
 #include "model/node.h"
 #include "parse/source_text.h"

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "parse_test_util.h"
+#include "text/encodings.h"
 
 using namespace parse_test;
 
@@ -32,6 +33,29 @@ TEST(SourceText, SniffTakesTheEarliestName) {
   for (const auto &c : cases) {
     EXPECT_EQ(c.second, SniffEncoding(c.first.data(), static_cast<uint32_t>(c.first.size())))
         << c.first;
+  }
+}
+
+TEST(SourceText, EveryEncodingOfTheTableIsSniffedDeclaredAndConverted) {
+  for (const CoreEncoding &encoding : kCoreEncodings) {
+    SCOPED_TRACE(encoding.name);
+    // Found in long and short texts (both pre-filters), in any letter case.
+    std::string lower = encoding.name;
+    for (char &c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (const std::string &text : {std::string(40, ' ') + lower + "\"", encoding.name + std::string(" ")})
+      EXPECT_EQ(encoding.codePage, SniffEncoding(text.data(), static_cast<uint32_t>(text.size())));
+    // A new document declares it by that name.
+    SG_CURSOR doc = sgCreateXMLW(nullptr, encoding.codePage, 1);
+    const SG_WCHAR *declared = sgGetAttribW(doc, sprig_test::Utf16("encoding").c_str());
+    EXPECT_EQ(encoding.name, declared ? sprig_test::Utf8(declared) : "<none>");
+    sgCloseXML(doc);
+    // The platform converts its code page both ways.
+    const WCHAR probe[] = {'<', 'a', '>', 0};
+    char bytes[16];
+    WCHAR units[16];
+    const int n = WideCharToMultiByte(encoding.codePage, 0, probe, 3, bytes, 16, nullptr, nullptr);
+    EXPECT_GT(n, 0);
+    EXPECT_EQ(3, MultiByteToWideChar(encoding.codePage, 0, bytes, n, units, 16));
   }
 }
 

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "output/release.h"
+#include "testing/testing.h"
 #include "parse_test_util.h"
 #include "platform/platform.h"
 

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "testing/testing.h"
 #include "platform_test.h"
 
 namespace {

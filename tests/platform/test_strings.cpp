@@ -24,16 +24,6 @@ TEST(Strings, LengthsCountUnitsWithoutTerminator) {
   EXPECT_EQ(lstrlenW(nullptr), 0);
 }
 
-TEST(Strings, CopyCopiesThroughTheTerminator) {
-  char narrow[8] = "#######";
-  EXPECT_EQ(lstrcpyA(narrow, "ab"), narrow);
-  EXPECT_EQ(std::string(narrow, 4), std::string("ab\0#", 4));
-  WCHAR wide[8];
-  const WideText text = Wide(u"x\u3042");
-  EXPECT_EQ(lstrcpyW(wide, text.c_str()), wide);
-  EXPECT_EQ(UnitsOf(wide, 3), (Units{'x', 0x3042, 0}));
-}
-
 TEST(Strings, CopyNStopsAtTheLimitAndAlwaysTerminates) {
   const WideText text = Wide(u"abcdef");
   WCHAR out[8];

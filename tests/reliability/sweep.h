@@ -18,8 +18,9 @@
 #include <utility>
 #include <vector>
 
+#include "testing/testing.h"
 #include "model/document.h"
-#include "model/invariants.h"
+#include "testing/invariants.h"
 #include "platform/platform.h"
 #include "sprig.h"
 #include "support.h"

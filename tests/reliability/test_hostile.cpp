@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "model/document.h"
-#include "model/invariants.h"
+#include "testing/invariants.h"
 #include "sprig.h"
 #include "support.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "model/document.h"
-#include "model/invariants.h"
-#include "notes/note_records.h"
+#include "testing/invariants.h"
+#include "model/note_records.h"
 #include "sprig.h"
 #include "support.h"
 

@@ -24,7 +24,9 @@
 #else
 #include <limits.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -364,6 +366,35 @@ int RunUnprivileged(const std::function<bool()>& body) {
   if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 0;
   const int code = WEXITSTATUS(status);
   return code == 0 ? 1 : code == 1 ? 0 : -1;
+#endif
+}
+
+bool MakeFifo(const std::string& path) {
+#ifdef _WIN32
+  (void)path;
+  return false;
+#else
+  return mkfifo(path.c_str(), 0600) == 0;
+#endif
+}
+
+int RunWithTimeout(unsigned seconds, const std::function<int()>& body) {
+#ifdef _WIN32
+  (void)seconds, (void)body;
+  return -1;
+#else
+  fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    signal(SIGALRM, SIG_DFL);
+    alarm(seconds);  // a call that hangs ends the child with SIGALRM
+    _exit(body() & 0x7F);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return -1;
+  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) return -2;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
 }
 

@@ -122,6 +122,14 @@ std::size_t CurrentStackSize();
 // cannot be done here: not root, or Windows.
 int RunUnprivileged(const std::function<bool()>& body);
 
+// Makes a FIFO at `path`; false when it cannot be made (and on Windows,
+// which has no FIFOs in its file system).
+bool MakeFifo(const std::string& path);
+// Runs `body` in a child process that is ended after `seconds`: its result
+// (0..127), -2 when it was still running then, -1 when no child could be run
+// (Windows).
+int RunWithTimeout(unsigned seconds, const std::function<int()>& body);
+
 }  // namespace sprig_test
 
 #endif  // SPRIG_TESTS_SUPPORT_H

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "testing/testing.h"
 #include "platform/platform.h"
 #include "text/text.h"
 

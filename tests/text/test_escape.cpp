@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "testing/testing.h"
 #include "platform/platform.h"
 #include "support.h"
 #include "text/escape.h"

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "testing/testing.h"
 #include "platform/platform.h"
 #include "support.h"
 #include "text/text.h"
@@ -114,13 +115,6 @@ TEST(Ring, ExportedResultsLiveForSixteenCalls) {
   EXPECT_STREQ(sgToMBStr(nullptr), "");
   EXPECT_STREQ(sgToMBStr(W(WString())), "");
   EXPECT_EQ(WString(sgToWCStr(nullptr)), WString());
-}
-
-TEST(Ring, ReleaseNarrowRingFreesEverySlot) {
-  for (int i = 0; i < 3; ++i) sgToMBStr(W(Utf16("held")));
-  ReleaseNarrowRing();
-  ReleaseNarrowRing();  // empty slots: nothing freed twice
-  EXPECT_STREQ(sgToMBStr(W(Utf16("again"))), "again");
 }
 
 TEST(StringList, ToWide) {

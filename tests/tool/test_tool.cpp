@@ -17,6 +17,7 @@
 #include "sprig.h"
 #include "sprig_main.h"
 #include "support.h"
+#include "text/encodings.h"
 
 namespace {
 
@@ -354,6 +355,11 @@ TEST_F(Tool, FailedCommandsChangeNoFile) {
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
     names.insert(entry.path().filename().string());
   EXPECT_EQ(names, (std::set<std::string>{"kept.html", "page.html", "target.html"}));
+}
+
+TEST_F(Tool, ConvertTakesTheNameOfEveryEncodingTheLibraryReads) {
+  for (const CoreEncoding& encoding : kCoreEncodings)
+    Expect({"convert", SamplePath(), "-o", dir_.File("e.html"), "-e", encoding.name}, 0, "");
 }
 
 TEST_F(Tool, FileNamesAreUtf8) {

@@ -6,8 +6,8 @@
 // (so it checks a tree of any depth on a small stack); time is linear in the
 // nodes, attributes and references, plus one climb to the root per cursor
 // and per reference.
-#ifndef SPRIG_MODEL_INVARIANTS_H
-#define SPRIG_MODEL_INVARIANTS_H
+#ifndef SPRIG_TESTING_INVARIANTS_H
+#define SPRIG_TESTING_INVARIANTS_H
 
 #include <stddef.h>
 #include <stdint.h>

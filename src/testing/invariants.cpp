@@ -4,11 +4,11 @@
 // head either returns to that head or reports a broken link; it cannot spin
 // in a loop that misses the head. The tree is walked in pre-order through
 // its own links (child link down, owner link up), never by recursion.
-#include "model/invariants.h"
+#include "testing/invariants.h"
 
 #include "model/document.h"
 #include "model/node.h"
-#include "notes/note_records.h"
+#include "model/note_records.h"
 
 namespace {
 

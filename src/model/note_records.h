@@ -1,10 +1,10 @@
 // The note records: Note (owned by a cursor's note ring), NoteItem (a piece
 // of text, owned by its note) and NoteRef (a counted reference from a note to
-// an element of any document). Declared here so that the model can embed the
-// ring heads (Cursor::notes, Node::refs); only the notes subsystem and the
-// model's destruction paths touch their fields.
-#ifndef SPRIG_NOTES_NOTE_RECORDS_H
-#define SPRIG_NOTES_NOTE_RECORDS_H
+// an element of any document). They live in the model because the model
+// embeds their ring heads (Cursor::notes, Node::refs) and must initialise and
+// detach those heads; everything else about notes belongs to src/notes.
+#ifndef SPRIG_MODEL_NOTE_RECORDS_H
+#define SPRIG_MODEL_NOTE_RECORDS_H
 
 #include <stdint.h>
 
@@ -65,11 +65,8 @@ struct Note {
 
 // Makes `head` an empty note ring head (also used for a new note's fields).
 void NoteInitEmpty(Note *note);
-// Destroys every note of the ring headed by `head`, oldest first, releasing
-// their references (which may destroy documents), and frees the records.
-void NoteDestroyAll(Note *head);
 // Clears the element of every record in an element's reference ring and
-// detaches each record (called when the element is destroyed).
+// detaches each record (called when the element is destroyed). Null ignored.
 void NoteRefsDetachAll(NoteRef *head);
 
 #endif
