@@ -23,6 +23,7 @@
 #include <new>
 
 #include "model/node.h"
+#include "output/release.h"
 #include "parse/source_text.h"
 #include "parse/tree_builder.h"
 #include "platform/platform.h"

@@ -10,6 +10,7 @@
 
 #include "model/document.h"
 #include "platform/platform.h"
+#include "testing/testing.h"
 #include "sprig_exact.h"
 #include "support.h"
 

@@ -358,8 +358,10 @@ TEST_F(Tool, FailedCommandsChangeNoFile) {
 }
 
 TEST_F(Tool, ConvertTakesTheNameOfEveryEncodingTheLibraryReads) {
+  // ASCII text, so that every encoding of the table can hold it exactly.
+  std::string page = dir_.WriteFile("ascii.html", "<p class=\"x\">plain</p>");
   for (const CoreEncoding& encoding : kCoreEncodings)
-    Expect({"convert", SamplePath(), "-o", dir_.File("e.html"), "-e", encoding.name}, 0, "");
+    Expect({"convert", page, "-o", dir_.File("e.html"), "-e", encoding.name}, 0, "");
 }
 
 TEST_F(Tool, FileNamesAreUtf8) {

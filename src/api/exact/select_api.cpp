@@ -1,6 +1,8 @@
 // Exported selector functions and the character-reference decoder of the
 // editing layer: each checks its handles (null or closed gives the failure
 // result) and calls the select subsystem or the text layer.
+#include <stdio.h>
+
 #include "model/document.h"
 #include "select/selector.h"
 #include "sprig_exact.h"
@@ -28,7 +30,7 @@ SG_API SX_SELECTOR SG_CALL sxCompileSelector(const char *selector, SX_ERROR *err
     if (error) {
       *error = SX_ERROR();
       error->code = SX_ERR_ARGUMENT;
-      lstrcpyA(error->message, "no selector given");
+      snprintf(error->message, sizeof error->message, "no selector given");
     }
     return nullptr;
   }
