@@ -14,9 +14,6 @@
 
 #include <stdlib.h>
 #include <string.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include <algorithm>
 #include <mutex>
@@ -27,6 +24,7 @@
 #include "parse/source_text.h"
 #include "parse/tree_builder.h"
 #include "platform/platform.h"
+#include "platform/simd.h"
 #include "sprig_exact.h"
 #include "text/encoding_labels.h"
 #include "text/escape.h"
@@ -119,30 +117,14 @@ void DecodeUtf16(ExactDocument *x, TextBlock *text) {
   x->mapped = true;
 }
 
-// Copies the ASCII bytes from b[i] on as units into `out`, sixteen (or
-// eight) at a time, up to the first other byte or `n`; returns where it
+// Copies the ASCII bytes from b[i] on as units into `out`, sixteen at a
+// time where the platform's scanner allows, up to the first other byte or `n`; returns where it
 // stopped.
 size_t WidenAscii(const unsigned char *b, size_t i, size_t n, WCHAR *out) {
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  while (n - i >= 16) {
-    __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-    if (_mm_movemask_epi8(group)) break;
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(group, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(group, zero));
+  while (n - i >= 16 && WidenAscii16(b + i, out)) {
     out += 16;
     i += 16;
   }
-#else
-  while (n - i >= 8) {
-    uint64_t group;
-    memcpy(&group, b + i, 8);
-    if (group & 0x8080808080808080ull) break;
-    for (int k = 0; k < 8; ++k) out[k] = static_cast<WCHAR>((group >> (8 * k)) & 0xFF);
-    out += 8;
-    i += 8;
-  }
-#endif
   while (i < n && b[i] < 0x80) *out++ = b[i++];
   return i;
 }
