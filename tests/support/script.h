@@ -14,7 +14,7 @@
 // family (MOVE_NEXT for SG_MOVE_NEXT), joined by '|';
 // none (0xFFFFFFFF); $k (a number kept by `keep`); handle names; null; @name (a
 // file in the case's folder, @ alone the folder); %rel (a file of the corpus).
-// 'text'*N stands for N copies. Results: numbers, none for 0xFFFFFFFF, 'text'
+// 'text'*N stands for N copies, 'a''b' for 'ab'. Results: numbers, none for 0xFFFFFFFF, 'text'
 // with the same escapes (bytes of narrow text from 0x80 on as \xHH), string
 // lists up to their closing zeros, null, and for a handle the name of the
 // handle it equals, or ok. A call whose
@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +108,35 @@ inline uint32_t SG_CALL RecordVisit(SG_CURSOR c, uint32_t depth, uint32_t phase,
   return name == scan->at ? scan->bits : 0;
 }
 
+// The document of a cursor as a sketch: each element as name[attributes]
+// {inner}(children)+{after}, siblings apart by blanks, in document order.
+inline std::string Tree(SG_CURSOR cursor) {
+  const auto text = [](const SG_WCHAR *t) { return sprig_test::Utf8(t); };
+  SG_CURSOR c = sgDupXML(cursor);
+  std::string out;
+  std::vector<std::string> after;  // after texts of the open elements, by level
+  for (sgMoveTo(c, SG_MOVE_BASE); sgMoveTo(c, SG_MOVE_NEXT_IN_ORDER);) {
+    const size_t level = sgGetLevel(c);
+    for (; after.size() > level + 1; after.pop_back()) out += after.back() + ")";
+    if (after.size() == level + 1) out += after.back() + " ", after.pop_back();
+    else if (level > 0 && !out.empty()) out += "(";
+    const SG_WCHAR *name = sgGetNameW(c);
+    out += name ? text(name) : "-";
+    std::string attribs;
+    for (int32_t i = 0; i < static_cast<int32_t>(sgGetAttribCount(c)); ++i) {
+      const SG_WCHAR *n = sgGetAttribNameW(c, i), *v = sgGetAttribValueW(c, i);
+      attribs += (i ? " " : "") + (n ? text(n) : "-") + (v ? "=" + text(v) : "");
+    }
+    if (!attribs.empty()) out += "[" + attribs + "]";
+    if (sgGetInnerStrW(c)) out += "{" + text(sgGetInnerStrW(c)) + "}";
+    after.push_back(sgGetAfterStrW(c) ? "+{" + text(sgGetAfterStrW(c)) + "}" : "");
+  }
+  for (; after.size() > 1; after.pop_back()) out += after.back() + ")";
+  if (!after.empty()) out += after.back();
+  sgCloseXML(c);
+  return Quote(out, false);
+}
+
 class Runner {
  public:
   explicit Runner(std::string file) : file_(std::move(file)) {}
@@ -173,36 +203,39 @@ class Runner {
         continue;
       }
       a.quoted = true;
-      std::string pending;  // UTF-8 not yet in the wide form
-      for (++i; i < s.size() && s[i] != '\''; ++i) {
-        char ch = s[i];
-        if (ch == '\\' && i + 1 < s.size()) {
-          const char e = s[++i];
-          if (e == 'x' || e == 'u') {
-            const int digits = e == 'x' ? 2 : 4;
-            const unsigned v = static_cast<unsigned>(std::strtoul(s.substr(i + 1, digits).c_str(), nullptr, 16));
-            i += digits;
-            if (e == 'u') {
-              a.wide += sprig_test::Utf16(pending);
-              pending.clear();
-              a.wide.push_back(static_cast<SG_WCHAR>(v));
-              continue;
+      while (i < s.size() && s[i] == '\'') {  // 'a''b' is one text
+        Arg part;
+        std::string pending;  // UTF-8 not yet in the wide form
+        for (++i; i < s.size() && s[i] != '\''; ++i) {
+          char ch = s[i];
+          if (ch == '\\' && i + 1 < s.size()) {
+            const char e = s[++i];
+            if (e == 'x' || e == 'u') {
+              const int digits = e == 'x' ? 2 : 4;
+              const unsigned v = static_cast<unsigned>(std::strtoul(s.substr(i + 1, digits).c_str(), nullptr, 16));
+              i += digits;
+              if (e == 'u') {
+                part.wide += sprig_test::Utf16(pending);
+                pending.clear();
+                part.wide.push_back(static_cast<SG_WCHAR>(v));
+                continue;
+              }
+              ch = static_cast<char>(v);
+            } else {
+              ch = e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e == '0' ? '\0' : e;
             }
-            ch = static_cast<char>(v);
-          } else {
-            ch = e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e == '0' ? '\0' : e;
           }
+          part.bytes += ch;
+          pending += ch;
         }
-        a.bytes += ch;
-        pending += ch;
-      }
-      ++i;
-      a.wide += sprig_test::Utf16(pending);
-      if (i < s.size() && s[i] == '*') {  // 'text'*N: N copies
-        const size_t times = std::strtoul(s.c_str() + i + 1, nullptr, 10);
-        for (++i; i < s.size() && s[i] != ' '; ++i) {}
-        const Arg one = a;
-        for (size_t k = 1; k < times; ++k) a.bytes += one.bytes, a.wide += one.wide;
+        ++i;
+        part.wide += sprig_test::Utf16(pending);
+        size_t times = 1;
+        if (i < s.size() && s[i] == '*') {  // 'text'*N: N copies
+          times = std::strtoul(s.c_str() + i + 1, nullptr, 10);
+          for (++i; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {}
+        }
+        for (size_t k = 0; k < times; ++k) a.bytes += part.bytes, a.wide += part.wide;
       }
       out.push_back(a);
     }
@@ -332,6 +365,7 @@ class Runner {
 // Runs one call. Driver calls besides the API:
 //   at c            where c stands (see At)
 //   walk c CODE     the places of repeated MoveTo CODE up to the failing one
+//   tree c          the document as a sketch (see Tree)
 //   fields c        name, inner and after text in both forms (see above)
 //   tags c          tag number and the positions of selectors 0-3
 //   source c        the start tag and the whole element, cut from GetSrcXML
@@ -357,6 +391,7 @@ inline std::string Runner::Run(const std::string &f) {
            both(R(sgGetInnerStrW(c)), R(sgGetInnerStrA(c))) + " " +
            both(R(sgGetAfterStrW(c)), R(sgGetAfterStrA(c)));
   }
+  if (f == "tree") return Tree(C(1));
   if (f == "tags") {
     std::string r = R(sgGetTagCount(C(1)));
     for (uint32_t s = 0; s < 4; ++s) r += " " + R(sgGetTagPos(C(1), s));
