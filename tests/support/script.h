@@ -307,7 +307,7 @@ class Runner {
     if (mark == '+' || mark == '#') t[0].bytes.pop_back(), args_[0].bytes.pop_back();
     std::string r = Run(t[0].bytes);
     if (mark == '+') r += " " + At(C(1));
-    if (mark == '#' && r[0] == '\'') {
+    if (mark == '#' && !r.empty() && r[0] == '\'') {
       const std::string text = Tokens(r)[0].bytes;
       std::set<char> distinct(text.begin(), text.end());
       r = std::to_string(text.size()) + " of " + Quote(std::string(distinct.begin(), distinct.end()), true);
