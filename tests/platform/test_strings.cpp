@@ -1,4 +1,4 @@
-// lstrlen, lstrcpy, lstrcpyn and the case-insensitive comparisons, whose
+// lstrlen, lstrcpyn and the case-insensitive comparisons, whose
 // equality the library relies on for every name lookup. The narrow forms read
 // the ANSI code page, 932 in these tests.
 #include <gtest/gtest.h>
@@ -22,16 +22,6 @@ TEST(Strings, LengthsCountUnitsWithoutTerminator) {
   EXPECT_EQ(lstrlenA(""), 0);
   EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_EQ(lstrlenW(nullptr), 0);
-}
-
-TEST(Strings, CopyCopiesThroughTheTerminator) {
-  char narrow[8] = "#######";
-  EXPECT_EQ(lstrcpyA(narrow, "ab"), narrow);
-  EXPECT_EQ(std::string(narrow, 4), std::string("ab\0#", 4));
-  WCHAR wide[8];
-  const WideText text = Wide(u"x\u3042");
-  EXPECT_EQ(lstrcpyW(wide, text.c_str()), wide);
-  EXPECT_EQ(UnitsOf(wide, 3), (Units{'x', 0x3042, 0}));
 }
 
 TEST(Strings, CopyNStopsAtTheLimitAndAlwaysTerminates) {
