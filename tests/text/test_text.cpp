@@ -141,17 +141,6 @@ TEST(DualForm, CachesTheOtherForm) {
   DualFree(&wide, &narrow);
 }
 
-TEST(Flag, ValueUnderMask) {
-  uint32_t saved = sgSetTextConvFlag(3, 0xFFFFFFFFu);
-  // {value, mask, word before, word after}, one after another from 3.
-  const uint32_t steps[][4] = {{5, 4, 3, 7}, {0, 2, 7, 5}, {0, 0xFFFFFFFFu, 5, 0}};
-  for (const auto &step : steps) {
-    EXPECT_EQ(sgSetTextConvFlag(step[0], step[1]), step[2]) << step[0] << " under " << step[1];
-    EXPECT_EQ(sgGetTextConvFlag(), step[3]) << step[0] << " under " << step[1];
-  }
-  sgSetTextConvFlag(saved, 0xFFFFFFFFu);
-}
-
 TEST(OutOfMemory, MakingOperationsGiveNull) {
   WString text = Utf16("\xE8\xA1\xA8\xE8\xA1\xA8\xE8\xA1\xA8");
   ExpectNullOnEachFailure([&] { return ToNarrow(W(text), CP_ACP, nullptr); });
