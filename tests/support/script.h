@@ -7,19 +7,20 @@
 // and a fresh temporary folder. Lines beginning with '#' are comments. A line is
 //   [name =] call arg arg ... [=> result]
 // where call is a public function without its "sg" prefix (MoveTo, SearchA...)
-// or one of the driver's own (see Run below); a call name ending in '+' also
-// gives where the cursor of its first argument then stands (see At). Arguments: 'quoted' text with the
-// escapes \n \r \t \0 \\ \' \xHH (a byte) and \uHHHH (a UTF-16 unit, wide forms
-// only); numbers (12, -1, 0x1F), constants without the SG_ prefix and their
-// family (MOVE_NEXT for SG_MOVE_NEXT), joined by '|';
-// none (0xFFFFFFFF); $k (a number kept by `keep`); handle names; null; @name (a
-// file in the case's folder, @ alone the folder); %rel (a file of the corpus).
-// 'text'*N stands for N copies, 'a''b' for 'ab'. Results: numbers, none for 0xFFFFFFFF, 'text'
-// with the same escapes (bytes of narrow text from 0x80 on as \xHH), string
-// lists up to their closing zeros, null, and for a handle the name of the
-// handle it equals, or ok. A call whose
-// result is not given is run unchecked. SPRIG_RECORD=1 writes the results
-// actually given into the files instead (for review before a commit).
+// or one of the driver's own (see Run below). A call name ending in '+' also
+// gives where the cursor of its first argument then stands (see At); one
+// ending in '#' gives the length and the distinct bytes of a text result.
+// Arguments: 'quoted' text with the escapes \n \r \t \0 \\ \' \xHH (a byte)
+// and \uHHHH (a UTF-16 unit, wide forms only), 'text'*N for N copies, 'a''b'
+// for 'ab'; numbers (12, -1, 0x1F); constants without the SG_ prefix
+// (MOVE_NEXT), joined by '|'; none (0xFFFFFFFF); $k (a number kept by `keep`);
+// handle names; null; @name (a file in the case's folder, @ alone the
+// folder); %rel (a file of the corpus).
+// Results: numbers, none for 0xFFFFFFFF, 'text' with the same escapes (bytes
+// of narrow text from 0x80 on as \xHH), string lists up to their closing
+// zeros, null, and for a handle the name of the handle it equals, or ok. A
+// call whose result is not given is run unchecked. SPRIG_RECORD=1 writes the
+// results actually given into the files instead (for review before a commit).
 #ifndef SPRIG_TESTS_SCRIPT_H
 #define SPRIG_TESTS_SCRIPT_H
 
@@ -31,8 +32,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
