@@ -84,7 +84,7 @@ inline std::string List(const SG_WCHAR *s) {
 template <typename Char>
 std::string TakeBlock(Char *block) {
   const std::string text = R(static_cast<const Char *>(block));
-  if (block && GlobalFree(GlobalHandle(block)) != nullptr) ADD_FAILURE() << "block not freed";
+  if (block && !sprig_test::FreeGlobalBlock(block)) ADD_FAILURE() << "block not freed";
   return text;
 }
 
