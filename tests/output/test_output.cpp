@@ -108,6 +108,7 @@ TEST(Output, FailedGrowthLeavesTheStringUnchanged) {
   GrowableString s;
   GrowableStringInit(&s);
   ASSERT_EQ(1, GrowableStringAppend(&s, reinterpret_cast<const WCHAR *>(Utf16("abc").c_str())));
+  EXPECT_EQ(1, GrowableStringReserve(&s, 10));  // room enough: nothing to do
   const WString big(5000, u'z');
   PlatformFailAllocationAt(1);
   EXPECT_EQ(0, GrowableStringAppend(&s, reinterpret_cast<const WCHAR *>(big.c_str()), 5000));

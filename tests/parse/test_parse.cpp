@@ -9,6 +9,7 @@
 
 #include "model/document.h"
 #include "model/invariants.h"
+#include "parse/source_text.h"
 #include "parse/tree_builder.h"
 #include "platform/platform.h"
 #include "support.h"
@@ -59,6 +60,24 @@ TEST(Parse, FilesTooLargeForThirtyTwoBitPositionsAreRefused) {
     if (error) GTEST_SKIP() << "cannot make a sparse file: " << error.message();
     EXPECT_EQ(nullptr, sgOpenXMLA(path.c_str())) << size;
   }
+}
+
+// Null texts and paths are refused and leave the document as it was; the
+// sniffer's answer does not depend on whether the caller asks if a name was seen.
+TEST(Parse, NullSourcesAreRefused) {
+  Document *doc = DocumentCreate(0);
+  ASSERT_EQ(1, ParseDocumentFromTextA(doc, "<keep/>", -1));
+  EXPECT_EQ(0, ParseDocumentFromTextA(doc, nullptr, -1));
+  EXPECT_EQ(0, ParseDocumentFromTextW(doc, nullptr, -1));
+  EXPECT_EQ(0, ParseDocumentFromFileA(doc, nullptr));
+  EXPECT_EQ(0, ParseDocumentFromFileW(doc, nullptr));
+  EXPECT_NE(doc->root.next, &doc->root);
+  DocumentRelease(doc);
+  bool named = false;
+  EXPECT_EQ(SniffEncoding("x utf-8 ", 8), SniffEncoding("x utf-8 ", 8, &named));
+  EXPECT_TRUE(named);
+  EXPECT_EQ(0u, SniffEncoding("plain", 5, &named));
+  EXPECT_FALSE(named);
 }
 
 TEST(Parse, RunningOutOfMemoryGivesZeroAndKeepsTheDocumentWhole) {
