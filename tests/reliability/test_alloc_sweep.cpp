@@ -386,3 +386,27 @@ TEST(AllocSweep, TextConversions) {
 }
 
 }  // namespace
+
+namespace {
+
+// A note attribute set that meets an allocation failure says so: 0 and
+// nothing set, or 1 and the value there. The sweeps cannot see a failure
+// reported as success, since they accept the recorded result at the failure.
+TEST(AllocSweep, NoteAttributeSetsAreAllOrNothing) {
+  SG_CURSOR c = sgCreateXMLA(nullptr, SG_ENC_UTF8, 0);
+  SG_NOTE note = sgCreateNoteA(c, "n");
+  for (unsigned long n = 1; n < 12; ++n) {
+    PlatformFailAllocationAt(n);
+    const int32_t narrow = sgNoteSetAttribA(note, "k", "v");
+    PlatformFailAllocationAt(n);
+    const int32_t wide = sgNoteSetAttribW(note, W("w"), W("x"));
+    PlatformFailAllocationAt(0);
+    EXPECT_EQ(narrow == 1, Str(sgNoteGetAttribA(note, "k")) == "'v'") << n;
+    EXPECT_EQ(wide == 1, Str(sgNoteGetAttribA(note, "w")) == "'x'") << n;
+    sgNoteDeleteAttribA(note, "k");
+    sgNoteDeleteAttribA(note, "w");
+  }
+  sgCloseXML(c);
+}
+
+}  // namespace
