@@ -108,7 +108,8 @@ TEST(StringList, ToWide) {
   const char list[] = "a\0\x95\x5C\0";  // plus the literal's zero
   WCHAR *wide = StringListToWide(list);
   ASSERT_NE(wide, nullptr);
-  EXPECT_EQ(WString(reinterpret_cast<SG_WCHAR *>(wide), 5), WString(u"a\0\u8868\0", 4) + WString(1, 0));
+  const SG_WCHAR expect[] = {'a', 0, 0x8868, 0, 0};
+  EXPECT_EQ(WString(reinterpret_cast<SG_WCHAR *>(wide), 5), WString(expect, 5));
   FreeBlock(wide);
   wide = StringListToWide("");
   ASSERT_NE(wide, nullptr);
