@@ -11,9 +11,28 @@
 
 #include <gtest/gtest.h>
 
-#include "api_util.h"
+#include "support.h"
 
-using namespace api_test;
+namespace {
+
+using sprig_test::WString;
+
+// A parsed document closed (never written) at the end of the scope.
+struct Doc {
+  SG_CURSOR c;
+  explicit Doc(const char *text) : c(sgParseXMLA(text, 0xFFFFFFFFu)) {}
+  explicit Doc(SG_CURSOR cursor) : c(cursor) {}
+  ~Doc() { sgDeleteXML(c); }
+  operator SG_CURSOR() const { return c; }
+};
+
+uint32_t Id(SG_CURSOR c) {
+  uint32_t id = 0;
+  EXPECT_EQ(1, sgGetNodeID(c, &id));
+  return id;
+}
+
+}  // namespace
 
 TEST(ProcessEffects, EveryReadOfATagSpendsANodeId) {
   // <a>, a's child list, </a>, <b/>: b is a + 3.

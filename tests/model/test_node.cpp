@@ -1,5 +1,5 @@
-// Node records: ids, the kind an inner text gives, ring linking (list heads
-// included), deep clones and the iterative destroy and clone on deep trees.
+// Node records: the kind an inner text gives, ring linking (list heads
+// included) and deep clones (a million levels: reliability/test_hostile.cpp).
 // Text fields, attributes, copies and references are exercised through the
 // public API in tests/api.
 #include <gtest/gtest.h>
@@ -67,30 +67,6 @@ void AddChild(Node *parent, Node *child) {
   Node *head = parent->child ? parent->child : NodeCreateChildList(parent);
   ASSERT_NE(head, nullptr);
   NodeInsertBefore(head, child);
-}
-
-TEST(NodeRecord, ConstructionTakesConsecutiveIds) {
-  Node *a = NodeCreate();
-  Node *b = NodeCreate();
-  EXPECT_EQ(b->id, a->id + 1);
-  EXPECT_EQ(a->tagNumber, -1);
-  EXPECT_EQ(a->kind, kKindPlain);
-  EXPECT_EQ(a->parent, nullptr);
-  EXPECT_EQ(a->next, a);
-  EXPECT_EQ(a->attribs, nullptr);  // no attribute ring until the first attribute
-  EXPECT_EQ(a->refs, nullptr);  // no reference ring until a note refers here
-  // A child-list head and a document root consume ids too.
-  Node *head = NodeCreateChildList(b);
-  EXPECT_EQ(head->id, b->id + 1);
-  Document *doc = DocumentCreate(0);
-  EXPECT_EQ(doc->root.id, head->id + 1);
-  NodeSkipId();
-  Node *c = NodeCreate();
-  EXPECT_EQ(c->id, doc->root.id + 2);
-  NodeDestroy(c);
-  DocumentRelease(doc);
-  NodeDestroy(a);
-  NodeDestroy(b);
 }
 
 TEST(NodeRecord, InnerTextRaisesPlainVoidAndEmptyKinds) {
@@ -176,32 +152,6 @@ TEST(NodeCopy, DeepCloneKeepsShapeAndChildListPresence) {
   NodeDestroy(clone);
   EXPECT_EQ(Shape(root), "a[b[],c[d,e],f]");  // source untouched
   NodeDestroy(root);
-}
-
-// A chain of `depth` elements, each the only child of the one above.
-Node *DeepChain(int depth) {
-  Node *top = NodeCreate();
-  Node *cur = top;
-  for (int i = 1; i < depth; ++i) {
-    Node *kid = NodeCreate();
-    NodeInsertBefore(NodeCreateChildList(cur), kid);
-    cur = kid;
-  }
-  return top;
-}
-
-TEST(NodeDeep, MillionLevelChainClonesAndDestroysOnSmallStack) {
-  const int kDepth = 1000000;
-  Node *top = DeepChain(kDepth);
-  sprig_test::RunOnSmallStack([&] {
-    Node *clone = NodeDeepClone(top);
-    ASSERT_NE(clone, nullptr);
-    int depth = 1;
-    for (Node *n = clone; n->child; n = n->child->next) ++depth;
-    EXPECT_EQ(depth, kDepth);
-    NodeDestroy(clone);
-    NodeDestroy(top);
-  });
 }
 
 }  // namespace

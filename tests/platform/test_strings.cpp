@@ -1,4 +1,4 @@
-// lstrlen, lstrcpy, lstrcpyn and the case-insensitive comparisons, whose
+// lstrlen, lstrcpyn and the case-insensitive comparisons, whose
 // equality the library relies on for every name lookup. The narrow forms read
 // the ANSI code page, 932 in these tests.
 #include <gtest/gtest.h>

@@ -88,6 +88,13 @@ uint32_t SG_CALL CountVisits(SG_CURSOR, uint32_t depth, uint32_t phase, intptr_t
   return 0;
 }
 
+// Skip-siblings on every entry: one visit per element of the chain, nothing
+// else, if the bit of every level is remembered on the way back.
+uint32_t SG_CALL SkipEverySibling(SG_CURSOR, uint32_t, uint32_t phase, intptr_t user) {
+  ++*reinterpret_cast<uint32_t *>(user);
+  return phase == 0 ? SG_SCAN_SKIP_SIBLINGS : 0;
+}
+
 // The counts of CountVisits over a scan from the base list.
 std::array<uint32_t, 3> Scan(SG_CURSOR c) {
   std::array<uint32_t, 3> counts{};
@@ -134,8 +141,16 @@ TEST(HostileDeep, EveryTreeWalkOnAMillionLevels) {
     EXPECT_STREQ("b", sgGetNameA(c));
     EXPECT_EQ(1, sgMoveTo(c, SG_MOVE_PREV_IN_ORDER));  // descends back to the deepest
     EXPECT_EQ(kDepth - 1, sgGetLevel(c));
+    EXPECT_EQ(1, sgMoveTo(c, SG_MOVE_PARENT));
+    EXPECT_EQ(1, sgSearchA(c, "a", SG_SEARCH_CHILD));
+    EXPECT_EQ(1, sgSearchA(c, "a", SG_SEARCH_FIRST_SIBLING));
+    EXPECT_EQ(0, sgSearchA(c, "a", SG_SEARCH_NEXT_SIBLING));
+    EXPECT_EQ(0, sgSearchA(c, "a", SG_SEARCH_PREV_SIBLING));
     EXPECT_EQ(1u, sgSetLevel(c, 0));
     EXPECT_EQ(0, sgSearchA(c, "zz", SG_SEARCH_DESCENDANT));
+    EXPECT_EQ(1, sgSearchIndexA(c, "a", SG_SEARCH_DESCENDANT, static_cast<int32_t>(kDepth - 2)));
+    EXPECT_EQ(1, sgSearchIndexA(c, "a", SG_SEARCH_ANCESTOR, static_cast<int32_t>(kDepth - 2)));
+    EXPECT_EQ(0u, sgGetLevel(c));
 
     // A path of a million names.
     const std::string path = Repeat(std::string("a\0", 2), kDepth) + '\0';
@@ -151,6 +166,10 @@ TEST(HostileDeep, EveryTreeWalkOnAMillionLevels) {
     EXPECT_TRUE(Utf16(text.substr(0, text.size() - 4)) == TakeOuter(sgGetOuterXMLW(c)));
 
     EXPECT_EQ((std::array<uint32_t, 3>{kDepth + 1, kDepth - 1, kDepth + 1}), Scan(c));
+    uint32_t visits = 0;
+    EXPECT_EQ(1, sgScanTree(c, SkipEverySibling, reinterpret_cast<intptr_t>(&visits)));
+    EXPECT_EQ(kDepth, visits);
+    sgMoveTo(c, SG_MOVE_BASE);
     EXPECT_TRUE(Utf16(text) == TakeOuter(sgGetOuterXMLW(c)));  // from the base list
     EXPECT_EQ(text, SaveAndRead(c, dir.File("deep.xml"), SG_ENC_UTF8));
 
@@ -170,21 +189,42 @@ TEST(HostileDeep, EveryTreeWalkOnAMillionLevels) {
   });
 }
 
-// An open document of a million levels (no end tags) opened from a file and
-// closed without any other walk: the reader's and destroyer's share.
+// An open document of a million levels (no end tags) opened from a file, its
+// inner text joined, closed without any other walk.
 TEST(HostileDeep, UnclosedMillionLevelsFromAFile) {
   TempDir dir;
-  const std::string text = Repeat("<x a=1>", kDepth);
+  const std::string text = Repeat("<x a=1>t", kDepth);
   const std::string path = dir.WriteFile("open.html", text);
   sprig_test::RunOnSmallStack([&] {
     SG_CURSOR c = sgOpenXMLA(path.c_str());
     ASSERT_NE(nullptr, c);
+    EXPECT_EQ(kDepth, LengthW(sgGetInnerTextW(c)));
+    EXPECT_EQ(std::string(kDepth, 't'), sgGetInnerTextA(c));
     EXPECT_EQ(1, sgSetAttribA(c, "k", "v"));
     sgCloseXML(c);  // writes back: update flag set and a file name
   });
   // Every open element is written back with its end tag.
   EXPECT_EQ(text.size() + std::string(" k=\"v\"").size() + kDepth * std::string("</x>").size(),
             sprig_test::ReadFileBytes(path).size());
+}
+
+// A million levels made one by one through the API, copied, grafted beside
+// itself and deleted.
+TEST(HostileDeep, MillionLevelsBuiltByEdits) {
+  sprig_test::RunOnSmallStack([&] {
+    SG_CURSOR c = sgCreateXMLA(nullptr, SG_ENC_UTF8, 0);
+    ASSERT_EQ(1, sgAddNodeA(c, "d", 0));
+    for (uint32_t i = 1; i < kDepth; ++i) ASSERT_EQ(1, sgAddChildNodeA(c, "d", 0));
+    ASSERT_EQ(kDepth - 1, sgGetLevel(c));
+    sgCloseXML(sgCopyTree(c));
+    ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_BASE_FIRST));
+    ASSERT_EQ(1, sgInsertTree(c, c, SG_INSERT_AFTER));
+    EXPECT_EQ(1u, sgGetIndex(c));
+    ASSERT_EQ(1, sgMoveTo(c, SG_MOVE_FIRST));
+    ASSERT_EQ(1, sgDeleteNode(c));
+    EXPECT_EQ(0u, sgGetIndex(c));  // the copy remains
+    CheckAndClose(c);
+  });
 }
 
 // ---------------------------------------------------------------------------

@@ -19,13 +19,8 @@ namespace {
 const char *const kHarnesses[] = {"parse_narrow", "open_file", "parse_wide", "round_trip",
                                   "api_sequence"};
 
-// fuzz/regressions of this source tree, found from this file's own path.
-std::string RegressionDir() {
-  std::string here = __FILE__;
-  std::replace(here.begin(), here.end(), '\\', '/');
-  here.erase(here.rfind("tests/reliability/test_replay.cpp"));
-  return sprig_test::NativePath(here + "fuzz/regressions");
-}
+// fuzz/regressions of this source tree.
+std::string RegressionDir() { return sprig_test::NativePath(SPRIG_TESTS_DIR "/../fuzz/regressions"); }
 
 void Replay(const char *harness, const std::string &bytes) {
   sprig_fuzz::Harness run = sprig_fuzz::FindHarness(harness);

@@ -178,6 +178,8 @@ std::string Utf8(const SG_WCHAR* text, std::ptrdiff_t length) {
   return out;
 }
 
+bool FreeGlobalBlock(void *block) { return GlobalFree(GlobalHandle(block)) == nullptr; }
+
 // ---- Temporary folders -----------------------------------------------------
 
 TempDir::TempDir() {

@@ -68,6 +68,10 @@ inline std::string Utf8(const WString& text) {
   return Utf8(text.c_str(), static_cast<std::ptrdiff_t>(text.size()));
 }
 
+// Frees a block the library hands out as global memory (outer XML) through
+// GlobalHandle and GlobalFree; true when it was freed.
+bool FreeGlobalBlock(void *block);
+
 // ---- Temporary folders -----------------------------------------------------
 
 // A fresh, empty folder for one test, removed with everything in it when the

@@ -1,12 +1,12 @@
-// Entity escaping and unescaping through the exported functions (UTF-16 and
-// Shift-JIS narrow forms, the control-character flag, the separate result
-// rings) and the reader's case-folding comparisons.
+// Entity escaping and unescaping (the cases are in tests/text/cases), their
+// separate result rings, and the reader's case-folding comparisons.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "testing/testing.h"
 #include "platform/platform.h"
+#include "script.h"
 #include "support.h"
 #include "text/escape.h"
 #include "text/text.h"
@@ -18,76 +18,14 @@ namespace {
 
 const WCHAR *W(const WString &s) { return reinterpret_cast<const WCHAR *>(s.c_str()); }
 
-WString NormalW(const std::string &s) { return WString(sgToNormalStrTemp16W(Utf16(s).c_str())); }
-WString QuoteW(const std::string &s) { return WString(sgToQuoteStrTemp16W(Utf16(s).c_str())); }
 
-// Sets the flag word's bits for one test and restores the word after it.
-class FlagScope {
- public:
-  explicit FlagScope(uint32_t value) : saved_(sgSetTextConvFlag(value, 0xFFFFFFFFu)) {}
-  ~FlagScope() { sgSetTextConvFlag(saved_, 0xFFFFFFFFu); }
-
- private:
-  uint32_t saved_;
-};
 
 }  // namespace
 
-TEST(Unescape, ReferencesAnyCase) {
-  FlagScope flag(0);
-  const char *cases[][2] = {
-      {"a&amp;b", "a&b"}, {"a&AMP;b", "a&b"}, {"a&Amp;b", "a&b"},
-      {"&lt;p&gt; &quot;x&quot;", "<p> \"x\""},
-      {"&nbsp;", " "},  // a plain space, not U+00A0
-      // Unknown or unterminated references lose only their '&'.
-      {"a&amp b", "aamp b"}, {"&#65;", "#65;"}, {"x&", "x"}, {"&&amp;", "&"},
-      // A reference's characters are not read again.
-      {"&amp;lt;", "&lt;"},
-  };
-  for (const auto &c : cases) EXPECT_EQ(NormalW(c[0]), Utf16(c[1])) << c[0];
-}
-
-TEST(Unescape, ControlCharactersFollowTheFlag) {
-  {
-    FlagScope flag(0);
-    EXPECT_EQ(NormalW("a\r\nb\tc\x01"), Utf16("abc"));
-    EXPECT_STREQ(sgToNormalStrTemp16A("a\r\nb\tc\x01"), "abc");
-  }
-  {
-    FlagScope flag(SG_TEXTCONV_KEEP_CONTROLS);
-    EXPECT_EQ(NormalW("a\r\nb\tc\x01"), Utf16("a\r\nb\tc"));
-    EXPECT_STREQ(sgToNormalStrTemp16A("a\r\nb\tc\x01\x1F"), "a\r\nb\tc");
-  }
-}
-
-TEST(Unescape, NarrowKeepsDoubleByteCharacters) {
-  FlagScope flag(0);
-  // 0x95 0x5C is one kanji whose trail byte is '\'; 0x82 0x26 would read as
-  // '&' if the trail byte were looked at; 0xB1 is a single-byte katakana.
-  EXPECT_STREQ(sgToNormalStrTemp16A("\x95\x5C&amp;\xB1"), "\x95\x5C&\xB1");
-  EXPECT_STREQ(sgToNormalStrTemp16A("\x82\x26lt;"), "\x82\x26lt;");
-  EXPECT_STREQ(sgToNormalStrTemp16A("&LT;\x95"), "<\x95");  // lead byte last
-}
-
-TEST(Escape, FiveCharacters) {
-  EXPECT_EQ(QuoteW("a b&c<\"x\">\t\r\n"), Utf16("a&nbsp;b&amp;c&lt;&quot;x&quot;&gt;\t\r\n"));
-  EXPECT_STREQ(sgToQuoteStrTemp16A("a b&c<>\""), "a&nbsp;b&amp;c&lt;&gt;&quot;");
-}
-
-TEST(Escape, NarrowKeepsDoubleByteCharacters) {
-  EXPECT_STREQ(sgToQuoteStrTemp16A("\x95\x5C \xB1"), "\x95\x5C&nbsp;\xB1");
-  EXPECT_STREQ(sgToQuoteStrTemp16A("\x82\x26"), "\x82\x26");  // trail '&' kept
-  EXPECT_STREQ(sgToQuoteStrTemp16A("a\x95"), "a");  // a lone lead byte last is dropped
-}
-
-TEST(Escape, RoundTrip) {
-  FlagScope flag(0);
-  const std::string text = "if (a < b && c > \"d\") { e = 'f'; } \xE8\xA1\xA8";
-  WString quoted(sgToQuoteStrTemp16W(Utf16(text).c_str()));
-  EXPECT_EQ(WString(sgToNormalStrTemp16W(quoted.c_str())), Utf16(text));
-  const char narrow[] = "x < \x95\x5C & y";
-  std::string quotedA = sgToQuoteStrTemp16A(narrow);
-  EXPECT_STREQ(sgToNormalStrTemp16A(quotedA.c_str()), narrow);
+TEST(TextCases, EveryCaseFile) {
+  const uint32_t saved = sgGetTextConvFlag();
+  sprig_script::RunCaseFolder(sprig_test::NativePath(SPRIG_TESTS_DIR "/text/cases"));
+  sgSetTextConvFlag(saved, 0xFFFFFFFFu);
 }
 
 TEST(EscapeRing, NullAndEmptyGiveTheConstantWithoutAllocating) {
@@ -111,7 +49,6 @@ TEST(EscapeRing, NullAndEmptyGiveTheConstantWithoutAllocating) {
 }
 
 TEST(EscapeRing, EachFunctionHasItsOwnRing) {
-  FlagScope flag(0);
   const SG_WCHAR *normal = sgToNormalStrTemp16W(Utf16("kept&amp;").c_str());
   const char *normalA = sgToNormalStrTemp16A("keptA");
   const SG_WCHAR *quoteFirst = sgToQuoteStrTemp16W(Utf16("first").c_str());

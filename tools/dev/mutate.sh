@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+# mutate.sh — mutation check of the native test suite: how many small faults put into the library
+# sources (src/) the tests catch. Usage, from the project root:
+#   tools/dev/mutate.sh --tests REF [--label NAME] [--seed 21] [--count 150] [--first I] [--last J]
+#                       [--skip-slow] [--list] [--report]
+# The tree of git ref REF (its src/ and its tests/) is exported to build/mutate/NAME/src and built
+# there (ninja, -O1, native tests only), so two suites (say the base commit and HEAD) run the same
+# sample of mutations side by side without touching the worktree. The sample is deterministic:
+# every candidate change of every src/ module is listed (flip a comparison or a logical operator,
+# change an integer constant by one, drop a statement, swap two arguments of a call), then COUNT
+# are drawn with SEED, spread evenly over the modules. Each mutation is applied alone, the build
+# brought up to date, ctest run with --stop-on-failure and a timeout, the file restored. Outcomes
+# go to build/mutate/NAME/results.tsv (one line per mutation, resumable): killed (a test failed or
+# timed out), survived (all passed), invalid (does not compile). --skip-slow leaves the million-
+# level and hundred-megabyte stress tests out of the run (their mutations still count as killed
+# only when another test fails); --gtest-exclude leaves out named tests (a test that cannot pass
+# in that tree). --report prints the counts and the survivors.
+import argparse, os, random, re, shutil, subprocess, sys, time
+
+ap = argparse.ArgumentParser()
+ap.add_argument("--tests", default="HEAD")
+ap.add_argument("--label")
+ap.add_argument("--seed", type=int, default=21)
+ap.add_argument("--count", type=int, default=150)
+ap.add_argument("--first", type=int, default=0)
+ap.add_argument("--last", type=int, default=10**9)
+ap.add_argument("--skip-slow", action="store_true")
+ap.add_argument("--gtest-exclude", default="", help="tests left out, as a gtest filter (A.B:C.*)")
+ap.add_argument("--list", action="store_true")
+ap.add_argument("--report", action="store_true")
+args = ap.parse_args()
+root = os.getcwd()
+label = args.label or re.sub(r"[^\w.-]", "_", args.tests)
+work = os.path.join(root, "build", "mutate", label)
+src, bld = os.path.join(work, "src"), os.path.join(work, "build")
+results = os.path.join(work, "results.tsv")
+SLOW = "-HostileDeep.*:HostileWide.*"
+
+def sh(cmd, **kw):
+    return subprocess.run(cmd, shell=True, **kw)
+
+def export():
+    if os.path.isdir(src):
+        return
+    os.makedirs(src)
+    sh(f"git archive {args.tests} | tar -x -C {src}", check=True)
+
+# ---- Candidates ------------------------------------------------------------------------------
+
+CMP = {" < ": " <= ", " <= ": " < ", " > ": " >= ", " >= ": " > ", " == ": " != ", " != ": " == ",
+       " && ": " || ", " || ": " && "}
+NUM = re.compile(r"(?<![\w.])(\d+)(?![\w.])")
+DROP = re.compile(r"^\s*(\+\+|--)?[A-Za-z_][\w.\->\[\]*]*\s*(\(|=[^=]|\+=|-=|\|=|&=|\+\+|--)")
+DECL = re.compile(r"^\s*(return|const|auto|static|unsigned|int|bool|char|size_t|uint\d+_t|int\d+_t|"
+                  r"std::|SG_|Node|Cursor|Document|if|for|while|switch|case|else|do|using|struct|"
+                  r"class|namespace|template|typedef|[A-Z]\w*\s+\*?\w+\s*[=;(])")
+SWAP = re.compile(r"\b(\w+)\(([\w.>\-]+), ([\w.>\-]+)\)")
+
+def code_part(line):
+    """The line with string and character literals blanked and any // comment cut off."""
+    out, quote, i = [], None, 0
+    while i < len(line):
+        ch = line[i]
+        if quote:
+            if ch == "\\":
+                out.append("  "); i += 2; continue
+            out.append(" " if ch != quote else ch)
+            if ch == quote: quote = None
+        elif ch in "\"'":
+            quote = ch; out.append(ch)
+        elif line.startswith("//", i):
+            break
+        else:
+            out.append(ch)
+        i += 1
+    return "".join(out)
+
+def candidates(path):
+    rel = os.path.relpath(path, src)
+    found, in_block = [], False
+    for no, line in enumerate(open(path, encoding="utf-8", errors="replace"), 1):
+        s = line.strip()
+        if in_block:
+            in_block = "*/" not in s; continue
+        if s.startswith("/*"):
+            in_block = "*/" not in s; continue
+        if not s or s.startswith("#") or s.startswith("//") or s.startswith("*"):
+            continue
+        code = code_part(line)
+        for op, new in CMP.items():
+            for m in re.finditer(re.escape(op), code):
+                found.append((rel, no, "flip", m.start(), op, new))
+        for m in NUM.finditer(code):
+            found.append((rel, no, "const", m.start(), m.group(1), str(int(m.group(1)) + 1)))
+        if s.endswith(";") and DROP.match(code) and not DECL.match(code) and code.count("(") == code.count(")"):
+            found.append((rel, no, "drop", 0, line.rstrip("\n"), ";"))
+        for m in SWAP.finditer(code):
+            if m.group(1) not in ("if", "while", "for", "switch", "return", "sizeof"):
+                a, b = m.group(2), m.group(3)
+                if a != b:
+                    found.append((rel, no, "swap", m.start(2), f"{a}, {b}", f"{b}, {a}"))
+    return found
+
+def sample():
+    files = []
+    for d, _, names in os.walk(os.path.join(src, "src")):
+        for n in names:
+            # Test-only or Windows-only sources are not the native library's.
+            if n.endswith(".cpp") and n not in ("invariants.cpp", "global_memory_win.cpp"):
+                files.append(os.path.join(d, n))
+    by_module = {}
+    for f in sorted(files):
+        by_module.setdefault(os.path.relpath(f, src).split("/")[1], []).extend(candidates(f))
+    rng = random.Random(args.seed)
+    modules = sorted(by_module)
+    picks, quota = [], {m: args.count // len(modules) for m in modules}
+    for m in modules[: args.count % len(modules)]:
+        quota[m] += 1
+    for m in modules:
+        pool = by_module[m]
+        picks += rng.sample(pool, min(quota[m], len(pool)))
+    rng.shuffle(picks)  # so that the first mutations of a partial run cover every module
+    return picks
+
+# ---- Running ---------------------------------------------------------------------------------
+
+def configure():
+    if os.path.exists(os.path.join(bld, "build.ninja")):
+        return
+    corpus = os.path.join(os.path.dirname(root), "shared", "corpus")
+    sh(f"cmake -S {src} -B {bld} -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "
+       f"-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 "
+       f"-DSPRIG_BUILD_TESTS=ON -DSPRIG_CORPUS_DIR={corpus} "
+       f"-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null", check=True)
+
+def build():
+    return sh(f"ninja -C {bld} -j2", capture_output=True).returncode == 0
+
+def run_tests(timeout):
+    env = dict(os.environ)
+    left_out = [p for p in ((SLOW if args.skip_slow else ""), args.gtest_exclude) if p]
+    if left_out:
+        env["GTEST_FILTER"] = "-" + ":".join(p.lstrip("-") for p in left_out)
+    r = sh(f"ctest --test-dir {bld} -j2 --stop-on-failure --timeout {timeout}",
+           capture_output=True, env=env)
+    return r.returncode == 0
+
+def main():
+    export()
+    picks = sample()
+    if args.list:
+        for i, p in enumerate(picks):
+            print(i, *p[:5], "->", p[5], sep="\t")
+        return
+    done = {}
+    if os.path.exists(results):
+        for l in open(results):
+            f = l.rstrip("\n").split("\t")
+            done[int(f[0])] = f
+    if args.report:
+        counts = {}
+        for f in done.values():
+            counts[f[6]] = counts.get(f[6], 0) + 1
+        print(label, len(done), "run:", counts)
+        for i in sorted(done):
+            if done[i][6] == "survived":
+                print("  survived", *done[i][:6], sep="\t")
+        return
+    configure()
+    t0 = time.time()
+    assert build(), "the unmutated tree does not build"
+    assert run_tests(1200), "the unmutated suite fails"
+    base = time.time() - t0
+    open(os.path.join(work, "baseline.txt"), "a").write(f"build+ctest of the unmutated tree: {base:.0f} s\n")
+    timeout = int(max(120, 3 * base))
+    for i, (rel, no, kind, col, old, new) in enumerate(picks):
+        if i < args.first or i > args.last or i in done:
+            continue
+        path = os.path.join(src, rel)
+        text = open(path, encoding="utf-8").read()
+        lines = text.split("\n")
+        line = lines[no - 1]
+        lines[no - 1] = new if kind == "drop" else line[:col] + new + line[col + len(old):]
+        start = time.time()
+        try:
+            open(path, "w", encoding="utf-8").write("\n".join(lines))
+            outcome = "invalid" if not build() else "survived" if run_tests(timeout) else "killed"
+        finally:
+            open(path, "w", encoding="utf-8").write(text)
+        row = [str(i), rel, str(no), kind, old.strip(), new, outcome, f"{time.time() - start:.0f}"]
+        open(results, "a").write("\t".join(row) + "\n")
+        print(*row, sep="\t", flush=True)
+    build()
+
+main()
