@@ -76,6 +76,8 @@ class TextBlock {
   }
   WCHAR *End() { return data_ + size_; }
   void Clear() { size_ = 0; }
+  // Forgets the units from `units` on.
+  void Truncate(size_t units) { size_ = units; }
   size_t Size() const { return size_; }
   size_t Room() const { return capacity_ - size_; }
   void Grow(size_t units) { size_ += units; }
@@ -194,6 +196,44 @@ int DecodeValidUtf8(const unsigned char *p, size_t size, WCHAR *out) {
   return static_cast<int>(out - start);
 }
 
+// Decodes again, piece by piece, a run that did not decode exactly (its
+// units start at `at`): each piece is the shortest of one to four bytes whose
+// units encode back to those bytes; a byte that starts no such piece becomes
+// U+FFFD. So the tree holds U+FFFD just where the file's bytes were invalid,
+// and the first such place is counted exactly. Invalid runs are rare, so the
+// calls per piece cost nothing that matters.
+void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, size_t at) {
+  const uint32_t cp = x->detection.codePage;
+  text->Truncate(at);
+  text->Reserve(static_cast<size_t>(bytes) * 2 + 1);
+  bool inStretch = false;  // consecutive invalid bytes count as one sequence
+  for (int i = 0; i < bytes;) {
+    int taken = 0;
+    for (int length = 1; length <= 4 && i + length <= bytes && !taken; ++length) {
+      WCHAR units[8];
+      char back[32];
+      const int n = MultiByteToWideChar(cp, 0, run + i, length, units, 8);
+      if (n <= 0) continue;
+      const int m = WideCharToMultiByte(cp, 0, units, n, back, sizeof back, nullptr, nullptr);
+      if (m == length && memcmp(back, run + i, static_cast<size_t>(length)) == 0) {
+        memcpy(text->End(), units, static_cast<size_t>(n) * sizeof(WCHAR));
+        text->Grow(static_cast<size_t>(n));
+        taken = length;
+      }
+    }
+    if (taken) {
+      inStretch = false;
+    } else {
+      if (!inStretch && x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(text->Size());
+      inStretch = true;
+      *text->End() = 0xFFFD;
+      text->Grow(1);
+      taken = 1;
+    }
+    i += taken;
+  }
+}
+
 // Decodes one run of non-ASCII bytes at the end of `text` (through `table`
 // when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
 // else when the units do not encode back to the same bytes.
@@ -214,11 +254,13 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
     bool valid = true;
     for (int i = 0; i < bytes; ++i) {
       const unsigned b = static_cast<unsigned char>(run[i]) - 0x80u;
-      out[i] = table->unit[b];
-      valid &= table->exact[b];
+      out[i] = table->exact[b] ? table->unit[b] : 0xFFFD;
+      if (!table->exact[b] && valid) {
+        valid = false;
+        if (x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at) + i;
+      }
     }
     text->Grow(static_cast<size_t>(bytes));
-    if (!valid && x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
     return;
   }
   int room = text->Room() > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(text->Room());
@@ -244,7 +286,7 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
                                 nullptr, nullptr);
     valid = n == bytes && memcmp(back.data(), run, static_cast<size_t>(bytes)) == 0;
   }
-  if (!valid && x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
+  if (!valid) DecodeInvalidRun(x, run, bytes, text, at);
 }
 
 // A valid UTF-8 sequence never holds an ASCII byte, so checking each run of
