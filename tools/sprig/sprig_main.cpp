@@ -712,27 +712,42 @@ void TreeFile(const Job& job, std::size_t index, FileOutput* output) {
 
 // ---- find, get, text ---------------------------------------------------------
 
-void FindFile(const Job& job, std::size_t index, FileOutput* output) {
+// Opens input `index`, runs the query and calls `each(match)` on every
+// match in document order; `each` returns false to stop at a failure. With
+// --json every counted match prints its JSON object instead. Returns false
+// when the input could not be read or searched (already reported).
+template <typename Each>
+bool ForEachMatch(const Job& job, std::size_t index, FileOutput* output, Each each,
+                  bool (*counts)(const Job&, SG_CURSOR) = nullptr) {
   SG_CURSOR cursor = OpenInput(job, index, output);
-  if (cursor == nullptr) return;
+  if (cursor == nullptr) return false;
   Document doc(cursor);
   Matches matches(cursor, job.query);
-  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
-  const unsigned given = job.args.given;
-  const std::string prefix = Prefix(job, index);
-  if (given & kOptCount) {
+  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return false; }
+  if ((job.args.given & kOptCount) != 0) {
     output->matches = matches.Count();
-    output->out += prefix + std::to_string(output->matches) + "\n";
-    return;
+    output->out += Prefix(job, index) + std::to_string(output->matches) + "\n";
+    return true;
   }
   while (matches.Next()) {
     SG_CURSOR match = matches.cursor();
+    if (counts != nullptr && !counts(job, match)) continue;
     ++output->matches;
-    if (given & kOptJson) {
+    if ((job.args.given & kOptJson) != 0) {
       AppendJsonMatch(job, index, match, &output->out);
-    } else if (given & kOptXml) {
+    } else if (!each(match)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void FindFile(const Job& job, std::size_t index, FileOutput* output) {
+  const std::string prefix = Prefix(job, index);
+  ForEachMatch(job, index, output, [&](SG_CURSOR match) {
+    if ((job.args.given & kOptXml) != 0) {
       SG_WCHAR* xml = sgGetOuterXMLW(match);
-      if (xml == nullptr) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
+      if (xml == nullptr) { output->err += "sprig: out of memory\n"; output->failed = true; return false; }
       std::string text = ToUtf8(xml);
       FreeOuterXml(xml);
       // One match per line group: the blanks of the text after it are dropped.
@@ -747,46 +762,30 @@ void FindFile(const Job& job, std::size_t index, FileOutput* output) {
       output->out += prefix + Place(line, column) + " " +
                      Printable(tag, tag != nullptr ? static_cast<std::ptrdiff_t>(length) : 0) + "\n";
     }
-  }
+    return true;
+  });
+}
+
+bool HasAttrib(const Job& job, SG_CURSOR match) {
+  return sgDoesAttribExistW(match, job.attrib.c_str()) == 1;
 }
 
 void GetFile(const Job& job, std::size_t index, FileOutput* output) {
-  SG_CURSOR cursor = OpenInput(job, index, output);
-  if (cursor == nullptr) return;
-  Document doc(cursor);
-  Matches matches(cursor, job.query);
-  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
   const std::string prefix = Prefix(job, index);
-  while (matches.Next()) {
-    SG_CURSOR match = matches.cursor();
-    if (sgDoesAttribExistW(match, job.attrib.c_str()) != 1) continue;
-    ++output->matches;
-    if (job.args.given & kOptJson) {
-      AppendJsonMatch(job, index, match, &output->out);
-      continue;
-    }
+  ForEachMatch(job, index, output, [&](SG_CURSOR match) {
     WString value = Decoded(sgGetAttribW(match, job.attrib.c_str()), (job.args.given & kOptRaw) != 0);
     output->out += prefix + ToUtf8(value) + "\n";
-  }
+    return true;
+  }, HasAttrib);
 }
 
 void TextFile(const Job& job, std::size_t index, FileOutput* output) {
-  SG_CURSOR cursor = OpenInput(job, index, output);
-  if (cursor == nullptr) return;
-  Document doc(cursor);
-  Matches matches(cursor, job.query);
-  if (!matches.ok()) { output->err += "sprig: out of memory\n"; output->failed = true; return; }
   const std::string prefix = Prefix(job, index);
-  while (matches.Next()) {
-    SG_CURSOR match = matches.cursor();
-    ++output->matches;
-    if (job.args.given & kOptJson) {
-      AppendJsonMatch(job, index, match, &output->out);
-      continue;
-    }
+  ForEachMatch(job, index, output, [&](SG_CURSOR match) {
     WString text = Decoded(sgGetInnerTextW(match), (job.args.given & kOptRaw) != 0);
     output->out += prefix + ToUtf8(text) + "\n";
-  }
+    return true;
+  });
 }
 
 // ---- set, convert ------------------------------------------------------------
