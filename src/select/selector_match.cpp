@@ -424,7 +424,7 @@ struct ClimbRange {
   const Node *stop;
 };
 
-enum : uint32_t { kMaxClimbRanges = 16 };
+enum : uint32_t { kMaxClimbRanges = 16, kShortClimb = 16 };
 
 // A descendant combinator takes the nearest ancestor at which the selector
 // left of it matches up to the next descendant combinator: a farther one has
@@ -437,16 +437,10 @@ bool MatchComplex(MatchContext *ctx, const SxSelector *s, const SelComplex *comp
   uint32_t top = complex->rightmost;
   const Node *topX = node;
   if (!MatchCompound(ctx, s, top, node) || !MatchSegment(ctx, s, top, node, &top, &topX)) return false;
-  if (ctx && !ctx->climbs && !ctx->climbsFailed && s->compounds[top].left != kSelNone) {
-    ctx->climbs = static_cast<ClimbSlot *>(AllocBlockRaw(kClimbSlots * sizeof(ClimbSlot)));
-    ctx->climbsFailed = ctx->climbs == nullptr;
-    if (ctx->climbs) {
-      for (uint32_t i = 0; i < kClimbSlots; ++i) ctx->climbs[i] = ClimbSlot{nullptr, 0, 0, 0, false};
-    }
-  }
   ClimbRange ranges[kMaxClimbRanges];
   uint32_t rangeCount = 0;
   bool result = false;
+  uint32_t climbed = 0;
   for (;;) {
     if (s->compounds[top].left == kSelNone) {
       result = true;
@@ -456,7 +450,7 @@ bool MatchComplex(MatchContext *ctx, const SxSelector *s, const SelComplex *comp
     const Node *from = ParentElement(topX);
     const Node *y = from;
     int known = -1;
-    for (; y; y = ParentElement(y)) {
+    for (; y; y = ParentElement(y), ++climbed) {
       known = ClimbLookup(ctx, left, y);
       if (known >= 0) break;
       if (MatchCompound(ctx, s, left, y) && MatchSegment(ctx, s, left, y, &top, &topX)) break;
@@ -470,6 +464,14 @@ bool MatchComplex(MatchContext *ctx, const SxSelector *s, const SelComplex *comp
       break;
     }
     if (!y) break;  // nothing above matches
+  }
+  // The memory is made at the first long climb: short ones cost less than it.
+  if (ctx && !ctx->climbs && !ctx->climbsFailed && climbed >= kShortClimb) {
+    ctx->climbs = static_cast<ClimbSlot *>(AllocBlockRaw(kClimbSlots * sizeof(ClimbSlot)));
+    ctx->climbsFailed = ctx->climbs == nullptr;
+    if (ctx->climbs) {
+      for (uint32_t i = 0; i < kClimbSlots; ++i) ctx->climbs[i] = ClimbSlot{nullptr, 0, 0, 0, false};
+    }
   }
   if (ctx && ctx->climbs) {
     ++ctx->fill;
