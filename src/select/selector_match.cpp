@@ -201,7 +201,7 @@ enum : uint32_t { kNthSlots = 64, kClimbSlots = 2048 };
 // What one walk remembers; every answer it gives equals a fresh computation.
 struct MatchContext {
   NthSlot nth[kNthSlots];
-  ClimbSlot *climbs;  // kClimbSlots, allocated at the first climb; null: none yet or no memory
+  ClimbSlot *climbs;  // kClimbSlots, made at the first long climb; null: none yet or no memory
   bool climbsFailed;  // the allocation failed: climbs go unremembered
   uint32_t fill;
 };
