@@ -108,7 +108,9 @@ bool SelectorIsElement(const Node *node);
 bool SelectorMatches(const SxSelector *selector, const Node *node);
 
 // sxSelect and sxSelectCount over cursors, as sprig_exact.h describes them;
-// both cursors are open. 1 moved / 0 no further match; the count.
+// both cursors are open. 1 moved / 0 no further match; the count. Each call
+// keeps its own memory of sibling positions and ancestor climbs for its walk
+// (freed on return), so one call is linear in the elements it walks over.
 int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, uint32_t mode);
 uint32_t CursorSelectCount(Cursor *scope, const SxSelector *selector, uint32_t mode);
 

@@ -10,8 +10,15 @@
 // selector, and a nearer earlier sibling leaves every sibling before it,
 // while the parent ('>') and the ancestors above a sibling list are the same
 // for every sibling. So matching needs two remembered choices, no stack, and
-// never recurses per tree level. Nothing here allocates except the decoding
-// of an attribute value longer than a stack buffer.
+// never recurses per tree level.
+//
+// A walk (sxSelect, sxSelectCount) keeps a MatchContext of its own: sibling
+// positions per list, and per (descendant combinator, node) whether the
+// selector left of that combinator matches at or above the node. Both are
+// pure functions of the tree, so the compiled selector stays read-only; they
+// keep a walk over a long sibling list or a deep tree linear. Nothing else
+// here allocates except the decoding of an attribute value longer than a
+// stack buffer.
 #include "navigate/navigate.h"
 #include "select/selector.h"
 #include "text/entities.h"
@@ -164,19 +171,122 @@ const Attrib *FindAttribute(const Node *node, const WCHAR *lower, uint32_t lengt
 
 // ---- Structural tests -------------------------------------------------------------
 
+// ---- Per-walk memory ---------------------------------------------------------------
+
+// An element's 1-based position among the elements of its sibling list (of
+// its name with ofType), remembered for the last element asked about per
+// list; total: the list's count, -1 until counted.
+struct NthSlot {
+  const Node *head;
+  const Node *node;
+  int64_t position;
+  int64_t total;
+  bool ofType;
+};
+
+// The answer of a climb: whether the selector from compound `compound` on
+// (reached through a descendant combinator) matches at or above `node`.
+// rank orders the stores of one climb (the nodes nearest the start win a
+// shared slot, a later climb usually rejoins there); fill tells climbs apart.
+struct ClimbSlot {
+  const Node *node;
+  uint32_t compound;
+  uint32_t fill;
+  uint32_t rank;
+  bool result;
+};
+
+enum : uint32_t { kNthSlots = 64, kClimbSlots = 2048 };
+
+// What one walk remembers; every answer it gives equals a fresh computation.
+struct MatchContext {
+  NthSlot nth[kNthSlots];
+  ClimbSlot *climbs;  // kClimbSlots, made at the first long climb; null: none yet or no memory
+  bool climbsFailed;  // the allocation failed: climbs go unremembered
+  uint32_t fill;
+};
+
+inline uint32_t HashPointer(const void *p) {
+  const uint64_t v = reinterpret_cast<uintptr_t>(p);
+  return static_cast<uint32_t>((v >> 4) ^ (v >> 13) ^ (v >> 29));
+}
+
+void ContextInit(MatchContext *ctx) {
+  for (NthSlot &slot : ctx->nth) slot = NthSlot{nullptr, nullptr, 0, -1, false};
+  ctx->climbs = nullptr;
+  ctx->climbsFailed = false;
+  ctx->fill = 0;
+}
+
+void ContextRelease(MatchContext *ctx) {
+  if (ctx->climbs) FreeBlock(ctx->climbs);
+  ctx->climbs = nullptr;
+}
+
+NthSlot *NthSlotOf(MatchContext *ctx, const Node *node, bool ofType) {
+  const uint32_t h = HashPointer(node->parent) ^ (ofType ? node->nameKey * 0x9E3779B1u + 1 : 0);
+  return &ctx->nth[h & (kNthSlots - 1)];
+}
+
+// The slot holds a position for `node`'s list (and name with ofType).
+inline bool NthSlotFits(const NthSlot *slot, const Node *node, bool ofType) {
+  return slot->head == node->parent && slot->node && slot->ofType == ofType &&
+         (!ofType || NamesEqual(slot->node, node));
+}
+
+// `node`'s position counted from the first sibling: the count stops at the
+// remembered element, which a document-order walk asked about just before.
+int64_t NthPosition(MatchContext *ctx, const Node *node, bool ofType) {
+  NthSlot *slot = NthSlotOf(ctx, node, ofType);
+  const bool fits = NthSlotFits(slot, node, ofType);
+  int64_t before = 0;
+  for (const Node *at = PrevElement(node); at; at = PrevElement(at)) {
+    if (fits && at == slot->node) {
+      before += slot->position;
+      break;
+    }
+    if (!ofType || NamesEqual(at, node)) ++before;
+  }
+  if (!fits) *slot = NthSlot{node->parent, nullptr, 0, -1, ofType};
+  slot->node = node;
+  slot->position = before + 1;
+  return before + 1;
+}
+
+// The number of elements (of `node`'s name with ofType) in `node`'s list,
+// counted once per list.
+int64_t NthTotal(MatchContext *ctx, const Node *node, bool ofType) {
+  NthSlot *slot = NthSlotOf(ctx, node, ofType);
+  if (NthSlotFits(slot, node, ofType) && slot->total >= 0) return slot->total;
+  int64_t total = 0;
+  for (const Node *at = node->parent->next; !NodeIsListHead(at); at = at->next) {
+    if (IsElementKind(at->kind) && (!ofType || NamesEqual(at, node))) ++total;
+  }
+  if (NthSlotFits(slot, node, ofType)) slot->total = total;  // NthPosition filled it just before
+  return total;
+}
+
 // :nth-*(): the element's position (1-based) among its element siblings (of
-// its name with kNthOfType), counted from the end with kNthFromLast.
-bool NthMatches(const SelTest *test, const Node *node) {
+// its name with kNthOfType), counted from the end with kNthFromLast. A short
+// count decides first; a long one goes through the walk's memory when there
+// is one (ctx may be null).
+bool NthMatches(MatchContext *ctx, const SelTest *test, const Node *node) {
   const bool ofType = (test->op & kNthOfType) != 0;
   const bool fromLast = (test->op & kNthFromLast) != 0;
   int64_t position = 1;
   const int64_t a = test->a, b = test->b;
   // Past this position no larger one can match, so the count may stop.
   const int64_t limit = a > 0 ? INT64_MAX : b;
+  uint32_t steps = 0;
   for (const Node *at = fromLast ? NextElement(node) : PrevElement(node); at;
        at = fromLast ? NextElement(at) : PrevElement(at)) {
     if (!ofType || NamesEqual(at, node)) {
       if (++position > limit) return false;
+    }
+    if (ctx && ++steps == 32) {
+      position = NthPosition(ctx, node, ofType);
+      if (fromLast) position = NthTotal(ctx, node, ofType) - position + 1;
+      break;
     }
   }
   if (a == 0) return position == b;
@@ -195,9 +305,9 @@ bool IsEmpty(const Node *node) {
   return true;
 }
 
-bool MatchList(const SxSelector *s, uint32_t list, const Node *node);
+bool MatchList(MatchContext *ctx, const SxSelector *s, uint32_t list, const Node *node);
 
-bool MatchTest(const SxSelector *s, const SelTest *test, const Node *node) {
+bool MatchTest(MatchContext *ctx, const SxSelector *s, const SelTest *test, const Node *node) {
   switch (test->kind) {
     case kTestType:
       return NameKeysMayMatch(node->nameKey, test->nameKey) &&
@@ -215,67 +325,68 @@ bool MatchTest(const SxSelector *s, const SelTest *test, const Node *node) {
                         AttributeValueMatches(test, s->pool + test->value, attrib->value));
     }
     case kTestNth:
-      return NthMatches(test, node);
+      return NthMatches(ctx, test, node);
     case kTestEmpty:
       return IsEmpty(node);
     case kTestRoot:
       return NodeOwner(node->parent) == nullptr;
     case kTestIs:
-      return MatchList(s, test->list, node);
+      return MatchList(ctx, s, test->list, node);
     case kTestNot:
-      return !MatchList(s, test->list, node);
+      return !MatchList(ctx, s, test->list, node);
   }
   return false;
 }
 
-inline bool MatchCompound(const SxSelector *s, uint32_t compound, const Node *node) {
+inline bool MatchCompound(MatchContext *ctx, const SxSelector *s, uint32_t compound, const Node *node) {
   for (uint32_t t = s->compounds[compound].firstTest; t != kSelNone; t = s->tests[t].next) {
-    if (!MatchTest(s, &s->tests[t], node)) return false;
+    if (!MatchTest(ctx, s, &s->tests[t], node)) return false;
   }
   return true;
 }
 
-// The nearest element from `from` on (excluded), stepping to the parent
-// (`up`) or the previous sibling, that matches `compound`; null if none.
-inline const Node *FindNearest(const SxSelector *s, uint32_t compound, const Node *from, bool up) {
-  for (const Node *at = up ? ParentElement(from) : PrevElement(from); at;
-       at = up ? ParentElement(at) : PrevElement(at)) {
-    if (MatchCompound(s, compound, at)) return at;
+// The nearest earlier element sibling of `from` that matches `compound`;
+// null if none.
+inline const Node *FindNearestSibling(MatchContext *ctx, const SxSelector *s, uint32_t compound,
+                                      const Node *from) {
+  for (const Node *at = PrevElement(from); at; at = PrevElement(at)) {
+    if (MatchCompound(ctx, s, compound, at)) return at;
   }
   return nullptr;
 }
 
-bool MatchComplex(const SxSelector *s, const SelComplex *complex, const Node *node) {
-  uint32_t k = complex->rightmost;
-  if (!MatchCompound(s, k, node)) return false;
-  const Node *x = node;
-  // The open choices: the compound placed by choice and where it stands.
-  uint32_t ancestorK = kSelNone, siblingK = kSelNone;
-  const Node *ancestorAt = nullptr, *siblingAt = nullptr;
+// Matches the compounds from `k` (already matched at `x`) leftwards through
+// '>', '+' and '~' up to the first compound whose combinator is a
+// descendant one, or the first compound: true with that compound in *topK
+// and its element in *topX. Only the newest '~' choice is retried; every
+// choice leaves the same ancestors above *topX, since siblings share them.
+bool MatchSegment(MatchContext *ctx, const SxSelector *s, uint32_t k, const Node *x, uint32_t *topK,
+                  const Node **topX) {
+  uint32_t siblingK = kSelNone;
+  const Node *siblingAt = nullptr;
   for (;;) {
     const SelCompound &c = s->compounds[k];
-    if (c.left == kSelNone) return true;
+    if (c.left == kSelNone || c.combinator == kCombDescendant) {
+      *topK = k;
+      *topX = x;
+      return true;
+    }
     const uint32_t left = c.left;
     const Node *y = nullptr;
     switch (c.combinator) {
       case kCombChild:
         siblingK = kSelNone;  // the parent is the same for every sibling
         y = ParentElement(x);
-        if (y && !MatchCompound(s, left, y)) y = nullptr;
+        if (y && !MatchCompound(ctx, s, left, y)) y = nullptr;
         break;
       case kCombAdjacent:
         y = PrevElement(x);
-        if (y && !MatchCompound(s, left, y)) y = nullptr;
+        if (y && !MatchCompound(ctx, s, left, y)) y = nullptr;
         break;
-      case kCombSibling:
+      default:  // kCombSibling
         siblingK = kSelNone;  // a nearer sibling leaves more room: keep it
-        y = FindNearest(s, left, x, false);
+        y = FindNearestSibling(ctx, s, left, x);
         if (y) siblingK = left, siblingAt = y;
-        break;
-      case kCombDescendant:
-        siblingK = ancestorK = kSelNone;
-        y = FindNearest(s, left, x, true);
-        if (y) ancestorK = left, ancestorAt = y;
         break;
     }
     if (y) {
@@ -283,27 +394,100 @@ bool MatchComplex(const SxSelector *s, const SelComplex *complex, const Node *no
       k = left;
       continue;
     }
-    // Retry the newest open choice with its next candidate.
-    if (siblingK != kSelNone) {
-      y = FindNearest(s, siblingK, siblingAt, false);
-      if (y) {
-        x = siblingAt = y;
-        k = siblingK;
-        continue;
-      }
-      siblingK = kSelNone;
-    }
-    if (ancestorK == kSelNone) return false;
-    y = FindNearest(s, ancestorK, ancestorAt, true);
+    // Retry the open choice with its next candidate.
+    if (siblingK == kSelNone) return false;
+    y = FindNearestSibling(ctx, s, siblingK, siblingAt);
     if (!y) return false;
-    x = ancestorAt = y;
-    k = ancestorK;
+    x = siblingAt = y;
+    k = siblingK;
   }
 }
 
-bool MatchList(const SxSelector *s, uint32_t list, const Node *node) {
+// A climb's remembered answer for (compound, node): 1 true, 0 false, -1 unknown.
+int ClimbLookup(MatchContext *ctx, uint32_t compound, const Node *node) {
+  if (!ctx || !ctx->climbs) return -1;
+  const ClimbSlot &slot = ctx->climbs[(HashPointer(node) ^ compound * 0x9E3779B1u) & (kClimbSlots - 1)];
+  return slot.node == node && slot.compound == compound ? slot.result : -1;
+}
+
+void ClimbStore(MatchContext *ctx, uint32_t compound, const Node *node, uint32_t rank, bool result) {
+  ClimbSlot &slot = ctx->climbs[(HashPointer(node) ^ compound * 0x9E3779B1u) & (kClimbSlots - 1)];
+  if (slot.fill == ctx->fill && slot.node && slot.rank < rank) return;  // keep the nearer node
+  slot = ClimbSlot{node, compound, ctx->fill, rank, result};
+}
+
+// One level of a match's climb: from `from` up to `stop` (excluded; null:
+// the top), every node answered alike for `compound`.
+struct ClimbRange {
+  uint32_t compound;
+  const Node *from;
+  const Node *stop;
+};
+
+enum : uint32_t { kMaxClimbRanges = 16, kShortClimb = 16 };
+
+// A descendant combinator takes the nearest ancestor at which the selector
+// left of it matches up to the next descendant combinator: a farther one has
+// only ancestors of the nearer one's ancestors left, so once the nearer one
+// is placed a later failure is final. Hence whether the rest matches above a
+// node depends on the compound and the node alone, and every node a climb
+// passes shares the climb's answer: the walk's memory keeps it, and a later
+// climb stops at the first node answered.
+bool MatchComplex(MatchContext *ctx, const SxSelector *s, const SelComplex *complex, const Node *node) {
+  uint32_t top = complex->rightmost;
+  const Node *topX = node;
+  if (!MatchCompound(ctx, s, top, node) || !MatchSegment(ctx, s, top, node, &top, &topX)) return false;
+  ClimbRange ranges[kMaxClimbRanges];
+  uint32_t rangeCount = 0;
+  bool result = false;
+  uint32_t climbed = 0;
+  for (;;) {
+    if (s->compounds[top].left == kSelNone) {
+      result = true;
+      break;
+    }
+    const uint32_t left = s->compounds[top].left;
+    const Node *from = ParentElement(topX);
+    const Node *y = from;
+    int known = -1;
+    for (; y; y = ParentElement(y), ++climbed) {
+      known = ClimbLookup(ctx, left, y);
+      if (known >= 0) break;
+      if (MatchCompound(ctx, s, left, y) && MatchSegment(ctx, s, left, y, &top, &topX)) break;
+    }
+    // A node placed by a match shares the answer too: remember it, past the range.
+    if (rangeCount < kMaxClimbRanges) {
+      ranges[rangeCount++] = ClimbRange{left, from, y && known < 0 ? ParentElement(y) : y};
+    }
+    if (known >= 0) {
+      result = known == 1;
+      break;
+    }
+    if (!y) break;  // nothing above matches
+  }
+  // The memory is made at the first long climb: short ones cost less than it.
+  if (ctx && !ctx->climbs && !ctx->climbsFailed && climbed >= kShortClimb) {
+    ctx->climbs = static_cast<ClimbSlot *>(AllocBlockRaw(kClimbSlots * sizeof(ClimbSlot)));
+    ctx->climbsFailed = ctx->climbs == nullptr;
+    if (ctx->climbs) {
+      for (uint32_t i = 0; i < kClimbSlots; ++i) ctx->climbs[i] = ClimbSlot{nullptr, 0, 0, 0, false};
+    }
+  }
+  if (ctx && ctx->climbs) {
+    ++ctx->fill;
+    uint32_t rank = 0;
+    for (uint32_t r = 0; r < rangeCount; ++r) {
+      for (const Node *at = ranges[r].from; at != ranges[r].stop; at = ParentElement(at)) {
+        ClimbStore(ctx, ranges[r].compound, at, rank++, result);
+      }
+    }
+  }
+  return result;
+}
+
+bool MatchList(MatchContext *ctx, const SxSelector *s, uint32_t list, const Node *node) {
   for (uint32_t c = s->lists[list].firstComplex; c != kSelNone; c = s->complexes[c].next) {
-    if (MatchComplex(s, &s->complexes[c], node)) return true;
+    if (MatchComplex(ctx, s, &s->complexes[c], node)) return true;
   }
   return false;
 }
@@ -311,10 +495,10 @@ bool MatchList(const SxSelector *s, uint32_t list, const Node *node) {
 // ---- Walks ------------------------------------------------------------------------
 
 // The first element after `from` in document order inside the subtree of
-// list head `bound` that matches, or null.
-Node *FindMatch(const SxSelector *s, const Node *from, const Node *bound) {
+// list head `bound` that matches, or null; `ctx` is the walk's memory.
+Node *FindMatch(MatchContext *ctx, const SxSelector *s, const Node *from, const Node *bound) {
   for (Node *at = NextInOrder(from, bound); at; at = NextInOrder(at, bound)) {
-    if (IsElementKind(at->kind) && MatchList(s, 0, at)) return at;
+    if (IsElementKind(at->kind) && MatchList(ctx, s, 0, at)) return at;
   }
   return nullptr;
 }
@@ -370,7 +554,7 @@ bool SelectorIsElement(const Node *node) {
 }
 
 bool SelectorMatches(const SxSelector *selector, const Node *node) {
-  return SelectorIsElement(node) && MatchList(selector, 0, node);
+  return SelectorIsElement(node) && MatchList(nullptr, selector, 0, node);
 }
 
 int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, uint32_t mode) {
@@ -390,7 +574,10 @@ int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, 
       from = bound;
     }
   }
-  Node *found = FindMatch(selector, from, bound);
+  MatchContext ctx;
+  ContextInit(&ctx);
+  Node *found = FindMatch(&ctx, selector, from, bound);
+  ContextRelease(&ctx);
   if (!found) return 0;
   // The result cursor stands in the found element's ring; its base widens to
   // the document when the element lies outside it.
@@ -407,8 +594,12 @@ uint32_t CursorSelectCount(Cursor *scope, const SxSelector *selector, uint32_t m
   Node *bound = ScopeBound(scope, mode);
   if (!bound) return 0;
   uint32_t count = 0;
-  for (const Node *at = FindMatch(selector, bound, bound); at; at = FindMatch(selector, at, bound)) {
+  MatchContext ctx;
+  ContextInit(&ctx);
+  for (const Node *at = FindMatch(&ctx, selector, bound, bound); at;
+       at = FindMatch(&ctx, selector, at, bound)) {
     ++count;
   }
+  ContextRelease(&ctx);
   return count;
 }
