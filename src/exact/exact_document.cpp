@@ -16,6 +16,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -166,6 +167,87 @@ const SingleByteTable *SingleByteTableOf(uint32_t cp) {
   return nullptr;
 }
 
+// The characters of a double-byte (or EUC) code page: for each byte
+// 0x80-0xFF, the byte alone (entry 0) and the byte with each trail byte
+// behind it (entry 1 + trail). An entry is 0 until first used, then
+// kCellKnown, plus kCellExact and the unit when exactly those bytes decode
+// to one unit that encodes back to exactly them. Entries are filled one at
+// a time from the platform's decoder, and any thread filling one writes the
+// same word, so relaxed loads and stores suffice. None of these code pages
+// keeps state from one character to the next, so a run whose every
+// character is exact decodes, and encodes back, as its characters do one by
+// one: the same units the platform gives for the whole run.
+const uint32_t kCellKnown = 0x10000, kCellExact = 0x20000;
+struct MultiByteTable {
+  uint32_t codePage;
+  bool lead[256];  // the byte takes the next one along
+  std::atomic<uint32_t> cell[128 * 257];
+};
+
+// The table of `cp` when it is one of the common double-byte or EUC code
+// pages (made once per process, on first use; its entries as they are
+// needed), else null: the platform decodes the runs.
+MultiByteTable *MultiByteTableOf(uint32_t cp) {
+  static const uint32_t kPages[] = {932, 936, 949, 950, 20932, 51932};
+  const size_t kCount = sizeof kPages / sizeof kPages[0];
+  static MultiByteTable *tables[kCount];
+  static std::once_flag made[kCount];
+  for (size_t i = 0; i < kCount; ++i) {
+    if (kPages[i] != cp) continue;
+    std::call_once(made[i], [cp, &table = tables[i]] {
+      table = new (std::nothrow) MultiByteTable();  // entries zero: not yet known
+      if (!table) return;
+      table->codePage = cp;
+      for (int b = 0x80; b <= 0xFF; ++b)
+        table->lead[b] = cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
+                         : cp == 20932 || cp == 51932 ? b == 0x8E || (b >= 0xA1 && b <= 0xFE)
+                                                      : b >= 0x81 && b <= 0xFE;
+    });
+    return tables[i];
+  }
+  return nullptr;
+}
+
+// The entry of `table` for the `length` (1 or 2) bytes at `bytes`, filled
+// first when not yet known.
+uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
+  std::atomic<uint32_t> &cell = table->cell[(bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u)];
+  uint32_t value = cell.load(std::memory_order_relaxed);
+  if (SPRIG_LIKELY(value != 0)) return value;
+  const char *from = reinterpret_cast<const char *>(bytes);
+  WCHAR units[4];
+  char back[8];
+  value = kCellKnown;
+  if (MultiByteToWideChar(table->codePage, 0, from, length, units, 4) == 1 &&
+      WideCharToMultiByte(table->codePage, 0, units, 1, back, sizeof back, nullptr, nullptr) == length &&
+      memcmp(back, from, static_cast<size_t>(length)) == 0)
+    value |= kCellExact | units[0];
+  cell.store(value, std::memory_order_relaxed);
+  return value;
+}
+
+// Decodes `run` into `out` (room for `bytes` units) through `table`; the
+// number of units, or -1 (nothing promised in `out`) when a character is not
+// exact in the table (an invalid one, or one the framing does not take),
+// which the platform then decides.
+int DecodeByTable(MultiByteTable *table, const unsigned char *run, int bytes, WCHAR *out) {
+  WCHAR *start = out;
+  for (int i = 0; i < bytes;) {
+    const unsigned b = run[i];
+    if (b < 0x80) {  // an ASCII byte that no lead byte took
+      *out++ = static_cast<WCHAR>(b);
+      ++i;
+      continue;
+    }
+    const int length = table->lead[b] && i + 1 < bytes ? 2 : 1;
+    const uint32_t value = CellOf(table, run + i, length);
+    if (!(value & kCellExact)) return -1;
+    *out++ = static_cast<WCHAR>(value & 0xFFFF);
+    i += length;
+  }
+  return static_cast<int>(out - start);
+}
+
 // Decodes a run of valid UTF-8 into `out` (room for `size` units); the
 // number of units, or -1 (nothing promised in `out`) when the run is not
 // valid UTF-8 (an overlong form, a surrogate, a value above U+10FFFF, a
@@ -238,7 +320,7 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
 // when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
 // else when the units do not encode back to the same bytes.
 void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
-               const SingleByteTable *table) {
+               const SingleByteTable *table, MultiByteTable *multiTable) {
   const uint32_t cp = x->detection.codePage;
   const size_t at = text->Size();
   text->Reserve(static_cast<size_t>(bytes) + 1);
@@ -262,6 +344,13 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
     }
     text->Grow(static_cast<size_t>(bytes));
     return;
+  }
+  if (multiTable) {  // valid characters need no platform call; the rest go the platform's way
+    int units = DecodeByTable(multiTable, reinterpret_cast<const unsigned char *>(run), bytes, text->End());
+    if (units >= 0) {
+      text->Grow(static_cast<size_t>(units));
+      return;
+    }
   }
   int room = text->Room() > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(text->Room());
   int units = MultiByteToWideChar(cp, 0, run, bytes, text->End(), room);
@@ -297,6 +386,7 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
   const bool asciiTrails = HasAsciiTrailBytes(x->detection.codePage);
   const bool utf8 = x->detection.codePage == CP_UTF8;
   const SingleByteTable *table = SingleByteTableOf(x->detection.codePage);
+  MultiByteTable *multiTable = table ? nullptr : MultiByteTableOf(x->detection.codePage);
   size_t i = x->detection.bomBytes;
   text->Reserve(n - i);
   while (i < n) {
@@ -306,7 +396,7 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
     size_t k = j + 1;
     while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(j), 1});
-    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table);
+    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table, multiTable);
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
   }
