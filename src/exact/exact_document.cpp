@@ -318,7 +318,9 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
 
 // Decodes one run of non-ASCII bytes at the end of `text` (through `table`
 // when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
-// else when the units do not encode back to the same bytes.
+// else when the units do not encode back to the same bytes. When UTF-8 was
+// only a guess, an invalid run is counted and left undecoded: the caller
+// stops and reads the whole text again in the ANSI code page.
 void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
                const SingleByteTable *table, MultiByteTable *multiTable) {
   const uint32_t cp = x->detection.codePage;
@@ -328,6 +330,10 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
     int units = DecodeValidUtf8(reinterpret_cast<const unsigned char *>(run), static_cast<size_t>(bytes), text->End());
     if (units >= 0) {
       text->Grow(static_cast<size_t>(units));
+      return;
+    }
+    if (x->detection.source == SX_FROM_UTF8) {  // the guess fails: the text is read again
+      if (x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
       return;
     }
   }
@@ -379,7 +385,8 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
 }
 
 // A valid UTF-8 sequence never holds an ASCII byte, so checking each run of
-// other bytes on its own checks the whole text.
+// other bytes on its own checks the whole text. A guess of UTF-8 stops at
+// the first invalid run, as the text is then read again.
 void DecodeMapped(ExactDocument *x, TextBlock *text) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(x->bytes);
   const size_t n = x->size;
@@ -399,6 +406,7 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
     DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table, multiTable);
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
+    if (utf8 && x->invalidCount && x->detection.source == SX_FROM_UTF8) break;  // read again as ANSI
   }
   if (utf8) x->detection.validUtf8 = x->invalidCount == 0;
   x->mapped = true;
