@@ -180,7 +180,8 @@ const SingleByteTable *SingleByteTableOf(uint32_t cp) {
 const uint32_t kCellKnown = 0x10000, kCellExact = 0x20000;
 struct MultiByteTable {
   uint32_t codePage;
-  bool lead[256];  // the byte takes the next one along
+  bool lead[256];   // the byte takes the next one along
+  bool alone[256];  // an ASCII byte that always stands alone: runs end before it
   std::atomic<uint32_t> cell[128 * 257];
 };
 
@@ -198,6 +199,8 @@ MultiByteTable *MultiByteTableOf(uint32_t cp) {
       table = new (std::nothrow) MultiByteTable();  // entries zero: not yet known
       if (!table) return;
       table->codePage = cp;
+      for (int b = 0; b < 0x80; ++b)  // the bytes from 0x80 on stay false
+        table->alone[b] = !HasAsciiTrailBytes(cp) || (b < 0x40 && !(b >= '0' && b <= '9'));
       for (int b = 0x80; b <= 0xFF; ++b)
         table->lead[b] = cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
                          : cp == 20932 || cp == 51932 ? b == 0x8E || (b >= 0xA1 && b <= 0xFE)
@@ -226,26 +229,32 @@ uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
   return value;
 }
 
-// Decodes `run` into `out` (room for `bytes` units) through `table`; the
-// number of units, or -1 (nothing promised in `out`) when a character is not
+// Decodes through `table` the run of non-ASCII bytes that opens at b[j]
+// (the bytes before `n` up to the next one that stands alone) into `out`
+// (room for a unit a byte); sets *units and returns where the run ends, or
+// returns 0 (nothing promised in `out`) when a character of the run is not
 // exact in the table (an invalid one, or one the framing does not take),
 // which the platform then decides.
-int DecodeByTable(MultiByteTable *table, const unsigned char *run, int bytes, WCHAR *out) {
+size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j, size_t n, WCHAR *out,
+                        size_t *units) {
   WCHAR *start = out;
-  for (int i = 0; i < bytes;) {
-    const unsigned b = run[i];
-    if (b < 0x80) {  // an ASCII byte that no lead byte took
-      *out++ = static_cast<WCHAR>(b);
-      ++i;
+  size_t k = j;
+  while (k < n) {
+    const unsigned c = b[k];
+    if (c < 0x80) {
+      if (table->alone[c]) break;
+      *out++ = static_cast<WCHAR>(c);  // an ASCII byte that no lead byte took
+      ++k;
       continue;
     }
-    const int length = table->lead[b] && i + 1 < bytes ? 2 : 1;
-    const uint32_t value = CellOf(table, run + i, length);
-    if (!(value & kCellExact)) return -1;
+    const int length = table->lead[c] && k + 1 < n && !table->alone[b[k + 1]] ? 2 : 1;
+    const uint32_t value = CellOf(table, b + k, length);
+    if (SPRIG_UNLIKELY(!(value & kCellExact))) return 0;
     *out++ = static_cast<WCHAR>(value & 0xFFFF);
-    i += length;
+    k += static_cast<size_t>(length);
   }
-  return static_cast<int>(out - start);
+  *units = static_cast<size_t>(out - start);
+  return k;
 }
 
 // Decodes a run of valid UTF-8 into `out` (room for `size` units); the
@@ -322,7 +331,7 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
 // only a guess, an invalid run is counted and left undecoded: the caller
 // stops and reads the whole text again in the ANSI code page.
 void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
-               const SingleByteTable *table, MultiByteTable *multiTable) {
+               const SingleByteTable *table) {
   const uint32_t cp = x->detection.codePage;
   const size_t at = text->Size();
   text->Reserve(static_cast<size_t>(bytes) + 1);
@@ -350,13 +359,6 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
     }
     text->Grow(static_cast<size_t>(bytes));
     return;
-  }
-  if (multiTable) {  // valid characters need no platform call; the rest go the platform's way
-    int units = DecodeByTable(multiTable, reinterpret_cast<const unsigned char *>(run), bytes, text->End());
-    if (units >= 0) {
-      text->Grow(static_cast<size_t>(units));
-      return;
-    }
   }
   int room = text->Room() > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<int>(text->Room());
   int units = MultiByteToWideChar(cp, 0, run, bytes, text->End(), room);
@@ -400,10 +402,18 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
     size_t j = WidenAscii(b, i, n, text->End());
     text->Grow(j - i);
     if (j == n) break;
-    size_t k = j + 1;
-    while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(j), 1});
-    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table, multiTable);
+    size_t k = 0, units = 0;
+    if (multiTable) {  // valid characters need no platform call; other runs go the platform's way
+      text->Reserve(n - j);
+      k = DecodeRunByTable(multiTable, b, j, n, text->End(), &units);
+      text->Grow(units);
+    }
+    if (!k) {
+      k = j + 1;
+      while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
+      DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table);
+    }
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
     if (utf8 && x->invalidCount && x->detection.source == SX_FROM_UTF8) break;  // read again as ANSI
