@@ -171,13 +171,14 @@ const SingleByteTable *SingleByteTableOf(uint32_t cp) {
 // 0x80-0xFF, the byte alone (entry 0) and the byte with each trail byte
 // behind it (entry 1 + trail). An entry is 0 until first used, then
 // kCellKnown, plus kCellExact and the unit when exactly those bytes decode
-// to one unit that encodes back to exactly them. Entries are filled one at
+// to one unit that encodes back to exactly them, or kCellRejected when
+// their units do not encode back to them (a piece DecodeInvalidRun refuses). Entries are filled one at
 // a time from the platform's decoder, and any thread filling one writes the
 // same word, so relaxed loads and stores suffice. None of these code pages
 // keeps state from one character to the next, so a run whose every
 // character is exact decodes, and encodes back, as its characters do one by
 // one: the same units the platform gives for the whole run.
-const uint32_t kCellKnown = 0x10000, kCellExact = 0x20000;
+const uint32_t kCellKnown = 0x10000, kCellExact = 0x20000, kCellRejected = 0x40000;
 struct MultiByteTable {
   uint32_t codePage;
   bool lead[256];   // the byte takes the next one along
@@ -217,14 +218,18 @@ uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
   std::atomic<uint32_t> &cell = table->cell[(bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u)];
   uint32_t value = cell.load(std::memory_order_relaxed);
   if (SPRIG_LIKELY(value != 0)) return value;
+  // The same test as DecodeInvalidRun's for a piece, with the same room.
   const char *from = reinterpret_cast<const char *>(bytes);
-  WCHAR units[4];
-  char back[8];
+  WCHAR units[8];
+  char back[32];
   value = kCellKnown;
-  if (MultiByteToWideChar(table->codePage, 0, from, length, units, 4) == 1 &&
-      WideCharToMultiByte(table->codePage, 0, units, 1, back, sizeof back, nullptr, nullptr) == length &&
-      memcmp(back, from, static_cast<size_t>(length)) == 0)
+  const int n = MultiByteToWideChar(table->codePage, 0, from, length, units, 8);
+  const int m = n > 0 ? WideCharToMultiByte(table->codePage, 0, units, n, back, sizeof back, nullptr, nullptr) : 0;
+  const bool same = m == length && memcmp(back, from, static_cast<size_t>(length)) == 0;
+  if (same && n == 1)
     value |= kCellExact | units[0];
+  else if (!same)
+    value |= kCellRejected;
   cell.store(value, std::memory_order_relaxed);
   return value;
 }
@@ -291,9 +296,11 @@ int DecodeValidUtf8(const unsigned char *p, size_t size, WCHAR *out) {
 // units start at `at`): each piece is the shortest of one to four bytes whose
 // units encode back to those bytes; a byte that starts no such piece becomes
 // U+FFFD. So the tree holds U+FFFD just where the file's bytes were invalid,
-// and the first such place is counted exactly. Invalid runs are rare, so the
-// calls per piece cost nothing that matters.
-void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, size_t at) {
+// and the first such place is counted exactly. Pieces of one or two bytes
+// that `table` (may be null) has decided take no platform call; text read in
+// the wrong double-byte code page is full of invalid runs.
+void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, size_t at,
+                      MultiByteTable *table) {
   const uint32_t cp = x->detection.codePage;
   text->Truncate(at);
   text->Reserve(static_cast<size_t>(bytes) * 2 + 1);
@@ -301,6 +308,17 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
   for (int i = 0; i < bytes;) {
     int taken = 0;
     for (int length = 1; length <= 4 && i + length <= bytes && !taken; ++length) {
+      const unsigned char *piece = reinterpret_cast<const unsigned char *>(run + i);
+      if (table && length <= 2 && piece[0] >= 0x80) {  // the table knows most pieces
+        const uint32_t value = CellOf(table, piece, length);
+        if (value & kCellRejected) continue;
+        if (value & kCellExact) {
+          *text->End() = static_cast<WCHAR>(value & 0xFFFF);
+          text->Grow(1);
+          taken = length;
+          continue;
+        }
+      }
       WCHAR units[8];
       char back[32];
       const int n = MultiByteToWideChar(cp, 0, run + i, length, units, 8);
@@ -327,11 +345,12 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
 
 // Decodes one run of non-ASCII bytes at the end of `text` (through `table`
 // when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
-// else when the units do not encode back to the same bytes. When UTF-8 was
+// else when the units do not encode back to the same bytes (`multiTable`,
+// may be null, then speeds up the pieces). When UTF-8 was
 // only a guess, an invalid run is counted and left undecoded: the caller
 // stops and reads the whole text again in the ANSI code page.
 void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
-               const SingleByteTable *table) {
+               const SingleByteTable *table, MultiByteTable *multiTable) {
   const uint32_t cp = x->detection.codePage;
   const size_t at = text->Size();
   text->Reserve(static_cast<size_t>(bytes) + 1);
@@ -383,7 +402,7 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
                                 nullptr, nullptr);
     valid = n == bytes && memcmp(back.data(), run, static_cast<size_t>(bytes)) == 0;
   }
-  if (!valid) DecodeInvalidRun(x, run, bytes, text, at);
+  if (!valid) DecodeInvalidRun(x, run, bytes, text, at, multiTable);
 }
 
 // A valid UTF-8 sequence never holds an ASCII byte, so checking each run of
@@ -412,7 +431,7 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
     if (!k) {
       k = j + 1;
       while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
-      DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table);
+      DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table, multiTable);
     }
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
