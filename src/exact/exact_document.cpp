@@ -212,17 +212,13 @@ MultiByteTable *MultiByteTableOf(uint32_t cp) {
   return nullptr;
 }
 
-// The entry of `table` for the `length` (1 or 2) bytes at `bytes`, filled
-// first when not yet known.
-uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
-  std::atomic<uint32_t> &cell = table->cell[(bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u)];
-  uint32_t value = cell.load(std::memory_order_relaxed);
-  if (SPRIG_LIKELY(value != 0)) return value;
+// Fills `cell`, the entry of the `length` bytes at `bytes`, and returns it.
+uint32_t FillCell(MultiByteTable *table, std::atomic<uint32_t> &cell, const unsigned char *bytes, int length) {
   // The same test as DecodeInvalidRun's for a piece, with the same room.
   const char *from = reinterpret_cast<const char *>(bytes);
   WCHAR units[8];
   char back[32];
-  value = kCellKnown;
+  uint32_t value = kCellKnown;
   const int n = MultiByteToWideChar(table->codePage, 0, from, length, units, 8);
   const int m = n > 0 ? WideCharToMultiByte(table->codePage, 0, units, n, back, sizeof back, nullptr, nullptr) : 0;
   const bool same = m == length && memcmp(back, from, static_cast<size_t>(length)) == 0;
@@ -232,6 +228,14 @@ uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
     value |= kCellRejected;
   cell.store(value, std::memory_order_relaxed);
   return value;
+}
+
+// The entry of `table` for the `length` (1 or 2) bytes at `bytes`, filled
+// first when not yet known.
+inline uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
+  std::atomic<uint32_t> &cell = table->cell[(bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u)];
+  const uint32_t value = cell.load(std::memory_order_relaxed);
+  return SPRIG_LIKELY(value != 0) ? value : FillCell(table, cell, bytes, length);
 }
 
 // Decodes through `table` the run of non-ASCII bytes that opens at b[j]
