@@ -40,17 +40,24 @@ bool HasAsciiTrailBytes(uint32_t cp) {
          cp == 20936;
 }
 
-// True when ASCII bytes map to themselves and no shift state exists.
+// True when ASCII bytes map to themselves and no shift state exists (the
+// answer for the common code pages is kept once found).
 bool IsAsciiCompatible(uint32_t cp) {
   if (cp == CP_UTF8) return true;
   if (cp == CP_UTF7 || (cp >= 50220 && cp <= 50229) || cp == 52936) return false;
+  static const uint32_t kKept[] = {932, 936, 949, 950, 20932, 51932, 1250, 1251, 1252};
+  static std::atomic<int> kept[sizeof kKept / sizeof kKept[0]];  // 0 unknown, 1 yes, 2 no
+  std::atomic<int> *slot = nullptr;
+  for (size_t i = 0; i < sizeof kKept / sizeof kKept[0]; ++i)
+    if (kKept[i] == cp) slot = &kept[i];
+  if (slot && slot->load(std::memory_order_relaxed)) return slot->load(std::memory_order_relaxed) == 1;
   char ascii[127];
   WCHAR units[127];
   for (int i = 0; i < 127; ++i) ascii[i] = static_cast<char>(i + 1);
-  if (MultiByteToWideChar(cp, 0, ascii, 127, units, 127) != 127) return false;
-  for (int i = 0; i < 127; ++i)
-    if (units[i] != i + 1) return false;
-  return true;
+  bool same = MultiByteToWideChar(cp, 0, ascii, 127, units, 127) == 127;
+  for (int i = 0; same && i < 127; ++i) same = units[i] == i + 1;
+  if (slot) slot->store(same ? 1 : 2, std::memory_order_relaxed);
+  return same;
 }
 
 // The decoded text, built in a block that the document's SourceText takes
@@ -120,13 +127,15 @@ void DecodeUtf16(ExactDocument *x, TextBlock *text) {
   x->mapped = true;
 }
 
-// Copies the ASCII bytes from b[i] on as units into `out`, sixteen at a
-// time where the platform's scanner allows, up to the first other byte or `n`; returns where it
-// stopped.
+// Copies the ASCII bytes from b[i] on as units into `out` (room for a unit
+// a byte up to `n`), sixteen at a time where the platform's scanner allows,
+// up to the first other byte or `n`; returns where it stopped.
 size_t WidenAscii(const unsigned char *b, size_t i, size_t n, WCHAR *out) {
-  while (n - i >= 16 && WidenAscii16(b + i, out)) {
-    out += 16;
-    i += 16;
+  while (n - i >= 16) {
+    const unsigned ascii = WidenAsciiPrefix16(b + i, out);
+    out += ascii;
+    i += ascii;
+    if (ascii < 16) return i;
   }
   while (i < n && b[i] < 0x80) *out++ = b[i++];
   return i;
@@ -222,7 +231,9 @@ uint32_t FillCell(MultiByteTable *table, std::atomic<uint32_t> &cell, const unsi
   const int n = MultiByteToWideChar(table->codePage, 0, from, length, units, 8);
   const int m = n > 0 ? WideCharToMultiByte(table->codePage, 0, units, n, back, sizeof back, nullptr, nullptr) : 0;
   const bool same = m == length && memcmp(back, from, static_cast<size_t>(length)) == 0;
-  if (same && n == 1)
+  if (length == 2 && table->alone[bytes[1]])
+    ;  // never exact: the run ends before a byte that stands alone
+  else if (same && n == 1)
     value |= kCellExact | units[0];
   else if (!same)
     value |= kCellRejected;
@@ -256,11 +267,16 @@ size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j,
       ++k;
       continue;
     }
-    const int length = table->lead[c] && k + 1 < n && !table->alone[b[k + 1]] ? 2 : 1;
-    const uint32_t value = CellOf(table, b + k, length);
+    // A lead byte takes the next byte along; a pair whose second byte
+    // stands alone is never exact, so the run still ends before that byte.
+    const std::atomic<uint32_t> *row = table->cell + (c - 0x80u) * 257;
+    const bool pair = table->lead[c] && k + 1 < n;
+    const std::atomic<uint32_t> &cell = pair ? row[1u + b[k + 1]] : row[0];
+    uint32_t value = cell.load(std::memory_order_relaxed);
+    if (SPRIG_UNLIKELY(value == 0)) value = CellOf(table, b + k, pair ? 2 : 1);
     if (SPRIG_UNLIKELY(!(value & kCellExact))) return 0;
     *out++ = static_cast<WCHAR>(value & 0xFFFF);
-    k += static_cast<size_t>(length);
+    k += pair ? 2 : 1;
   }
   *units = static_cast<size_t>(out - start);
   return k;
@@ -420,15 +436,14 @@ void DecodeMapped(ExactDocument *x, TextBlock *text) {
   const SingleByteTable *table = SingleByteTableOf(x->detection.codePage);
   MultiByteTable *multiTable = table ? nullptr : MultiByteTableOf(x->detection.codePage);
   size_t i = x->detection.bomBytes;
-  text->Reserve(n - i);
   while (i < n) {
+    text->Reserve(n - i);  // a unit a byte (a run the platform decodes may take more)
     size_t j = WidenAscii(b, i, n, text->End());
     text->Grow(j - i);
     if (j == n) break;
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(j), 1});
     size_t k = 0, units = 0;
     if (multiTable) {  // valid characters need no platform call; other runs go the platform's way
-      text->Reserve(n - j);
       k = DecodeRunByTable(multiTable, b, j, n, text->End(), &units);
       text->Grow(units);
     }
