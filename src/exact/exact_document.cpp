@@ -273,8 +273,9 @@ size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j,
     const bool pair = table->lead[c] && k + 1 < n;
     const std::atomic<uint32_t> &cell = pair ? row[1u + b[k + 1]] : row[0];
     uint32_t value = cell.load(std::memory_order_relaxed);
-    if (SPRIG_UNLIKELY(value == 0)) value = CellOf(table, b + k, pair ? 2 : 1);
-    if (SPRIG_UNLIKELY(!(value & kCellExact))) return 0;
+    if (SPRIG_UNLIKELY(!(value & kCellExact))) {  // not yet known, or not exact
+      if (value != 0 || !((value = CellOf(table, b + k, pair ? 2 : 1)) & kCellExact)) return 0;
+    }
     *out++ = static_cast<WCHAR>(value & 0xFFFF);
     k += pair ? 2 : 1;
   }
