@@ -178,21 +178,24 @@ const SingleByteTable *SingleByteTableOf(uint32_t cp) {
 
 // The characters of a double-byte (or EUC) code page: for each byte
 // 0x80-0xFF, the byte alone (entry 0) and the byte with each trail byte
-// behind it (entry 1 + trail). An entry is 0 until first used, then
-// kCellKnown, plus kCellExact and the unit when exactly those bytes decode
-// to one unit that encodes back to exactly them, or kCellRejected when
-// their units do not encode back to them (a piece DecodeInvalidRun refuses). Entries are filled one at
-// a time from the platform's decoder, and any thread filling one writes the
-// same word, so relaxed loads and stores suffice. None of these code pages
-// keeps state from one character to the next, so a run whose every
-// character is exact decodes, and encodes back, as its characters do one by
-// one: the same units the platform gives for the whole run.
+// behind it (entry 1 + trail). An entry's state is 0 until first used, then
+// kCellKnown, plus kCellExact when exactly those bytes decode to one unit
+// that encodes back to exactly them, or kCellRejected when their units do
+// not encode back to them (a piece DecodeInvalidRun refuses). The units of
+// exact entries stand apart, 0 for any other (no exact unit is 0, which
+// encodes as a zero byte), so that decoding reads two bytes a character.
+// Entries are filled one at a time from the platform's decoder; any thread
+// filling one writes the same values, the unit before the state. None of
+// these code pages keeps state from one character to the next, so a run
+// whose every character is exact decodes, and encodes back, as its
+// characters do one by one: the same units the platform gives for the whole run.
 const uint32_t kCellKnown = 0x10000, kCellExact = 0x20000, kCellRejected = 0x40000;
 struct MultiByteTable {
   uint32_t codePage;
   bool lead[256];   // the byte takes the next one along
   bool alone[256];  // an ASCII byte that always stands alone: runs end before it
-  std::atomic<uint32_t> cell[128 * 257];
+  std::atomic<uint16_t> unit[128 * 257];
+  std::atomic<uint32_t> state[128 * 257];
 };
 
 // The table of `cp` when it is one of the common double-byte or EUC code
@@ -221,8 +224,9 @@ MultiByteTable *MultiByteTableOf(uint32_t cp) {
   return nullptr;
 }
 
-// Fills `cell`, the entry of the `length` bytes at `bytes`, and returns it.
-uint32_t FillCell(MultiByteTable *table, std::atomic<uint32_t> &cell, const unsigned char *bytes, int length) {
+// Fills entry `index`, that of the `length` bytes at `bytes`; returns its
+// state and unit as CellOf does.
+uint32_t FillCell(MultiByteTable *table, size_t index, const unsigned char *bytes, int length) {
   // The same test as DecodeInvalidRun's for a piece, with the same room.
   const char *from = reinterpret_cast<const char *>(bytes);
   WCHAR units[8];
@@ -233,20 +237,21 @@ uint32_t FillCell(MultiByteTable *table, std::atomic<uint32_t> &cell, const unsi
   const bool same = m == length && memcmp(back, from, static_cast<size_t>(length)) == 0;
   if (length == 2 && table->alone[bytes[1]])
     ;  // never exact: the run ends before a byte that stands alone
-  else if (same && n == 1)
+  else if (same && n == 1 && units[0] != 0)
     value |= kCellExact | units[0];
   else if (!same)
     value |= kCellRejected;
-  cell.store(value, std::memory_order_relaxed);
+  if (value & kCellExact) table->unit[index].store(units[0], std::memory_order_relaxed);
+  table->state[index].store(value, std::memory_order_release);
   return value;
 }
 
-// The entry of `table` for the `length` (1 or 2) bytes at `bytes`, filled
-// first when not yet known.
+// The state of `table`'s entry for the `length` (1 or 2) bytes at `bytes`,
+// with the unit in the low bits when exact; filled first when not yet known.
 inline uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
-  std::atomic<uint32_t> &cell = table->cell[(bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u)];
-  const uint32_t value = cell.load(std::memory_order_relaxed);
-  return SPRIG_LIKELY(value != 0) ? value : FillCell(table, cell, bytes, length);
+  const size_t index = (bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u);
+  const uint32_t value = table->state[index].load(std::memory_order_acquire);
+  return SPRIG_LIKELY(value != 0) ? value : FillCell(table, index, bytes, length);
 }
 
 // Decodes through `table` the run of non-ASCII bytes that opens at b[j]
@@ -269,12 +274,12 @@ size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j,
     }
     // A lead byte takes the next byte along; a pair whose second byte
     // stands alone is never exact, so the run still ends before that byte.
-    const std::atomic<uint32_t> *row = table->cell + (c - 0x80u) * 257;
+    const std::atomic<uint16_t> *row = table->unit + (c - 0x80u) * 257;
     const bool pair = table->lead[c] && k + 1 < n;
-    const std::atomic<uint32_t> &cell = pair ? row[1u + b[k + 1]] : row[0];
-    uint32_t value = cell.load(std::memory_order_relaxed);
-    if (SPRIG_UNLIKELY(!(value & kCellExact))) {  // not yet known, or not exact
-      if (value != 0 || !((value = CellOf(table, b + k, pair ? 2 : 1)) & kCellExact)) return 0;
+    uint32_t value = (pair ? row[1u + b[k + 1]] : row[0]).load(std::memory_order_relaxed);
+    if (SPRIG_UNLIKELY(value == 0)) {  // not yet known, or not exact
+      value = CellOf(table, b + k, pair ? 2 : 1);
+      if (!(value & kCellExact)) return 0;
     }
     *out++ = static_cast<WCHAR>(value & 0xFFFF);
     k += pair ? 2 : 1;
