@@ -194,6 +194,12 @@ struct MultiByteTable {
   uint32_t codePage;
   bool lead[256];   // the byte takes the next one along
   bool alone[256];  // an ASCII byte that always stands alone: runs end before it
+  // For each byte from 0x80 on, read with the byte behind it: the entry is
+  // base + (next & mask), and the character takes `step` bytes.
+  struct Step {
+    uint32_t base;
+    uint8_t mask, step;
+  } steps[256];
   std::atomic<uint16_t> unit[128 * 257];
   std::atomic<uint32_t> state[128 * 257];
 };
@@ -218,6 +224,11 @@ MultiByteTable *MultiByteTableOf(uint32_t cp) {
         table->lead[b] = cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
                          : cp == 20932 || cp == 51932 ? b == 0x8E || (b >= 0xA1 && b <= 0xFE)
                                                       : b >= 0x81 && b <= 0xFE;
+      for (int b = 0x80; b <= 0xFF; ++b) {
+        const bool lead = table->lead[b];
+        table->steps[b] = {static_cast<uint32_t>((b - 0x80) * 257 + lead), static_cast<uint8_t>(lead ? 0xFF : 0),
+                           static_cast<uint8_t>(lead ? 2 : 1)};
+      }
     });
     return tables[i];
   }
@@ -264,6 +275,25 @@ size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j,
                         size_t *units) {
   WCHAR *start = out;
   size_t k = j;
+  // All but the last byte: each character reads the byte behind it.
+  while (k + 1 < n) {
+    const unsigned c = b[k];
+    if (c < 0x80) {
+      if (table->alone[c]) break;
+      *out++ = static_cast<WCHAR>(c);  // an ASCII byte that no lead byte took
+      ++k;
+      continue;
+    }
+    const MultiByteTable::Step step = table->steps[c];
+    const size_t index = step.base + (b[k + 1] & step.mask);
+    uint32_t value = table->unit[index].load(std::memory_order_relaxed);
+    if (SPRIG_UNLIKELY(value == 0)) {  // not yet known, or not exact
+      value = CellOf(table, b + k, step.step);
+      if (!(value & kCellExact)) return 0;
+    }
+    *out++ = static_cast<WCHAR>(value & 0xFFFF);
+    k += step.step;
+  }
   while (k < n) {
     const unsigned c = b[k];
     if (c < 0x80) {
