@@ -606,6 +606,13 @@ void BuildSpans(ExactDocument *x, Document *document) {
     }
   }
   int32_t end = last;
+  // Four units at a time up to a group that holds a zero unit (a text
+  // without markup is read here whole).
+  const uint64_t kLow = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  for (uint64_t group; end + 4 <= length; end += 4) {
+    memcpy(&group, text + end, sizeof group);
+    if ((group - kLow) & ~group & kHigh) break;
+  }
   while (end < length && text[end]) ++end;
   tagAt(end);
   if (!std::is_sorted(x->spans.begin(), x->spans.end(),
