@@ -16,6 +16,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -39,17 +40,24 @@ bool HasAsciiTrailBytes(uint32_t cp) {
          cp == 20936;
 }
 
-// True when ASCII bytes map to themselves and no shift state exists.
+// True when ASCII bytes map to themselves and no shift state exists (the
+// answer for the common code pages is kept once found).
 bool IsAsciiCompatible(uint32_t cp) {
   if (cp == CP_UTF8) return true;
   if (cp == CP_UTF7 || (cp >= 50220 && cp <= 50229) || cp == 52936) return false;
+  static const uint32_t kKept[] = {932, 936, 949, 950, 20932, 51932, 1250, 1251, 1252};
+  static std::atomic<int> kept[sizeof kKept / sizeof kKept[0]];  // 0 unknown, 1 yes, 2 no
+  std::atomic<int> *slot = nullptr;
+  for (size_t i = 0; i < sizeof kKept / sizeof kKept[0]; ++i)
+    if (kKept[i] == cp) slot = &kept[i];
+  if (slot && slot->load(std::memory_order_relaxed)) return slot->load(std::memory_order_relaxed) == 1;
   char ascii[127];
   WCHAR units[127];
   for (int i = 0; i < 127; ++i) ascii[i] = static_cast<char>(i + 1);
-  if (MultiByteToWideChar(cp, 0, ascii, 127, units, 127) != 127) return false;
-  for (int i = 0; i < 127; ++i)
-    if (units[i] != i + 1) return false;
-  return true;
+  bool same = MultiByteToWideChar(cp, 0, ascii, 127, units, 127) == 127;
+  for (int i = 0; same && i < 127; ++i) same = units[i] == i + 1;
+  if (slot) slot->store(same ? 1 : 2, std::memory_order_relaxed);
+  return same;
 }
 
 // The decoded text, built in a block that the document's SourceText takes
@@ -119,13 +127,15 @@ void DecodeUtf16(ExactDocument *x, TextBlock *text) {
   x->mapped = true;
 }
 
-// Copies the ASCII bytes from b[i] on as units into `out`, sixteen at a
-// time where the platform's scanner allows, up to the first other byte or `n`; returns where it
-// stopped.
+// Copies the ASCII bytes from b[i] on as units into `out` (room for a unit
+// a byte up to `n`), sixteen at a time where the platform's scanner allows,
+// up to the first other byte or `n`; returns where it stopped.
 size_t WidenAscii(const unsigned char *b, size_t i, size_t n, WCHAR *out) {
-  while (n - i >= 16 && WidenAscii16(b + i, out)) {
-    out += 16;
-    i += 16;
+  while (n - i >= 16) {
+    const unsigned ascii = WidenAsciiPrefix16(b + i, out);
+    out += ascii;
+    i += ascii;
+    if (ascii < 16) return i;
   }
   while (i < n && b[i] < 0x80) *out++ = b[i++];
   return i;
@@ -166,6 +176,148 @@ const SingleByteTable *SingleByteTableOf(uint32_t cp) {
   return nullptr;
 }
 
+// The characters of a double-byte (or EUC) code page: for each byte
+// 0x80-0xFF, the byte alone (entry 0) and the byte with each trail byte
+// behind it (entry 1 + trail). An entry's state is 0 until first used, then
+// kCellKnown, plus kCellExact when exactly those bytes decode to one unit
+// that encodes back to exactly them, or kCellRejected when their units do
+// not encode back to them (a piece DecodeInvalidRun refuses). The units of
+// exact entries stand apart, 0 for any other (no exact unit is 0, which
+// encodes as a zero byte), so that decoding reads two bytes a character.
+// Entries are filled one at a time from the platform's decoder; any thread
+// filling one writes the same values, the unit before the state. None of
+// these code pages keeps state from one character to the next, so a run
+// whose every character is exact decodes, and encodes back, as its
+// characters do one by one: the same units the platform gives for the whole run.
+const uint32_t kCellKnown = 0x10000, kCellExact = 0x20000, kCellRejected = 0x40000;
+struct MultiByteTable {
+  uint32_t codePage;
+  bool lead[256];   // the byte takes the next one along
+  bool alone[256];  // an ASCII byte that always stands alone: runs end before it
+  // For each byte from 0x80 on, read with the byte behind it: the entry is
+  // base + (next & mask), and the character takes `step` bytes.
+  struct Step {
+    uint32_t base;
+    uint8_t mask, step;
+  } steps[256];
+  std::atomic<uint16_t> unit[128 * 257];
+  std::atomic<uint32_t> state[128 * 257];
+};
+
+// The table of `cp` when it is one of the common double-byte or EUC code
+// pages (made once per process, on first use; its entries as they are
+// needed), else null: the platform decodes the runs.
+MultiByteTable *MultiByteTableOf(uint32_t cp) {
+  static const uint32_t kPages[] = {932, 936, 949, 950, 20932, 51932};
+  const size_t kCount = sizeof kPages / sizeof kPages[0];
+  static MultiByteTable *tables[kCount];
+  static std::once_flag made[kCount];
+  for (size_t i = 0; i < kCount; ++i) {
+    if (kPages[i] != cp) continue;
+    std::call_once(made[i], [cp, &table = tables[i]] {
+      table = new (std::nothrow) MultiByteTable();  // entries zero: not yet known
+      if (!table) return;
+      table->codePage = cp;
+      for (int b = 0; b < 0x80; ++b)  // the bytes from 0x80 on stay false
+        table->alone[b] = !HasAsciiTrailBytes(cp) || (b < 0x40 && !(b >= '0' && b <= '9'));
+      for (int b = 0x80; b <= 0xFF; ++b)
+        table->lead[b] = cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
+                         : cp == 20932 || cp == 51932 ? b == 0x8E || (b >= 0xA1 && b <= 0xFE)
+                                                      : b >= 0x81 && b <= 0xFE;
+      for (int b = 0x80; b <= 0xFF; ++b) {
+        const bool lead = table->lead[b];
+        table->steps[b] = {static_cast<uint32_t>((b - 0x80) * 257 + lead), static_cast<uint8_t>(lead ? 0xFF : 0),
+                           static_cast<uint8_t>(lead ? 2 : 1)};
+      }
+    });
+    return tables[i];
+  }
+  return nullptr;
+}
+
+// Fills entry `index`, that of the `length` bytes at `bytes`; returns its
+// state and unit as CellOf does.
+uint32_t FillCell(MultiByteTable *table, size_t index, const unsigned char *bytes, int length) {
+  // The same test as DecodeInvalidRun's for a piece, with the same room.
+  const char *from = reinterpret_cast<const char *>(bytes);
+  WCHAR units[8];
+  char back[32];
+  uint32_t value = kCellKnown;
+  const int n = MultiByteToWideChar(table->codePage, 0, from, length, units, 8);
+  const int m = n > 0 ? WideCharToMultiByte(table->codePage, 0, units, n, back, sizeof back, nullptr, nullptr) : 0;
+  const bool same = m == length && memcmp(back, from, static_cast<size_t>(length)) == 0;
+  if (length == 2 && table->alone[bytes[1]])
+    ;  // never exact: the run ends before a byte that stands alone
+  else if (same && n == 1 && units[0] != 0)
+    value |= kCellExact | units[0];
+  else if (!same)
+    value |= kCellRejected;
+  if (value & kCellExact) table->unit[index].store(units[0], std::memory_order_relaxed);
+  table->state[index].store(value, std::memory_order_release);
+  return value;
+}
+
+// The state of `table`'s entry for the `length` (1 or 2) bytes at `bytes`,
+// with the unit in the low bits when exact; filled first when not yet known.
+inline uint32_t CellOf(MultiByteTable *table, const unsigned char *bytes, int length) {
+  const size_t index = (bytes[0] - 0x80u) * 257 + (length == 2 ? 1u + bytes[1] : 0u);
+  const uint32_t value = table->state[index].load(std::memory_order_acquire);
+  return SPRIG_LIKELY(value != 0) ? value : FillCell(table, index, bytes, length);
+}
+
+// Decodes through `table` the run of non-ASCII bytes that opens at b[j]
+// (the bytes before `n` up to the next one that stands alone) into `out`
+// (room for a unit a byte); sets *units and returns where the run ends, or
+// returns 0 (nothing promised in `out`) when a character of the run is not
+// exact in the table (an invalid one, or one the framing does not take),
+// which the platform then decides.
+size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j, size_t n, WCHAR *out,
+                        size_t *units) {
+  WCHAR *start = out;
+  size_t k = j;
+  // All but the last byte: each character reads the byte behind it.
+  while (k + 1 < n) {
+    const unsigned c = b[k];
+    if (c < 0x80) {
+      if (table->alone[c]) break;
+      *out++ = static_cast<WCHAR>(c);  // an ASCII byte that no lead byte took
+      ++k;
+      continue;
+    }
+    const MultiByteTable::Step step = table->steps[c];
+    const size_t index = step.base + (b[k + 1] & step.mask);
+    uint32_t value = table->unit[index].load(std::memory_order_relaxed);
+    if (SPRIG_UNLIKELY(value == 0)) {  // not yet known, or not exact
+      value = CellOf(table, b + k, step.step);
+      if (!(value & kCellExact)) return 0;
+    }
+    *out++ = static_cast<WCHAR>(value & 0xFFFF);
+    k += step.step;
+  }
+  while (k < n) {
+    const unsigned c = b[k];
+    if (c < 0x80) {
+      if (table->alone[c]) break;
+      *out++ = static_cast<WCHAR>(c);  // an ASCII byte that no lead byte took
+      ++k;
+      continue;
+    }
+    // A lead byte takes the next byte along; a pair whose second byte
+    // stands alone is never exact, so the run still ends before that byte.
+    const std::atomic<uint16_t> *row = table->unit + (c - 0x80u) * 257;
+    const bool pair = table->lead[c] && k + 1 < n;
+    uint32_t value = (pair ? row[1u + b[k + 1]] : row[0]).load(std::memory_order_relaxed);
+    if (SPRIG_UNLIKELY(value == 0)) {  // not yet known, or not exact
+      value = CellOf(table, b + k, pair ? 2 : 1);
+      if (!(value & kCellExact)) return 0;
+    }
+    *out++ = static_cast<WCHAR>(value & 0xFFFF);
+    k += pair ? 2 : 1;
+  }
+  *units = static_cast<size_t>(out - start);
+  return k;
+}
+
 // Decodes a run of valid UTF-8 into `out` (room for `size` units); the
 // number of units, or -1 (nothing promised in `out`) when the run is not
 // valid UTF-8 (an overlong form, a surrogate, a value above U+10FFFF, a
@@ -200,9 +352,11 @@ int DecodeValidUtf8(const unsigned char *p, size_t size, WCHAR *out) {
 // units start at `at`): each piece is the shortest of one to four bytes whose
 // units encode back to those bytes; a byte that starts no such piece becomes
 // U+FFFD. So the tree holds U+FFFD just where the file's bytes were invalid,
-// and the first such place is counted exactly. Invalid runs are rare, so the
-// calls per piece cost nothing that matters.
-void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, size_t at) {
+// and the first such place is counted exactly. Pieces of one or two bytes
+// that `table` (may be null) has decided take no platform call; text read in
+// the wrong double-byte code page is full of invalid runs.
+void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, size_t at,
+                      MultiByteTable *table) {
   const uint32_t cp = x->detection.codePage;
   text->Truncate(at);
   text->Reserve(static_cast<size_t>(bytes) * 2 + 1);
@@ -210,6 +364,17 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
   for (int i = 0; i < bytes;) {
     int taken = 0;
     for (int length = 1; length <= 4 && i + length <= bytes && !taken; ++length) {
+      const unsigned char *piece = reinterpret_cast<const unsigned char *>(run + i);
+      if (table && length <= 2 && piece[0] >= 0x80) {  // the table knows most pieces
+        const uint32_t value = CellOf(table, piece, length);
+        if (value & kCellRejected) continue;
+        if (value & kCellExact) {
+          *text->End() = static_cast<WCHAR>(value & 0xFFFF);
+          text->Grow(1);
+          taken = length;
+          continue;
+        }
+      }
       WCHAR units[8];
       char back[32];
       const int n = MultiByteToWideChar(cp, 0, run + i, length, units, 8);
@@ -236,9 +401,12 @@ void DecodeInvalidRun(ExactDocument *x, const char *run, int bytes, TextBlock *t
 
 // Decodes one run of non-ASCII bytes at the end of `text` (through `table`
 // when there is one); counts it invalid when it is not valid UTF-8 (`utf8`),
-// else when the units do not encode back to the same bytes.
+// else when the units do not encode back to the same bytes (`multiTable`,
+// may be null, then speeds up the pieces). When UTF-8 was
+// only a guess, an invalid run is counted and left undecoded: the caller
+// stops and reads the whole text again in the ANSI code page.
 void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bool utf8,
-               const SingleByteTable *table) {
+               const SingleByteTable *table, MultiByteTable *multiTable) {
   const uint32_t cp = x->detection.codePage;
   const size_t at = text->Size();
   text->Reserve(static_cast<size_t>(bytes) + 1);
@@ -246,6 +414,10 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
     int units = DecodeValidUtf8(reinterpret_cast<const unsigned char *>(run), static_cast<size_t>(bytes), text->End());
     if (units >= 0) {
       text->Grow(static_cast<size_t>(units));
+      return;
+    }
+    if (x->detection.source == SX_FROM_UTF8) {  // the guess fails: the text is read again
+      if (x->invalidCount++ == 0) x->firstInvalid = static_cast<int32_t>(at);
       return;
     }
   }
@@ -286,29 +458,39 @@ void DecodeRun(ExactDocument *x, const char *run, int bytes, TextBlock *text, bo
                                 nullptr, nullptr);
     valid = n == bytes && memcmp(back.data(), run, static_cast<size_t>(bytes)) == 0;
   }
-  if (!valid) DecodeInvalidRun(x, run, bytes, text, at);
+  if (!valid) DecodeInvalidRun(x, run, bytes, text, at, multiTable);
 }
 
 // A valid UTF-8 sequence never holds an ASCII byte, so checking each run of
-// other bytes on its own checks the whole text.
+// other bytes on its own checks the whole text. A guess of UTF-8 stops at
+// the first invalid run, as the text is then read again.
 void DecodeMapped(ExactDocument *x, TextBlock *text) {
   const unsigned char *b = reinterpret_cast<const unsigned char *>(x->bytes);
   const size_t n = x->size;
   const bool asciiTrails = HasAsciiTrailBytes(x->detection.codePage);
   const bool utf8 = x->detection.codePage == CP_UTF8;
   const SingleByteTable *table = SingleByteTableOf(x->detection.codePage);
+  MultiByteTable *multiTable = table ? nullptr : MultiByteTableOf(x->detection.codePage);
   size_t i = x->detection.bomBytes;
-  text->Reserve(n - i);
   while (i < n) {
+    text->Reserve(n - i);  // a unit a byte (a run the platform decodes may take more)
     size_t j = WidenAscii(b, i, n, text->End());
     text->Grow(j - i);
     if (j == n) break;
-    size_t k = j + 1;
-    while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(j), 1});
-    DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table);
+    size_t k = 0, units = 0;
+    if (multiTable) {  // valid characters need no platform call; other runs go the platform's way
+      k = DecodeRunByTable(multiTable, b, j, n, text->End(), &units);
+      text->Grow(units);
+    }
+    if (!k) {
+      k = j + 1;
+      while (k < n && !(asciiTrails ? (b[k] < 0x40 && !(b[k] >= '0' && b[k] <= '9')) : b[k] < 0x80)) ++k;
+      DecodeRun(x, x->bytes + j, static_cast<int>(k - j), text, utf8, table, multiTable);
+    }
     x->map.push_back(MapPoint{static_cast<int32_t>(text->Size()), static_cast<uint32_t>(k), 0});
     i = k;
+    if (utf8 && x->invalidCount && x->detection.source == SX_FROM_UTF8) break;  // read again as ANSI
   }
   if (utf8) x->detection.validUtf8 = x->invalidCount == 0;
   x->mapped = true;
@@ -424,6 +606,13 @@ void BuildSpans(ExactDocument *x, Document *document) {
     }
   }
   int32_t end = last;
+  // Four units at a time up to a group that holds a zero unit (a text
+  // without markup is read here whole).
+  const uint64_t kLow = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  for (uint64_t group; end + 4 <= length; end += 4) {
+    memcpy(&group, text + end, sizeof group);
+    if ((group - kLow) & ~group & kHigh) break;
+  }
   while (end < length && text[end]) ++end;
   tagAt(end);
   if (!std::is_sorted(x->spans.begin(), x->spans.end(),

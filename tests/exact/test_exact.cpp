@@ -176,6 +176,9 @@ TEST(ExactEncodings, InvalidBytesAreCountedPlacedAndWrittenBackAsRead) {
       {"<p a=\"1\">a\xFF" "b</p>\n", "utf-8", 1, 1, 11},
       {"<p a=\"1\">ok</p>\n<i>\xC3(\xE2\x82</i>\xF0", "utf-8", 3, 2, 4},
       {"<p a=\"1\">\xE9t\xE9</p>", "windows-1252", 0, 0, 0},
+      // a double-byte run, valid up to a lead byte that has no trail byte
+      {"<p a=\"1\">\x82\xA0" "A\x82</p>", "shift_jis", 1, 1, 12},
+      {"<p a=\"1\">\xA4\xA2\xA4</p>", "euc-jp", 1, 1, 11},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.bytes);
