@@ -116,7 +116,16 @@ const char *CheckCursorPosition(const Cursor *cursor) {
     if (!head || !NodeIsListHead(head)) return "cursor list hangs below a detached element";
   }
   if (head != &document->root) return "cursor stands outside its document";
-  if (!belowBase) return "cursor list is not at or below its base";
+  if (!belowBase) {
+    // Deleting the last element of the base's list moves the cursor to the
+    // list's owner and leaves the base on the emptied list, below the
+    // cursor's list; the base must still hang in the document.
+    for (head = base; head->child;) {
+      head = head->child->parent;
+      if (!head || !NodeIsListHead(head)) return "cursor base hangs below a detached element";
+    }
+    if (head != &document->root) return "cursor list is not at or below its base";
+  }
   return nullptr;
 }
 
