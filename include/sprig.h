@@ -477,7 +477,9 @@ SG_API int32_t SG_CALL sgAddNodePathA(SG_CURSOR cursor, const char *path, uint32
 /** Deletes the current element with its subtree; the cursor goes to the next
  * element, else the previous, else the owner (whose list becomes the
  * cursor's list, even when the emptied list was the cursor's base; the base
- * itself is left as it was). 1 done, 0 none selected. */
+ * itself is left as it was, until a delete takes the subtree that holds it:
+ * then the base becomes the list that held the deleted element).
+ * 1 done, 0 none selected. */
 SG_API int32_t SG_CALL sgDeleteNode(SG_CURSOR cursor);
 /** Moves the current element to the start (SG_MOVENODE_FIRST) or end
  * (SG_MOVENODE_LAST) of its list. 1 done, 0 refused. */

@@ -79,12 +79,29 @@ bool CloneIsComplete(const Node *original, const Node *copy) {
   }
 }
 
+namespace {
+
+// True when list head `base` lies in the subtree of `element` (walks the
+// owner links up from the base, so it costs the base's depth).
+bool BaseBelow(const Node *base, const Node *element) {
+  for (const Node *owner = NodeOwner(base); owner; owner = NodeOwner(owner->parent)) {
+    if (owner == element) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int EditDeleteNode(Cursor *cursor) {
   if (!cursor || !cursor->document || !CursorHasSelection(cursor)) return 0;
   Node *element = cursor->current;
   Node *head = element->parent;
   Node *next = element->next;
   Node *prev = element->prev;
+  // A base inside the deleted subtree (the emptied list a previous delete
+  // left it on, below the element now deleted) would dangle: it becomes the
+  // list that held the element.
+  if (BaseBelow(cursor->base, element)) cursor->base = head;
   NodeUnlink(element);
   NodeDestroy(element);
   NodeMarkListChanged(head);
