@@ -86,6 +86,12 @@ inline bool NodeIsListHead(const Node *node) { return node->parent == node; }
 inline bool NodeIsElement(const Node *node) {
   return node && node->parent && node->parent != node;
 }
+// A kind that stands for an element as markup knows it (a start tag, a void
+// or empty tag, or an element made by editing), not a comment, instruction,
+// declaration or end tag.
+inline bool NodeKindIsElement(uint32_t kind) {
+  return kind == kKindElement || kind == kKindVoid || kind == kKindEmptyTag || kind == kKindPlain;
+}
 // The child-list head of a node, null for none, for a null node and for a
 // list head (whose child link is its owner).
 inline Node *NodeChildList(const Node *node) {

@@ -48,27 +48,23 @@ inline bool NamesEqual(const Node *a, const Node *b) {
   return FoldAscii(*x) == FoldAscii(*y);
 }
 
-inline bool IsElementKind(uint32_t kind) {
-  return kind == kKindElement || kind == kKindVoid || kind == kKindEmptyTag || kind == kKindPlain;
-}
-
 // The element whose child list holds `node`, or null at the top level (or
 // below a node that is no element).
 inline const Node *ParentElement(const Node *node) {
   const Node *owner = NodeOwner(node->parent);
-  return owner && IsElementKind(owner->kind) ? owner : nullptr;
+  return owner && NodeKindIsElement(owner->kind) ? owner : nullptr;
 }
 
 inline const Node *PrevElement(const Node *node) {
   for (const Node *at = node->prev; !NodeIsListHead(at); at = at->prev) {
-    if (IsElementKind(at->kind)) return at;
+    if (NodeKindIsElement(at->kind)) return at;
   }
   return nullptr;
 }
 
 inline const Node *NextElement(const Node *node) {
   for (const Node *at = node->next; !NodeIsListHead(at); at = at->next) {
-    if (IsElementKind(at->kind)) return at;
+    if (NodeKindIsElement(at->kind)) return at;
   }
   return nullptr;
 }
@@ -260,7 +256,7 @@ int64_t NthTotal(MatchContext *ctx, const Node *node, bool ofType) {
   if (NthSlotFits(slot, node, ofType) && slot->total >= 0) return slot->total;
   int64_t total = 0;
   for (const Node *at = node->parent->next; !NodeIsListHead(at); at = at->next) {
-    if (IsElementKind(at->kind) && (!ofType || NamesEqual(at, node))) ++total;
+    if (NodeKindIsElement(at->kind) && (!ofType || NamesEqual(at, node))) ++total;
   }
   if (NthSlotFits(slot, node, ofType)) slot->total = total;  // NthPosition filled it just before
   return total;
@@ -300,7 +296,7 @@ bool IsEmpty(const Node *node) {
   const Node *head = node->child;
   if (!head) return true;
   for (const Node *at = head->next; at != head; at = at->next) {
-    if (IsElementKind(at->kind) || (at->after && at->after[0])) return false;
+    if (NodeKindIsElement(at->kind) || (at->after && at->after[0])) return false;
   }
   return true;
 }
@@ -498,7 +494,7 @@ bool MatchList(MatchContext *ctx, const SxSelector *s, uint32_t list, const Node
 // list head `bound` that matches, or null; `ctx` is the walk's memory.
 Node *FindMatch(MatchContext *ctx, const SxSelector *s, const Node *from, const Node *bound) {
   for (Node *at = NextInOrder(from, bound); at; at = NextInOrder(at, bound)) {
-    if (IsElementKind(at->kind) && MatchList(ctx, s, 0, at)) return at;
+    if (NodeKindIsElement(at->kind) && MatchList(ctx, s, 0, at)) return at;
   }
   return nullptr;
 }
@@ -550,7 +546,7 @@ Node *ScopeBound(Cursor *scope, uint32_t mode) {
 }  // namespace
 
 bool SelectorIsElement(const Node *node) {
-  return node && node->parent && !NodeIsListHead(node) && IsElementKind(node->kind);
+  return node && node->parent && !NodeIsListHead(node) && NodeKindIsElement(node->kind);
 }
 
 bool SelectorMatches(const SxSelector *selector, const Node *node) {
