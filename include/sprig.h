@@ -36,7 +36,9 @@
  * thread, whatever other threads do, and a thread's rings are freed when it
  * ends. The text-conversion flag word is one word for the whole process,
  * read and set atomically: a setting made on one thread applies to all.
- * NodeIds are unique and increasing across the process.
+ * NodeIds are unique across the process and increase in the order one thread
+ * makes nodes; a thread takes them from the process in blocks, so nodes made
+ * on different threads at once are not numbered in time order.
  *
  * A null cursor (or note) gives the failure result of the function: null,
  * 0, 0xFFFFFFFF or nothing done.

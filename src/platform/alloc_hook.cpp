@@ -6,10 +6,10 @@
 
 #include "platform/platform.h"
 
-std::atomic<PlatformAllocationHook> gPlatformAllocationHook{nullptr};
+PlatformAllocationHookSlot gPlatformAllocationHook{{nullptr}};
 
 bool AllocationShouldFail() {
-  const PlatformAllocationHook hook = gPlatformAllocationHook.load(std::memory_order_relaxed);
+  const PlatformAllocationHook hook = gPlatformAllocationHook.hook.load(std::memory_order_relaxed);
   return hook && hook();
 }
 

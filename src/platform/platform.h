@@ -151,13 +151,18 @@ BOOL FlsFree(DWORD index);
 // support (src/testing) installs its counting hook; the shipped library
 // never does.
 typedef bool (*PlatformAllocationHook)(void);
-extern std::atomic<PlatformAllocationHook> gPlatformAllocationHook;
+// A cache line of its own: every allocation of every thread reads the hook,
+// so no variable that a thread writes may share its line.
+struct alignas(64) PlatformAllocationHookSlot {
+  std::atomic<PlatformAllocationHook> hook;
+};
+extern PlatformAllocationHookSlot gPlatformAllocationHook;
 // Asks the hook about one allocation that does not reach GlobalAlloc; true
 // when it is to fail.
 bool PlatformAllocationShouldFail(void);
 // True while a hook is installed; lets a hot path skip the call otherwise.
 inline bool PlatformAllocationCounting(void) {
-  return gPlatformAllocationHook.load(std::memory_order_relaxed) != nullptr;
+  return gPlatformAllocationHook.hook.load(std::memory_order_relaxed) != nullptr;
 }
 
 // Memory-checker annotations for blocks the library carves itself: poisoned

@@ -22,7 +22,7 @@ bool CountAllocation() {
 void PlatformFailAllocationAt(unsigned long n) {
   gFailAt.store(n, std::memory_order_relaxed);
   gAllocations.store(0, std::memory_order_relaxed);
-  gPlatformAllocationHook.store(CountAllocation, std::memory_order_relaxed);
+  gPlatformAllocationHook.hook.store(CountAllocation, std::memory_order_relaxed);
 }
 
 unsigned long PlatformAllocationCount(void) {
