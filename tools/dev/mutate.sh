@@ -2,7 +2,7 @@
 # mutate.sh — mutation check of the native test suite: how many small faults put into the library
 # sources (src/) the tests catch. Usage, from the project root:
 #   tools/dev/mutate.sh --tests REF [--label NAME] [--seed 21] [--count 150] [--first I] [--last J]
-#                       [--skip-slow] [--list] [--report]
+#                       [--pair SAMPLE_REF OTHER_REF] [--skip-slow] [--list] [--report]
 # The tree of git ref REF (its src/ and its tests/) is exported to build/mutate/NAME/src and built
 # there (ninja, -O1, native tests only), so two suites (say the base commit and HEAD) run the same
 # sample of mutations side by side without touching the worktree. The sample is deterministic:
@@ -15,6 +15,12 @@
 # level and hundred-megabyte stress tests out of the run (their mutations still count as killed
 # only when another test fails); --gtest-exclude leaves out named tests (a test that cannot pass
 # in that tree). --report prints the counts and the survivors.
+# --pair compares two suites whose library sources differ too (a suite before and after a
+# refactoring): the sample is drawn from SAMPLE_REF's sources, among the lines that OTHER_REF's
+# sources hold as well, and each mutation is applied to the line of the same text in the tree
+# under test (same file first, else the one file that has it). Both runs then judge the same
+# faults, in the code both suites were written for. While a file build/mutate/PAUSE exists, the
+# run waits between mutations (to leave the machine to a benchmark).
 import argparse, os, random, re, shutil, subprocess, sys, time
 
 ap = argparse.ArgumentParser()
@@ -26,6 +32,7 @@ ap.add_argument("--first", type=int, default=0)
 ap.add_argument("--last", type=int, default=10**9)
 ap.add_argument("--skip-slow", action="store_true")
 ap.add_argument("--gtest-exclude", default="", help="tests left out, as a gtest filter (A.B:C.*)")
+ap.add_argument("--pair", nargs=2, metavar=("SAMPLE_REF", "OTHER_REF"))
 ap.add_argument("--list", action="store_true")
 ap.add_argument("--report", action="store_true")
 args = ap.parse_args()
@@ -39,11 +46,19 @@ SLOW = "-HostileDeep.*:HostileWide.*"
 def sh(cmd, **kw):
     return subprocess.run(cmd, shell=True, **kw)
 
-def export():
-    if os.path.isdir(src):
-        return
-    os.makedirs(src)
-    sh(f"git archive {args.tests} | tar -x -C {src}", check=True)
+def export(ref=None, into=None):
+    ref, into = ref or args.tests, into or src
+    if os.path.isdir(into):
+        return into
+    os.makedirs(into)
+    sh(f"git archive {ref} | tar -x -C {into}", check=True)
+    return into
+
+def tree_of(ref):
+    """The sources of `ref`, exported once into build/mutate/trees/."""
+    name = re.sub(r"[^\w.-]", "_", sh(f"git rev-parse {ref}", capture_output=True,
+                                       text=True, check=True).stdout.strip())
+    return export(ref, os.path.join(root, "build", "mutate", "trees", name))
 
 # ---- Candidates ------------------------------------------------------------------------------
 
@@ -75,8 +90,8 @@ def code_part(line):
         i += 1
     return "".join(out)
 
-def candidates(path):
-    rel = os.path.relpath(path, src)
+def candidates(path, base):
+    rel = os.path.relpath(path, base)
     found, in_block = [], False
     for no, line in enumerate(open(path, encoding="utf-8", errors="replace"), 1):
         s = line.strip()
@@ -101,16 +116,50 @@ def candidates(path):
                     found.append((rel, no, "swap", m.start(2), f"{a}, {b}", f"{b}, {a}"))
     return found
 
-def sample():
+def library_files(base):
     files = []
-    for d, _, names in os.walk(os.path.join(src, "src")):
+    for d, _, names in os.walk(os.path.join(base, "src")):
+        if os.path.relpath(d, base).split(os.sep)[:2] == ["src", "testing"]:
+            continue  # test support, not the library
         for n in names:
             # Test-only or Windows-only sources are not the native library's.
             if n.endswith(".cpp") and n not in ("invariants.cpp", "global_memory_win.cpp"):
                 files.append(os.path.join(d, n))
+    return sorted(files)
+
+def lines_of(base):
+    """Each stripped source line of the library in `base`: [(rel, line number)]."""
+    where = {}
+    for f in library_files(base):
+        rel = os.path.relpath(f, base)
+        for no, line in enumerate(open(f, encoding="utf-8", errors="replace"), 1):
+            where.setdefault(line.strip(), []).append((rel, no))
+    return where
+
+def spot_of(where, rel, no, line):
+    """Where the line `line` of `rel` (at `no`) is in the tree whose lines are `where`: in the
+    same file (the nearest such line), else where the tree holds it once, if it is long enough
+    to be the same statement moved. None when the text is not there or the choice is unclear."""
+    spots = where.get(line.strip(), [])
+    same = [s for s in spots if s[0] == rel]
+    if same:
+        return min(same, key=lambda s: abs(s[1] - no))
+    return spots[0] if len(spots) == 1 and len(line.strip()) >= 24 else None
+
+def sample():
+    base = tree_of(args.pair[0]) if args.pair else src
+    other = lines_of(tree_of(args.pair[1])) if args.pair else None
     by_module = {}
-    for f in sorted(files):
-        by_module.setdefault(os.path.relpath(f, src).split("/")[1], []).extend(candidates(f))
+    for f in library_files(base):
+        module = os.path.relpath(f, base).split("/")[1]
+        if args.pair and not os.path.isdir(os.path.join(tree_of(args.pair[1]), "src", module)):
+            continue  # a module the other tree does not have: its suite was not written for it
+        found = candidates(f, base)
+        if other is not None:
+            text = open(f, encoding="utf-8", errors="replace").read().split("\n")
+            found = [c for c in found if spot_of(other, c[0], c[1], text[c[1] - 1])]
+        if found:
+            by_module.setdefault(os.path.relpath(f, base).split("/")[1], []).extend(found)
     rng = random.Random(args.seed)
     modules = sorted(by_module)
     picks, quota = [], {m: args.count // len(modules) for m in modules}
@@ -120,7 +169,25 @@ def sample():
         pool = by_module[m]
         picks += rng.sample(pool, min(quota[m], len(pool)))
     rng.shuffle(picks)  # so that the first mutations of a partial run cover every module
-    return picks
+    if not args.pair:
+        return picks
+    # Into the tree under test: the line of the same text, in the same file
+    # (the nearest one) or else in the one file that holds it.
+    here = lines_of(src)
+    mapped = []
+    for rel, no, kind, col, old, new in picks:
+        line = open(os.path.join(base, rel), encoding="utf-8").read().split("\n")[no - 1]
+        spot = spot_of(here, rel, no, line)
+        if spot is None:
+            mapped.append((rel, no, "absent", col, old, new))
+            continue
+        indent = len(line) - len(line.lstrip())
+        target = open(os.path.join(src, spot[0]), encoding="utf-8").read().split("\n")[spot[1] - 1]
+        shift = len(target) - len(target.lstrip()) - indent
+        if kind == "drop":
+            old = target
+        mapped.append((spot[0], spot[1], kind, col + shift, old, new))
+    return mapped
 
 # ---- Running ---------------------------------------------------------------------------------
 
@@ -175,6 +242,12 @@ def main():
     timeout = int(max(120, 3 * base))
     for i, (rel, no, kind, col, old, new) in enumerate(picks):
         if i < args.first or i > args.last or i in done:
+            continue
+        while os.path.exists(os.path.join(root, "build", "mutate", "PAUSE")):
+            time.sleep(5)  # another measurement wants the machine: wait between mutations
+        if kind == "absent":
+            row = [str(i), rel, str(no), kind, old.strip(), new, "absent", "0"]
+            open(results, "a").write("\t".join(row) + "\n")
             continue
         path = os.path.join(src, rel)
         text = open(path, encoding="utf-8").read()
