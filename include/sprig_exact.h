@@ -93,6 +93,9 @@ typedef struct SX_ERROR {
 /** @name Flags of sxSave and sxRender */
 /** @{ */
 #define SX_SAVE_FORCE        1u  /**< write even where a piece cannot be kept exactly */
+#define SX_SAVE_NO_SYNC      2u  /**< sxSave: no syncs; the file is replaced whole if the
+                                      program stops, but not if the system does (for bulk
+                                      work that can be run again) */
 
 /** @} */
 
@@ -151,7 +154,8 @@ SG_API int32_t SG_CALL sxGetLineColumn(SG_CURSOR cursor, uint32_t *line, uint32_
  * charset. Unedited bytes are written as read. The result is checked before
  * anything is written, then written to a temporary file in the target's
  * folder, synced and renamed over the target (through a symlink: over the
- * file it names), keeping the target's permission bits. 1 on success; 0 with
+ * file it names), keeping the target's permission bits; the folder is synced
+ * after the rename (neither sync with SX_SAVE_NO_SYNC). 1 on success; 0 with
  * `error` filled, and the target untouched, on any failure. */
 SG_API int32_t SG_CALL sxSave(SG_CURSOR cursor, const char *path, const char *encoding,
                               uint32_t flags, SX_ERROR *error);

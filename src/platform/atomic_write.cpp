@@ -119,7 +119,8 @@ int ReadWholeFile(const char *path, char **bytes, size_t *size, FileStatus *stat
   return 1;
 }
 
-int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileStatus *status) {
+int ReplaceFileAtomically(const char *path, const void *data, size_t size, bool sync,
+                          FileStatus *status) {
   std::string target = path;
   if (!ResolveLinks(&target)) return Fail(status, kFileIo, ELOOP, "resolve link");
   struct stat info;
@@ -148,7 +149,7 @@ int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileS
     step = "write";
   } else if (exists && fchmod(fd, info.st_mode & 07777) != 0) {
     step = "chmod";
-  } else if (fsync(fd) != 0) {
+  } else if (sync && fsync(fd) != 0) {
     step = "sync";
   }
   int error = step ? errno : 0;
@@ -167,7 +168,7 @@ int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileS
     unlink(temp.c_str());
     return Fail(status, kFileIo, error, step);
   }
-  int dir = open(folder.c_str(), O_RDONLY | O_CLOEXEC);
+  int dir = sync ? open(folder.c_str(), O_RDONLY | O_CLOEXEC) : -1;
   if (dir >= 0) {
     fsync(dir);  // makes the rename itself durable; best effort
     close(dir);
@@ -245,7 +246,8 @@ int ReadWholeFile(const char *path, char **bytes, size_t *size, FileStatus *stat
   return 1;
 }
 
-int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileStatus *status) {
+int ReplaceFileAtomically(const char *path, const void *data, size_t size, bool sync,
+                          FileStatus *status) {
   std::wstring target = Wide(path);
   if (IsFolder(target)) return Fail(status, kFileNotRegular, 0, "open");
   DWORD attributes = GetFileAttributesW(target.c_str());
@@ -269,11 +271,12 @@ int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileS
     p += wrote;
     left -= wrote;
   }
-  if (!step && !FlushFileBuffers(file)) step = "sync";
+  if (!step && sync && !FlushFileBuffers(file)) step = "sync";
   DWORD error = step ? GetLastError() : 0;
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   if (!step && exists) SetFileAttributesW(temp, attributes & ~FILE_ATTRIBUTE_TEMPORARY);
-  if (!step && !MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const DWORD move = MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0);
+  if (!step && !MoveFileExW(temp, target.c_str(), move)) {
     step = "rename";
     error = GetLastError();
   }

@@ -28,10 +28,14 @@ struct FileStatus {
 int ReadWholeFile(const char *path, char **bytes, size_t *size, FileStatus *status);
 
 // Replaces the file at `path` (created when missing) with `size` bytes: they
-// go to a new file in the same folder, which is synced and renamed over the
-// target. A symlink is followed to the file it names (the link stays). An
-// existing target keeps its permission bits; a read-only target is refused.
-// 1, or 0 with `status` filled and the target untouched.
-int ReplaceFileAtomically(const char *path, const void *data, size_t size, FileStatus *status);
+// go to a new file in the same folder, which is renamed over the target;
+// with `sync`, the new file is synced before the rename and the folder
+// after it, so that a crash of the system leaves the old file or the new
+// one (without, only a crash of the program is covered). A symlink is
+// followed to the file it names (the link stays). An existing target keeps
+// its permission bits; a read-only target is refused. 1, or 0 with `status`
+// filled and the target untouched.
+int ReplaceFileAtomically(const char *path, const void *data, size_t size, bool sync,
+                          FileStatus *status);
 
 #endif

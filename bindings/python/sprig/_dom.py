@@ -35,6 +35,7 @@ _ENC_UTF8 = 65001
 _SX_ERR_MEMORY, _SX_ERR_IO, _SX_ERR_NOT_FOUND, _SX_ERR_NOT_REGULAR = 1, 2, 3, 4
 _SX_ERR_ENCODING, _SX_ERR_LOSSY, _SX_ERR_SELECTOR = 5, 6, 7
 _SX_SAVE_FORCE = 1
+_SX_SAVE_NO_SYNC = 2
 _SX_SELECT_FIRST, _SX_SELECT_NEXT, _SX_SELECT_DOCUMENT = 1, 2, 0x10
 _SOURCES = {1: "bom", 2: "caller", 3: "declaration", 4: "meta", 5: "utf-8", 6: "default"}
 
@@ -970,21 +971,23 @@ class Document(Cursor):
             _raise(error)
         return handle, handle
 
-    def save(self, path=None, encoding=None, force=False):
+    def save(self, path=None, encoding=None, force=False, sync=True):
         """Writes the document with every unedited byte as read: over its own
         file (path None), or to `path`; `encoding` re-encodes the whole file
         and relabels its declaration or meta charset. The result is verified
         before anything is written, then replaces the target atomically.
         LossyWriteError when a piece cannot be written exactly (force=True
         writes it anyway); OSError subclasses for I/O failures; the target is
-        untouched on any failure."""
+        untouched on any failure. sync=False skips waiting for the disk: the
+        replacement still survives a crash of the program, not of the system."""
         lib = self._lib
         label = _label(lib, encoding)
         name = None if path is None else path_bytes(path)
         handle, temporary = self._exact_handle()
         try:
             error = SxError()
-            if not lib.sxSave(handle, name, label, _SX_SAVE_FORCE if force else 0, ctypes.byref(error)):
+            flags = (_SX_SAVE_FORCE if force else 0) | (0 if sync else _SX_SAVE_NO_SYNC)
+            if not lib.sxSave(handle, name, label, flags, ctypes.byref(error)):
                 _raise(error, name if name is not None else self._target)
         finally:
             if temporary:

@@ -203,7 +203,7 @@ SG_API int32_t SG_CALL sxSave(SG_CURSOR cursor, const char *path, const char *en
     size_t size = 0;
     if (!Render(cursor, encoding, flags, &out, &bytes, &size, error)) return 0;
     FileStatus status{};
-    if (!ReplaceFileAtomically(target.c_str(), bytes, size, &status))
+    if (!ReplaceFileAtomically(target.c_str(), bytes, size, !(flags & SX_SAVE_NO_SYNC), &status))
       return ReportFile(error, target, status, "write");
     return 1;
   } catch (...) {
