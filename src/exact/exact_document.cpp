@@ -194,13 +194,15 @@ struct MultiByteTable {
   uint32_t codePage;
   bool lead[256];   // the byte takes the next one along
   bool alone[256];  // an ASCII byte that always stands alone: runs end before it
-  // For each byte from 0x80 on, read with the byte behind it: the entry is
-  // base + (next & mask), and the character takes `step` bytes.
+  // For each byte, read with the byte behind it: the entry is
+  // base + (next & mask), and the character takes `step` bytes. An ASCII
+  // byte's entry is in the row behind the others: itself, or 0 (the run
+  // ends) when it stands alone.
   struct Step {
     uint32_t base;
     uint8_t mask, step;
   } steps[256];
-  std::atomic<uint16_t> unit[128 * 257];
+  std::atomic<uint16_t> unit[128 * 257 + 128];
   std::atomic<uint32_t> state[128 * 257];
 };
 
@@ -224,6 +226,10 @@ MultiByteTable *MultiByteTableOf(uint32_t cp) {
         table->lead[b] = cp == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)
                          : cp == 20932 || cp == 51932 ? b == 0x8E || (b >= 0xA1 && b <= 0xFE)
                                                       : b >= 0x81 && b <= 0xFE;
+      for (int b = 0; b < 0x80; ++b) {
+        table->steps[b] = {static_cast<uint32_t>(128 * 257 + b), 0, 1};
+        table->unit[128 * 257 + b].store(table->alone[b] ? 0 : static_cast<uint16_t>(b), std::memory_order_relaxed);
+      }
       for (int b = 0x80; b <= 0xFF; ++b) {
         const bool lead = table->lead[b];
         table->steps[b] = {static_cast<uint32_t>((b - 0x80) * 257 + lead), static_cast<uint8_t>(lead ? 0xFF : 0),
@@ -275,24 +281,26 @@ size_t DecodeRunByTable(MultiByteTable *table, const unsigned char *b, size_t j,
                         size_t *units) {
   WCHAR *start = out;
   size_t k = j;
-  // All but the last byte: each character reads the byte behind it.
+  // All but the last byte: each character reads the byte behind it, and an
+  // ASCII byte its own entry. Where the next character starts is decided by
+  // a branch on the lead byte, not by adding the loaded step: the processor
+  // then guesses it and goes on without waiting for the table's loads.
   while (k + 1 < n) {
     const unsigned c = b[k];
-    if (c < 0x80) {
-      if (table->alone[c]) break;
-      *out++ = static_cast<WCHAR>(c);  // an ASCII byte that no lead byte took
-      ++k;
-      continue;
-    }
     const MultiByteTable::Step step = table->steps[c];
     const size_t index = step.base + (b[k + 1] & step.mask);
     uint32_t value = table->unit[index].load(std::memory_order_relaxed);
-    if (SPRIG_UNLIKELY(value == 0)) {  // not yet known, or not exact
+    if (SPRIG_UNLIKELY(value == 0)) {  // stands alone, not yet known, or not exact
+      if (c < 0x80) break;
       value = CellOf(table, b + k, step.step);
       if (!(value & kCellExact)) return 0;
     }
     *out++ = static_cast<WCHAR>(value & 0xFFFF);
-    k += step.step;
+    if (table->lead[c]) {
+      k += 2;
+    } else {
+      ++k;
+    }
   }
   while (k < n) {
     const unsigned c = b[k];
@@ -530,7 +538,8 @@ void BuildSpans(ExactDocument *x, Document *document) {
   const WCHAR *text = document->source->text;
   const int32_t length = document->source->textLength;
   Node *root = &document->root;
-  x->spans.reserve(x->size / 256 + 16);
+  // A span a tag read (comments are not counted: a few more may come).
+  x->spans.reserve(document->source->tagCounter + document->source->tagCounter / 16 + 16);
   std::vector<size_t> open;     // span indexes of the elements being walked
   std::vector<size_t> waiting;  // spans whose subtree ends at the next tag
   size_t textOf = SIZE_MAX;     // the span whose text ends at the next tag
@@ -728,6 +737,7 @@ SG_CURSOR ExactOpen(char *bytes, size_t size, const char *label, const std::stri
     source->textLength = static_cast<int32_t>(text.Size());
     source->text = text.Release();
     document->source = source;
+    x->endTags.reserve(x->size / 80 + 16);  // about one end tag in 70 to 100 bytes
     ReaderOptions options{true, OnEndTag, x};
     source->options = &options;
     int parsed = ParseDocument(document, source);

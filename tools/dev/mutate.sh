@@ -21,7 +21,7 @@
 # under test (same file first, else the one file that has it). Both runs then judge the same
 # faults, in the code both suites were written for. While a file build/mutate/PAUSE exists, the
 # run waits between mutations (to leave the machine to a benchmark).
-import argparse, os, random, re, shutil, subprocess, sys, time
+import argparse, os, random, re, shutil, signal, subprocess, sys, time
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--tests", default="HEAD")
@@ -208,11 +208,21 @@ def run_tests(timeout):
     left_out = [p for p in ((SLOW if args.skip_slow else ""), args.gtest_exclude) if p]
     if left_out:
         env["GTEST_FILTER"] = "-" + ":".join(p.lstrip("-") for p in left_out)
-    r = sh(f"ctest --test-dir {bld} -j2 --stop-on-failure --timeout {timeout}",
-           capture_output=True, env=env)
-    return r.returncode == 0
+    # In a session of its own, so that a mutant that loops is killed with
+    # every test process, whatever timeouts the tests set themselves.
+    p = subprocess.Popen(f"ctest --test-dir {bld} -j2 --stop-on-failure --timeout {timeout}",
+                         shell=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                         start_new_session=True)
+    try:
+        return p.wait(timeout=timeout) == 0
+    except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        p.wait()
+        return False
 
 def main():
+    # A stop (kill, Ctrl-C) restores the mutated file before the run ends.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     export()
     picks = sample()
     if args.list:
@@ -234,12 +244,13 @@ def main():
                 print("  survived", *done[i][:6], sep="\t")
         return
     configure()
-    t0 = time.time()
     assert build(), "the unmutated tree does not build"
+    t0 = time.time()
     assert run_tests(1200), "the unmutated suite fails"
     base = time.time() - t0
-    open(os.path.join(work, "baseline.txt"), "a").write(f"build+ctest of the unmutated tree: {base:.0f} s\n")
-    timeout = int(max(120, 3 * base))
+    open(os.path.join(work, "baseline.txt"), "a").write(f"ctest of the unmutated tree: {base:.0f} s\n")
+    # A mutant that loops is killed at four times the whole suite's time.
+    timeout = int(max(60, 4 * base))
     for i, (rel, no, kind, col, old, new) in enumerate(picks):
         if i < args.first or i > args.last or i in done:
             continue
