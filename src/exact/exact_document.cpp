@@ -82,6 +82,7 @@ class TextBlock {
     data_ = grown;
     capacity_ = want;
   }
+  WCHAR *Begin() { return data_; }
   WCHAR *End() { return data_ + size_; }
   void Clear() { size_ = 0; }
   // Forgets the units from `units` on.
@@ -523,6 +524,27 @@ void DecodeWhole(ExactDocument *x, TextBlock *text) {
   }
 }
 
+// A zero unit would end the reader's text there. Each stretch of zero units
+// reads as U+FFFD and counts as one invalid sequence instead, so that
+// reading goes on to the end of the file; the bytes are written back as
+// read while their piece is not edited, as other invalid bytes are.
+void ReplaceZeroUnits(ExactDocument *x, TextBlock *text) {
+  WCHAR *const begin = text->Begin();
+  const size_t size = text->Size();
+  const uint64_t kLow = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  for (size_t i = 0; i < size; ++i) {
+    // Four units at a time up to a group that holds a zero unit.
+    for (uint64_t group; i + 4 <= size; i += 4) {
+      memcpy(&group, begin + i, sizeof group);
+      if ((group - kLow) & ~group & kHigh) break;
+    }
+    if (i >= size || begin[i] != 0) continue;
+    if (x->firstInvalid < 0 || static_cast<int32_t>(i) < x->firstInvalid) x->firstInvalid = static_cast<int32_t>(i);
+    ++x->invalidCount;
+    while (i < size && begin[i] == 0) begin[i++] = 0xFFFD;
+  }
+}
+
 void OnEndTag(void *context, const Node *element, int32_t start) {
   static_cast<ExactDocument *>(context)->endTags.emplace_back(element->id, start);
 }
@@ -728,6 +750,7 @@ SG_CURSOR ExactOpen(char *bytes, size_t size, const char *label, const std::stri
     } else {
       DecodeWhole(x, &text);
     }
+    ReplaceZeroUnits(x, &text);
     document = DocumentCreate(0);
     SourceText *source = document ? CreateSourceText() : nullptr;
     if (!source) throw std::bad_alloc();
