@@ -204,7 +204,9 @@ SG_API void SG_CALL sxFreeSelector(SX_SELECTOR selector);
  * the descendants of `scope`'s element (with SX_SELECT_DOCUMENT: among all
  * elements). Combinators may reach outside the scope, as querySelectorAll
  * does. Both cursors belong to one document. 1 when moved; 0 when there is
- * no further match (result unchanged). */
+ * no further match (result unchanged). Stepping from FIRST through every
+ * match with NEXT takes time linear in the elements walked: a thread's next
+ * call goes on with what its last call learnt, unless a tree was edited. */
 SG_API int32_t SG_CALL sxSelect(SG_CURSOR scope, SX_SELECTOR selector, SG_CURSOR result,
                                 uint32_t mode);
 

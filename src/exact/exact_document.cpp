@@ -816,9 +816,18 @@ void ExactLineColumn(ExactDocument *x, const WCHAR *text, int32_t unit, uint32_t
   }
   auto it = std::upper_bound(x->lineStarts.begin(), x->lineStarts.end(), unit) - 1;
   uint32_t col = 1;
-  for (int32_t i = *it; i < unit; ++i)
+  int32_t from = *it;
+  // Places asked for in document order on one long line (a page without
+  // line breaks) would otherwise each count the line from its start.
+  if (x->columnUnit >= from && x->columnUnit <= unit) {
+    from = x->columnUnit;
+    col = x->columnValue;
+  }
+  for (int32_t i = from; i < unit; ++i)
     if (!(text[i] >= 0xDC00 && text[i] <= 0xDFFF && i > *it && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF))
       ++col;
+  x->columnUnit = unit;
+  x->columnValue = col;
   if (line) *line = static_cast<uint32_t>(it - x->lineStarts.begin()) + 1;
   if (column) *column = col;
 }

@@ -53,6 +53,9 @@ struct ExactDocument {
   int32_t firstInvalid = -1;
   int32_t labelStart = -1, labelEnd = -1;  // the declared label in the text
   std::vector<int32_t> lineStarts;         // made on first use
+  int32_t columnUnit = -1;                 // the last place ExactLineColumn measured,
+  uint32_t columnValue = 0;                // and its column: a later place on its line
+                                           // counts on from there
   char numberName[16] = "";                // "cpNNN" for a code page without a name
   std::vector<std::pair<uint32_t, int32_t>> endTags;  // (element id, '<' of its end tag)
 };

@@ -68,7 +68,19 @@ void NodeInit(Node *node) {
   RingInit(node);
 }
 
+namespace {
+// A cache line of its own: edits on one thread must not slow the reads of
+// the others.
+struct alignas(64) EditEpoch {
+  std::atomic<uint64_t> value;
+};
+EditEpoch gEditEpoch{{0}};
+}  // namespace
+
+uint64_t NodeEditEpoch(void) { return gEditEpoch.value.load(std::memory_order_acquire); }
+
 void NodeMarkEdited(Node *node, uint8_t marks) {
+  gEditEpoch.value.fetch_add(1, std::memory_order_acq_rel);
   node->marks |= marks;
   for (Node *head = node->parent; head && !(head->marks & kMarkBelow);) {
     head->marks |= kMarkBelow;

@@ -208,7 +208,11 @@ inline Attrib *NodeFindAttrib(Node *node, const WCHAR *name) {
 
 // Sets `marks` on `node` and kMarkBelow on every list head and owner above
 // it, stopping at the first that has it already (its ancestors have it too).
+// Every edit of a tree passes here, and moves the edit epoch on.
 void NodeMarkEdited(Node *node, uint8_t marks);
+// The process's edit epoch: it changes with every edit of any tree, so that
+// what was learnt of a tree at one epoch still holds while it is the same.
+uint64_t NodeEditEpoch(void);
 // Marks the change of the ring of list head `head`: kMarkChildren on its
 // owner (the head itself for the top level) and kMarkBelow above.
 void NodeMarkListChanged(Node *head);

@@ -87,6 +87,7 @@ struct SelList {
 };
 
 struct SxSelector {
+  uint64_t serial;        // unique per compiled selector in the process
   SelList *lists;         // lists[0] is the whole selector
   SelComplex *complexes;
   SelCompound *compounds;
@@ -108,9 +109,11 @@ bool SelectorIsElement(const Node *node);
 bool SelectorMatches(const SxSelector *selector, const Node *node);
 
 // sxSelect and sxSelectCount over cursors, as sprig_exact.h describes them;
-// both cursors are open. 1 moved / 0 no further match; the count. Each call
-// keeps its own memory of sibling positions and ancestor climbs for its walk
-// (freed on return), so one call is linear in the elements it walks over.
+// both cursors are open. 1 moved / 0 no further match; the count. A walk
+// remembers sibling positions and ancestor climbs, so it is linear in the
+// elements it walks over; an SX_SELECT_NEXT call that goes on from the
+// element the thread's last call found, with no edit since, goes on with
+// that call's memory, so stepping through all matches is linear too.
 int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, uint32_t mode);
 uint32_t CursorSelectCount(Cursor *scope, const SxSelector *selector, uint32_t mode);
 

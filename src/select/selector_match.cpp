@@ -16,9 +16,12 @@
 // positions per list, and per (descendant combinator, node) whether the
 // selector left of that combinator matches at or above the node. Both are
 // pure functions of the tree, so the compiled selector stays read-only; they
-// keep a walk over a long sibling list or a deep tree linear. Nothing else
-// here allocates except the decoding of an attribute value longer than a
-// stack buffer.
+// keep a walk over a long sibling list or a deep tree linear; sxSelect keeps
+// its last walk's context per thread, so that stepping from match to match
+// stays linear too. Nothing else here allocates except the decoding of an
+// attribute value longer than a stack buffer.
+#include <new>
+
 #include "navigate/navigate.h"
 #include "select/selector.h"
 #include "text/entities.h"
@@ -553,6 +556,61 @@ bool SelectorMatches(const SxSelector *selector, const Node *node) {
   return SelectorIsElement(node) && MatchList(nullptr, selector, 0, node);
 }
 
+namespace {
+
+// The memory of the calling thread's last sxSelect walk, and what it was a
+// walk of. A next call that starts from the element it found, in the same
+// scope with the same selector and no edit since (the selector's serial, the
+// element's id and the edit epoch tell reused addresses apart), goes on
+// with it: its answers still equal fresh computations. In a block of its
+// own, freed by the thread-end callback of its thread-data slot, as the
+// result rings are.
+struct WalkMemo {
+  uint64_t selector;  // serial; 0: nothing remembered
+  const Document *document;
+  const Node *bound;
+  const Node *found;
+  uint32_t foundId;
+  uint64_t epoch;
+  MatchContext ctx;
+};
+
+void WINAPI ReleaseWalk(void *data) {
+  WalkMemo *walk = static_cast<WalkMemo *>(data);
+  ContextRelease(&walk->ctx);
+  delete walk;
+}
+
+// The thread-data slot of the walks, freed with the library.
+struct WalkSlot {
+  DWORD index = FlsAlloc(ReleaseWalk);
+  ~WalkSlot() {
+    if (index != FLS_OUT_OF_INDEXES) FlsFree(index);
+    index = FLS_OUT_OF_INDEXES;
+  }
+};
+
+// The calling thread's walk memory, made on first use; null when it cannot
+// be made (the walk then starts afresh every time).
+WalkMemo *CurrentWalk() {
+  static WalkSlot slot;
+  const DWORD index = slot.index;
+  if (index == FLS_OUT_OF_INDEXES) return nullptr;
+  WalkMemo *walk = static_cast<WalkMemo *>(FlsGetValue(index));
+  if (walk) return walk;
+  walk = new (std::nothrow) WalkMemo();
+  if (!walk) return nullptr;
+  walk->selector = 0;
+  ContextInit(&walk->ctx);
+  if (!FlsSetValue(index, walk)) {
+    delete walk;
+    return nullptr;
+  }
+  return walk;
+}
+
+}  // namespace
+
 int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, uint32_t mode) {
   if (!scope->document || scope->document != result->document) return 0;
   const uint32_t step = mode & ~SX_SELECT_DOCUMENT;
@@ -570,10 +628,29 @@ int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, 
       from = bound;
     }
   }
-  MatchContext ctx;
-  ContextInit(&ctx);
-  Node *found = FindMatch(&ctx, selector, from, bound);
-  ContextRelease(&ctx);
+  WalkMemo fresh;
+  WalkMemo *walk = CurrentWalk();
+  if (!walk) {
+    walk = &fresh;
+    walk->selector = 0;
+    ContextInit(&walk->ctx);
+  }
+  const uint64_t epoch = NodeEditEpoch();
+  const bool goesOn = step == SX_SELECT_NEXT && walk->selector == selector->serial &&
+                      walk->document == scope->document && walk->bound == bound && walk->found == from &&
+                      walk->foundId == from->id && walk->epoch == epoch;
+  if (!goesOn) {
+    ContextRelease(&walk->ctx);
+    ContextInit(&walk->ctx);
+  }
+  Node *found = FindMatch(&walk->ctx, selector, from, bound);
+  walk->selector = found && walk != &fresh ? selector->serial : 0;
+  walk->document = scope->document;
+  walk->bound = bound;
+  walk->found = found;
+  walk->foundId = found ? found->id : 0;
+  walk->epoch = epoch;
+  if (!found || walk == &fresh) ContextRelease(&walk->ctx);  // the walk is over: its memory goes
   if (!found) return 0;
   // The result cursor stands in the found element's ring; its base widens to
   // the document when the element lies outside it.

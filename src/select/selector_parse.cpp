@@ -6,6 +6,8 @@
 // lists of :is() and :not(), at most kSelectorMaxNesting deep.
 #include <string.h>
 
+#include <atomic>
+
 #include "select/selector.h"
 #include "text/text.h"
 
@@ -635,6 +637,8 @@ SxSelector *SelectorCompile(const char *text, SX_ERROR *error) {
   }
   // Arrays in order of alignment: tests, compounds, complexes, lists, pool.
   SxSelector *selector = reinterpret_cast<SxSelector *>(block);
+  static std::atomic<uint64_t> serials{0};
+  selector->serial = serials.fetch_add(1, std::memory_order_relaxed) + 1;
   char *at = block + sizeof(SxSelector);
   selector->tests = reinterpret_cast<SelTest *>(at);
   at += slots * sizeof(SelTest);

@@ -163,6 +163,29 @@ TEST(Select, CorpusAgreesWithCoreSearch) {
   sxFreeSelector(hard);
 }
 
+// Stepping on with NEXT keeps the walk's memory of sibling positions only
+// while the tree is unedited: after a delete the answers are a fresh walk's.
+TEST(Select, NextAfterAnEditAnswersAsAFreshWalk) {
+  std::string text = "<ul>";
+  for (int i = 1; i <= 100; ++i) text += "<li id=\"" + std::to_string(i) + "\"/>";
+  SG_CURSOR doc = sgParseXMLA((text + "</ul>").c_str(), 0xFFFFFFFFu);
+  SG_CURSOR result = sgDupXML(doc), first = sgDupXML(doc);
+  SX_SELECTOR even = sxCompileSelector("li:nth-child(2n)", nullptr);
+  ASSERT_EQ(1, sxSelect(doc, even, result, SX_SELECT_FIRST | SX_SELECT_DOCUMENT));
+  for (int i = 0; i < 39; ++i) ASSERT_EQ(1, sxSelect(doc, even, result, SX_SELECT_NEXT | SX_SELECT_DOCUMENT));
+  EXPECT_STREQ("80", sgGetAttribA(result, "id"));
+  ASSERT_EQ(1, sgSearchA(first, "li", SG_SEARCH_FIRST));
+  ASSERT_EQ(1, sgDeleteNode(first));  // li 81 is now the 80th child
+  ASSERT_EQ(1, sxSelect(doc, even, result, SX_SELECT_NEXT | SX_SELECT_DOCUMENT));
+  EXPECT_STREQ("81", sgGetAttribA(result, "id"));
+  ASSERT_EQ(1, sxSelect(doc, even, result, SX_SELECT_NEXT | SX_SELECT_DOCUMENT));
+  EXPECT_STREQ("83", sgGetAttribA(result, "id"));
+  sxFreeSelector(even);
+  sgCloseXML(first);
+  sgCloseXML(result);
+  sgDeleteXML(doc);
+}
+
 // sxSelect's cursor contract: failure leaves the result alone, NEXT from
 // outside the scope, foreign documents and bad modes.
 TEST(Select, CursorContract) {

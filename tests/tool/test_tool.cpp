@@ -257,6 +257,9 @@ TEST_F(Tool, JsonLinesCarryDecodedAttributesAndText) {
          "{\"file\":\"" + page + "\",\"line\":1,\"column\":4,\"name\":\"i\",\"attributes\":"
          "{\"data\":\"a & b \\\"c\\\" \\\\ \\t\",\"x\":\"1\",\"bare\":\"\"},"
          "\"text\":\"t<\xF0\x9F\x8C\xBF\\t\"}\n");
+  // Columns count characters (a surrogate pair is one), on from the last match of the line.
+  Expect({"find", "-", "b"}, 0, "1:5 <b>\n1:14 <b>\n2:2 <b>\n",
+         "<p>\xF0\x9F\x98\x80<b>1</b>\xF0\x9F\x98\x80<b>2</b>\n\t<b>3</b></p>");
   // A lone surrogate of UTF-16 input comes out as an escape, unit for unit.
   Expect({"find", "-", "p", "--json", "--input-encoding", "utf-16le"}, 0,
          "{\"file\":\"-\",\"line\":1,\"column\":1,\"name\":\"p\",\"attributes\":{},"
