@@ -15,6 +15,7 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <new>
 
 #if defined(_WIN32)
 
@@ -144,6 +145,38 @@ BOOL FlsFree(DWORD index);
 #endif
 
 #endif  // POSIX
+
+// A thread-data slot for one kind of per-thread record, made by a static of
+// its user: each thread's record is made on first use and handed to the
+// slot's callback when the thread ends. The slot is freed with the library,
+// so that threads outliving an unloaded library are left no callback into
+// it. A record lives in a block of its own rather than in thread-local
+// storage, which on some builds is gone before that callback runs.
+struct ThreadDataSlot {
+  DWORD index;
+  explicit ThreadDataSlot(PFLS_CALLBACK_FUNCTION release) : index(FlsAlloc(release)) {}
+  ~ThreadDataSlot() {
+    if (index != FLS_OUT_OF_INDEXES) FlsFree(index);
+    index = FLS_OUT_OF_INDEXES;
+  }
+  ThreadDataSlot(const ThreadDataSlot &) = delete;
+  ThreadDataSlot &operator=(const ThreadDataSlot &) = delete;
+};
+
+// The calling thread's record in `slot`; when it has none and `make`, a new
+// zero-initialised T. Null when there is none or it cannot be made.
+template <typename T>
+T *ThreadRecord(ThreadDataSlot *slot, bool make) {
+  if (slot->index == FLS_OUT_OF_INDEXES) return nullptr;
+  T *record = static_cast<T *>(FlsGetValue(slot->index));
+  if (record || !make) return record;
+  record = new (std::nothrow) T();
+  if (record && !FlsSetValue(slot->index, record)) {
+    delete record;
+    record = nullptr;
+  }
+  return record;
+}
 
 // Allocation-failure hook, for tests only (both builds): when installed, it
 // is asked before every GlobalAlloc of the library and every block carved

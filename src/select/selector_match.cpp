@@ -562,9 +562,8 @@ namespace {
 // walk of. A next call that starts from the element it found, in the same
 // scope with the same selector and no edit since (the selector's serial, the
 // element's id and the edit epoch tell reused addresses apart), goes on
-// with it: its answers still equal fresh computations. In a block of its
-// own, freed by the thread-end callback of its thread-data slot, as the
-// result rings are.
+// with it: its answers still equal fresh computations. A record of a
+// thread-data slot, zero (nothing remembered) when made.
 struct WalkMemo {
   uint64_t selector;  // serial; 0: nothing remembered
   const Document *document;
@@ -581,32 +580,11 @@ void WINAPI ReleaseWalk(void *data) {
   delete walk;
 }
 
-// The thread-data slot of the walks, freed with the library.
-struct WalkSlot {
-  DWORD index = FlsAlloc(ReleaseWalk);
-  ~WalkSlot() {
-    if (index != FLS_OUT_OF_INDEXES) FlsFree(index);
-    index = FLS_OUT_OF_INDEXES;
-  }
-};
-
 // The calling thread's walk memory, made on first use; null when it cannot
 // be made (the walk then starts afresh every time).
 WalkMemo *CurrentWalk() {
-  static WalkSlot slot;
-  const DWORD index = slot.index;
-  if (index == FLS_OUT_OF_INDEXES) return nullptr;
-  WalkMemo *walk = static_cast<WalkMemo *>(FlsGetValue(index));
-  if (walk) return walk;
-  walk = new (std::nothrow) WalkMemo();
-  if (!walk) return nullptr;
-  walk->selector = 0;
-  ContextInit(&walk->ctx);
-  if (!FlsSetValue(index, walk)) {
-    delete walk;
-    return nullptr;
-  }
-  return walk;
+  static ThreadDataSlot slot(ReleaseWalk);
+  return ThreadRecord<WalkMemo>(&slot, true);
 }
 
 }  // namespace

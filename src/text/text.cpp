@@ -13,9 +13,7 @@
 
 namespace {
 
-// One thread's result rings, in a block of their own rather than in
-// thread-local storage: the thread-end callback frees them, and on some
-// builds a thread's thread-local storage is gone before that callback runs.
+// One thread's result rings (a record of a thread-data slot).
 struct ThreadRings {
   ResultRing rings[kRingKinds];
 };
@@ -29,31 +27,11 @@ void WINAPI ReleaseRings(void *data) {
   delete rings;
 }
 
-// The thread-data slot holding each thread's rings, made on first use. Freed
-// with the library, so that threads outliving an unloaded library are left
-// no callback into it.
-struct RingSlot {
-  DWORD index = FlsAlloc(ReleaseRings);
-  ~RingSlot() {
-    if (index != FLS_OUT_OF_INDEXES) FlsFree(index);
-    index = FLS_OUT_OF_INDEXES;
-  }
-};
-
 // The calling thread's rings, made when `make` and there are none yet; null
 // when there are none or they cannot be made.
 ThreadRings *CurrentRings(bool make) {
-  static RingSlot slot;
-  const DWORD index = slot.index;
-  if (index == FLS_OUT_OF_INDEXES) return nullptr;
-  ThreadRings *rings = static_cast<ThreadRings *>(FlsGetValue(index));
-  if (rings || !make) return rings;
-  rings = new (std::nothrow) ThreadRings();
-  if (rings && !FlsSetValue(index, rings)) {
-    delete rings;
-    rings = nullptr;
-  }
-  return rings;
+  static ThreadDataSlot slot(ReleaseRings);
+  return ThreadRecord<ThreadRings>(&slot, make);
 }
 
 // The text-conversion flag word, shared by all threads; only the unescaping
