@@ -113,6 +113,24 @@ class Writer {
     }
     return Put(text_ + a, b - a, a, true);
   }
+  // The value of `attrib` with the declared label replaced, when it holds the
+  // label as read (its tag is written from the tree, after an edit of
+  // another attribute); false otherwise.
+  bool Relabeled(const Attrib *attrib, Units *value) const {
+    if (label_.empty() || !attrib->value || attrib->valuePos < 0) return false;
+    int32_t p = attrib->valuePos;
+    while (text_[p] == ' ' || text_[p] == '\t' || text_[p] == '\r' || text_[p] == '\n') ++p;
+    if (text_[p] == '"' || text_[p] == '\'') ++p;
+    const int32_t n = lstrlenW(attrib->value);
+    if (x_->labelStart < p || x_->labelEnd > p + n ||
+        memcmp(attrib->value, text_ + p, static_cast<size_t>(n) * sizeof(WCHAR)) != 0)
+      return false;
+    value->assign(attrib->value, attrib->value + (x_->labelStart - p));
+    value->insert(value->end(), label_.begin(), label_.end());
+    value->insert(value->end(), attrib->value + (x_->labelEnd - p), attrib->value + n);
+    value->push_back(0);
+    return true;
+  }
   bool CopyExact(int32_t a, int32_t b) const {
     return !bytesMode_ || (ExactByteOf(x_, a) >= 0 && ExactByteOf(x_, b) >= 0);
   }
@@ -154,7 +172,16 @@ bool Writer::StartTag(Node *node, const SourceSpan &span) {
   if (kind == kKindDecl) sink.Mark(kMarkBang);
   if (kind == kKindComment) sink.Mark(kMarkCommentOpen); else sink.Text(node->name);
   if (const Attrib *head = node->attribs)
-    for (const Attrib *a = head->next; a != head; a = a->next) EmitAttrib(a, sink);
+    for (const Attrib *a = head->next; a != head; a = a->next) {
+      Units value;
+      if (!Relabeled(a, &value)) {
+        EmitAttrib(a, sink);
+        continue;
+      }
+      Attrib relabeled = *a;
+      relabeled.value = value.data();
+      EmitAttrib(&relabeled, sink);
+    }
   if (kind == kKindPi) sink.Mark(kMarkQuestion);
   if (kind == kKindComment) sink.Mark(kMarkCommentClose);
   if (kind == kKindEmptyTag || (kind == kKindPlain && document_->xmlFlag)) sink.Mark(kMarkSlash);

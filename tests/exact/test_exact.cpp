@@ -218,6 +218,12 @@ TEST(ExactSave, LossyEditIsRefusedWithItsPlaceUnlessForced) {
   // Another encoding re-encodes everything and relabels the declaration.
   Doc xml(std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?><r a='1'>\xC3\xA9</r>"), nullptr, true);
   EXPECT_EQ("<?xml version=\"1.0\" encoding=\"windows-1252\"?><r a='1'>\xE9</r>", xml.Render("windows-1252"));
+  // A label tag written from the tree (an attribute added) is relabelled too.
+  Doc page(std::string("<meta http-equiv=Content-Type content='text/html; charset=utf-8'><p>\xC3\xA9</p>"), nullptr, true);
+  ASSERT_EQ(1, sgSearchW(page.c, Utf16("meta").c_str(), SG_SEARCH_FIRST));
+  sgSetAttribW(page.c, Utf16("id").c_str(), Utf16("m").c_str());
+  EXPECT_EQ("<meta http-equiv=Content-Type content='text/html; charset=windows-1252' id=\"m\"><p>\xE9</p>",
+            page.Render("windows-1252"));
 }
 
 TEST(ExactSave, FailuresLeaveTheOriginalUntouchedAndSayWhy) {
