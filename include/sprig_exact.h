@@ -154,8 +154,10 @@ SG_API int32_t SG_CALL sxGetLineColumn(SG_CURSOR cursor, uint32_t *line, uint32_
  * charset. Unedited bytes are written as read. The result is checked before
  * anything is written, then written to a temporary file in the target's
  * folder, synced and renamed over the target (through a symlink: over the
- * file it names), keeping the target's permission bits; the folder is synced
- * after the rename (neither sync with SX_SAVE_NO_SYNC). 1 on success; 0 with
+ * file it names), keeping the target's permission bits (POSIX: mode, owner
+ * and group where allowed; Windows: the file attributes, while the access
+ * list is the folder's inherited one, as for any new file); the folder is
+ * synced after the rename (neither sync with SX_SAVE_NO_SYNC). 1 on success; 0 with
  * `error` filled, and the target untouched, on any failure. */
 SG_API int32_t SG_CALL sxSave(SG_CURSOR cursor, const char *path, const char *encoding,
                               uint32_t flags, SX_ERROR *error);
