@@ -14,7 +14,9 @@
 # timed out), survived (all passed), invalid (does not compile). --skip-slow leaves the million-
 # level and hundred-megabyte stress tests out of the run (their mutations still count as killed
 # only when another test fails); --gtest-exclude leaves out named tests (a test that cannot pass
-# in that tree). --report prints the counts and the survivors.
+# in that tree). --report prints the counts and the survivors. --python runs the binding's pytest
+# suite too (all but the Dask test) against the library built; --recheck runs only the survivors
+# of an earlier run again, so a run can be extended to the binding's tests afterwards.
 # --pair compares two suites whose library sources differ too (a suite before and after a
 # refactoring): the sample is drawn from SAMPLE_REF's sources, among the lines that OTHER_REF's
 # sources hold as well, and each mutation is applied to the line of the same text in the tree
@@ -33,6 +35,10 @@ ap.add_argument("--last", type=int, default=10**9)
 ap.add_argument("--skip-slow", action="store_true")
 ap.add_argument("--gtest-exclude", default="", help="tests left out, as a gtest filter (A.B:C.*)")
 ap.add_argument("--pair", nargs=2, metavar=("SAMPLE_REF", "OTHER_REF"))
+ap.add_argument("--python", action="store_true",
+                help="also run the binding's pytest suite (not the Dask test) against the built library")
+ap.add_argument("--recheck", action="store_true",
+                help="run the survivors of results.tsv again (with --python: the binding's tests too)")
 ap.add_argument("--list", action="store_true")
 ap.add_argument("--report", action="store_true")
 args = ap.parse_args()
@@ -213,6 +219,23 @@ def run_tests(timeout):
     p = subprocess.Popen(f"ctest --test-dir {bld} -j2 --stop-on-failure --timeout {timeout}",
                          shell=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                          start_new_session=True)
+    if not wait(p, timeout):
+        return False
+    if not args.python or not os.path.isdir(os.path.join(src, "bindings", "python", "tests")):
+        return True
+    library = os.path.join(bld, "lib", "libsprig-exact.so")  # the binding's library; before it, the core's
+    if not os.path.exists(library):
+        library = os.path.join(bld, "lib", "libsprig.so")
+    env = dict(os.environ, SPRIG_LIBRARY=library,
+               SPRIG_TOOL=os.path.join(bld, "bin", "sprig"), PYTHONDONTWRITEBYTECODE="1")
+    env.pop("PYTHONPATH", None)
+    p = subprocess.Popen(f"/usr/bin/python3 -m pytest -x -q -p no:cacheprovider -k 'not dask' "
+                         f"bindings/python/tests", shell=True, cwd=src, env=env,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    return wait(p, timeout)
+
+def wait(p, timeout):
+    """True when the process session `p` ends with status 0 within `timeout` seconds."""
     try:
         return p.wait(timeout=timeout) == 0
     except subprocess.TimeoutExpired:
@@ -252,7 +275,10 @@ def main():
     # A mutant that loops is killed at four times the whole suite's time.
     timeout = int(max(60, 4 * base))
     for i, (rel, no, kind, col, old, new) in enumerate(picks):
-        if i < args.first or i > args.last or i in done:
+        if args.recheck:
+            if i not in done or done[i][6] != "survived":
+                continue
+        elif i < args.first or i > args.last or i in done:
             continue
         while os.path.exists(os.path.join(root, "build", "mutate", "PAUSE")):
             time.sleep(5)  # another measurement wants the machine: wait between mutations

@@ -41,6 +41,24 @@ def test_invalid_selectors_raise_with_their_column(css, column):
         assert isinstance(raised.value, ValueError) and raised.value.column == column
 
 
+def test_names_fold_case_as_the_fold_table_generator_says():
+    # The generator of the fold table, over Python's Unicode tables, says what
+    # every unit of the plane folds to; name lookups must agree, both ways.
+    sys.path.insert(0, os.path.join(REPO, "src", "platform"))
+    import gen_case_fold
+    folded = dict(gen_case_fold.folds())
+    element = sprig.Document.parse("<r/>").find_one("r")
+    apart = [(chr(c), chr(gen_case_fold.simple_fold(c))) for a, b in gen_case_fold.NOT_FOLDED
+             for c in range(a, b + 1) if gen_case_fold.simple_fold(c) != c]
+    for c, delta in folded.items():
+        element.attrs["a" + chr(c)] = chr(c + delta)
+    for unit, other in apart:
+        element.attrs["b" + unit] = unit
+    assert len(folded) > 1000 and len(apart) > 50
+    assert [hex(c) for c, d in folded.items() if element.attrs.get("a" + chr(c + d)) != chr(c + d)] == []
+    assert [hex(ord(u)) for u, other in apart if element.attrs.get("b" + other) is not None] == []
+
+
 def test_cursors_on_one_node_are_equal_and_hash_alike():
     with sprig.Document.parse(SOURCE) as doc, sprig.Document.parse(SOURCE) as twin:
         by_find, by_select = doc.find_one("b"), doc.select_one('[id="2"]')
