@@ -82,9 +82,12 @@ TEST(CodePage, ShiftJisUnmappableCharactersBecomeBestFitOrQuestionMarks) {
             "cafe\x5C|\x81\x91\x81\x92\x81\xCA");
 }
 
-TEST(CodePage, Utf8RoundTripsEveryPlane) {
-  ExpectRoundTrip(CP_UTF8, {'a', 0xE9, 0x3042, 0xFFFF, 0xD83D, 0xDE00, 0},
-                  std::string("a\xC3\xA9\xE3\x81\x82\xEF\xBF\xBF\xF0\x9F\x98\x80\0", 14));
+TEST(CodePage, Utf8RoundTripsEveryPlaneAndEveryLengthBoundary) {
+  ExpectRoundTrip(CP_UTF8,
+                  {'a', 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x3042, 0xFFFF, 0xD800, 0xDC00, 0xD83D, 0xDE00,
+                   0xDBFF, 0xDFFF, 0},
+                  std::string("a\x7F\xC2\x80\xC3\xA9\xDF\xBF\xE0\xA0\x80\xE3\x81\x82\xEF\xBF\xBF"
+                              "\xF0\x90\x80\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\0", 30));
 }
 
 TEST(CodePage, Utf8InvalidInputBecomesReplacementCharacters) {

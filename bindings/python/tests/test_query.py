@@ -1,6 +1,7 @@
 # Queries: CSS select and find scoped to the element they are called on,
 # cursor equality, decoded and raw text, selects on several threads, the
-# Dask example against a single-process run, and the tool's JSON read back.
+# Dask example against a single-process run, the tool's JSON read back, and
+# the case folding of names against the fold table's generator.
 import glob
 import json
 import os
