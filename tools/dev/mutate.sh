@@ -227,7 +227,8 @@ def run_tests(timeout):
     if not os.path.exists(library):
         library = os.path.join(bld, "lib", "libsprig.so")
     env = dict(os.environ, SPRIG_LIBRARY=library,
-               SPRIG_TOOL=os.path.join(bld, "bin", "sprig"), PYTHONDONTWRITEBYTECODE="1")
+               SPRIG_TOOL=os.path.join(bld, "bin", "sprig"), PYTHONDONTWRITEBYTECODE="1",
+               SPRIG_CORPUS_DIR=os.path.join(os.path.dirname(root), "shared", "corpus"))
     env.pop("PYTHONPATH", None)
     p = subprocess.Popen(f"/usr/bin/python3 -m pytest -x -q -p no:cacheprovider -k 'not dask' "
                          f"bindings/python/tests", shell=True, cwd=src, env=env,
