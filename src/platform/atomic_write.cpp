@@ -140,20 +140,27 @@ int ReplaceFileAtomically(const char *path, const void *data, size_t size, bool 
     char suffix[48];
     snprintf(suffix, sizeof suffix, ".sprig-%ld-%u", static_cast<long>(getpid()), gTempCounter.fetch_add(1));
     temp = folder + "/." + base + suffix;
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? (info.st_mode & 0777) : 0666);
     if (fd < 0 && errno != EEXIST) return Fail(status, ResultOfErrno(errno), errno, "create temporary");
   }
   if (fd < 0) return Fail(status, kFileIo, EEXIST, "create temporary");
   const char *step = nullptr;
+  // The new file has the target's mode less the umask, and the caller as
+  // owner: each is changed only where it differs (every change of an inode
+  // is one more journal entry on the common file systems).
+  struct stat made;
+  const bool madeKnown = exists && fstat(fd, &made) == 0;
   if (!WriteAll(fd, static_cast<const char *>(data), size)) {
     step = "write";
-  } else if (exists && fchmod(fd, info.st_mode & 07777) != 0) {
+  } else if (exists && (!madeKnown || (made.st_mode & 07777) != (info.st_mode & 07777)) &&
+             fchmod(fd, info.st_mode & 07777) != 0) {
     step = "chmod";
   } else if (sync && fsync(fd) != 0) {
     step = "sync";
   }
   int error = step ? errno : 0;
-  if (exists && !step && fchown(fd, info.st_uid, info.st_gid) != 0) {
+  if (exists && !step && (!madeKnown || made.st_uid != info.st_uid || made.st_gid != info.st_gid) &&
+      fchown(fd, info.st_uid, info.st_gid) != 0) {
     // Only the owner's rights may be missing here; the bytes and mode are kept.
   }
   if (close(fd) != 0 && !step) {
