@@ -662,17 +662,6 @@ void BuildSpans(ExactDocument *x, Document *document) {
   x->tailStart = root->prev == root ? x->leadEnd : ExactSpanOf(x, root->prev)->subtreeEnd;
 }
 
-// The text range of the value of `attrib` as read ([*start, *end)), or false.
-bool ValueRange(const WCHAR *text, const Attrib *attrib, int32_t *start, int32_t *end) {
-  if (!attrib || !attrib->value || attrib->valuePos < 0) return false;
-  int32_t p = attrib->valuePos;
-  while (text[p] == ' ' || text[p] == '\t' || text[p] == '\r' || text[p] == '\n') ++p;
-  if (attrib->quote == kQuoteDouble || attrib->quote == kQuoteSingle) ++p;
-  *start = p;
-  *end = p + lstrlenW(attrib->value);
-  return true;
-}
-
 // Where the label that decided the encoding stands in the text: the XML
 // declaration's encoding value, or a meta element's charset (attribute or
 // content's charset=), so that a save in another encoding can relabel it.
@@ -681,14 +670,14 @@ void FindLabel(ExactDocument *x, Document *document) {
   Node *root = &document->root;
   Node *node = root->next;
   if (x->detection.source == SX_FROM_DECLARATION && node != root && node->kind == kKindPi)
-    ValueRange(text, NodeFindAttrib(node, WTEXT("encoding")), &x->labelStart, &x->labelEnd);
+    ExactValueRange(text, NodeFindAttrib(node, WTEXT("encoding")), &x->labelStart, &x->labelEnd);
   if (x->detection.source != SX_FROM_META) return;
   // Pre-order walk of the first part of the document, where the prescan looked.
   while (node && node != root && node->srcStart < 1024) {
     if (node->name && lstrcmpiW(node->name, WTEXT("meta")) == 0) {
-      if (ValueRange(text, NodeFindAttrib(node, WTEXT("charset")), &x->labelStart, &x->labelEnd)) return;
+      if (ExactValueRange(text, NodeFindAttrib(node, WTEXT("charset")), &x->labelStart, &x->labelEnd)) return;
       int32_t start, end;
-      if (ValueRange(text, NodeFindAttrib(node, WTEXT("content")), &start, &end)) {
+      if (ExactValueRange(text, NodeFindAttrib(node, WTEXT("content")), &start, &end)) {
         for (int32_t p = start; p + 8 <= end; ++p) {
           if (CompareNoCaseW(text + p, WTEXT("charset="), 8) != 0) continue;
           int32_t q = p + 8;
@@ -805,6 +794,16 @@ int64_t ExactByteOf(const ExactDocument *x, int32_t unit) {
   --it;
   if (it->opens && unit != it->unit) return -1;
   return static_cast<int64_t>(it->byte) + (unit - it->unit);
+}
+
+bool ExactValueRange(const WCHAR *text, const Attrib *attrib, int32_t *start, int32_t *end) {
+  if (!attrib || !attrib->value || attrib->valuePos < 0) return false;
+  int32_t p = attrib->valuePos;
+  while (text[p] == ' ' || text[p] == '\t' || text[p] == '\r' || text[p] == '\n') ++p;
+  if (attrib->quote == kQuoteDouble || attrib->quote == kQuoteSingle) ++p;
+  *start = p;
+  *end = p + lstrlenW(attrib->value);
+  return true;
 }
 
 const SourceSpan *ExactSpanOf(const ExactDocument *x, const Node *node) {

@@ -72,6 +72,10 @@ SG_CURSOR ExactOpen(char *bytes, size_t size, const char *label, const std::stri
 // multi-byte run, or a document without a map).
 int64_t ExactByteOf(const ExactDocument *x, int32_t unit);
 
+// The range [*start, *end) of the value of `attrib` in the text read from
+// (`text`): where a value as read stands. False without a value as read.
+bool ExactValueRange(const WCHAR *text, const Attrib *attrib, int32_t *start, int32_t *end);
+
 // The span of a node read from the source, or null.
 const SourceSpan *ExactSpanOf(const ExactDocument *x, const Node *node);
 

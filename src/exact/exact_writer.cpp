@@ -117,12 +117,10 @@ class Writer {
   // label as read (its tag is written from the tree, after an edit of
   // another attribute); false otherwise.
   bool Relabeled(const Attrib *attrib, Units *value) const {
-    if (label_.empty() || !attrib->value || attrib->valuePos < 0) return false;
-    int32_t p = attrib->valuePos;
-    while (text_[p] == ' ' || text_[p] == '\t' || text_[p] == '\r' || text_[p] == '\n') ++p;
-    if (text_[p] == '"' || text_[p] == '\'') ++p;
-    const int32_t n = lstrlenW(attrib->value);
-    if (x_->labelStart < p || x_->labelEnd > p + n ||
+    int32_t p, end;
+    if (label_.empty() || !ExactValueRange(text_, attrib, &p, &end)) return false;
+    const int32_t n = end - p;
+    if (x_->labelStart < p || x_->labelEnd > end ||
         memcmp(attrib->value, text_ + p, static_cast<size_t>(n) * sizeof(WCHAR)) != 0)
       return false;
     value->assign(attrib->value, attrib->value + (x_->labelStart - p));

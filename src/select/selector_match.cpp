@@ -606,13 +606,9 @@ int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, 
       from = bound;
     }
   }
-  WalkMemo fresh;
+  WalkMemo fresh{};  // when the thread has no memory: nothing remembered, nothing kept
   WalkMemo *walk = CurrentWalk();
-  if (!walk) {
-    walk = &fresh;
-    walk->selector = 0;
-    ContextInit(&walk->ctx);
-  }
+  if (!walk) walk = &fresh;
   const uint64_t epoch = NodeEditEpoch();
   const bool goesOn = step == SX_SELECT_NEXT && walk->selector == selector->serial &&
                       walk->document == scope->document && walk->bound == bound && walk->found == from &&
@@ -622,7 +618,7 @@ int32_t CursorSelect(Cursor *scope, const SxSelector *selector, Cursor *result, 
     ContextInit(&walk->ctx);
   }
   Node *found = FindMatch(&walk->ctx, selector, from, bound);
-  walk->selector = found && walk != &fresh ? selector->serial : 0;
+  walk->selector = found ? selector->serial : 0;
   walk->document = scope->document;
   walk->bound = bound;
   walk->found = found;
