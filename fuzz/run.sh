@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes every harness for a fixed time, one after the other on one core.
+# Fuzzes every harness for a fixed time, FUZZ_JOBS harnesses at a time (default
+# 1: one after the other on one core); each harness gets one core.
 # Usage: fuzz/run.sh [seconds-per-harness (60)] [out-dir (build/fuzz)] [harness...]
 # Builds the harnesses (fuzz/build.sh) and the seeds (fuzz/make_seeds.sh) when
 # missing; keeps each harness's growing corpus in <out>/corpus/<name>; writes
@@ -45,10 +46,9 @@ max_len_of() {
   esac
 }
 
-status=0
-for h in "${HARNESSES[@]}"; do
+fuzz_one() {  # fuzz_one <harness>: fuzzes it, prints its verdict; 1 on a finding
+  local h=$1 log="$OUT/$1.log" rc execs
   mkdir -p "$OUT/corpus/$h" "$OUT/findings/$h"
-  log="$OUT/$h.log"
   "$OUT/fuzz_$h" -max_total_time="$SECONDS_EACH" -max_len="$(max_len_of "$h")" -rss_limit_mb=4096 \
       -timeout=60 -print_final_stats=1 -artifact_prefix="$OUT/findings/$h/" \
       "$OUT/corpus/$h" "$OUT/seeds/$h" >"$log" 2>&1
@@ -56,10 +56,19 @@ for h in "${HARNESSES[@]}"; do
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
   if [ $rc -eq 0 ]; then
     echo "fuzz $h: ${execs:-?} executions in ${SECONDS_EACH}s, no finding"
-  else
-    echo "fuzz $h: FINDING (exit $rc) after ${execs:-?} executions; see $log and $OUT/findings/$h/"
-    grep -E 'sprig fuzz finding|ERROR: |SUMMARY' "$log" | head -5
-    status=1
+    return 0
   fi
+  echo "fuzz $h: FINDING (exit $rc) after ${execs:-?} executions; see $log and $OUT/findings/$h/"
+  grep -E 'sprig fuzz finding|ERROR: |SUMMARY' "$log" | head -5
+  return 1
+}
+
+status=0
+running=0
+for h in "${HARNESSES[@]}"; do
+  if [ $running -ge "${FUZZ_JOBS:-1}" ]; then wait -n || status=1; running=$((running - 1)); fi
+  fuzz_one "$h" &
+  running=$((running + 1))
 done
+while [ $running -gt 0 ]; do wait -n || status=1; running=$((running - 1)); done
 exit $status
