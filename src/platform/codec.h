@@ -40,6 +40,7 @@ typedef Sink<char> ByteSink;
 // stops at the first group holding another unit, at the last group that would
 // only partly fit the room, or before the last 15 units. The caller puts the
 // rest unit by unit. Every code page the library converts maps ASCII to itself.
+inline namespace SPRIG_SCANNER_NAMESPACE {
 inline size_t PutAsciiGroupsWide(const unsigned char *text, size_t bytes, WideSink *sink) {
   size_t i = 0;
   while (bytes - i >= 16) {
@@ -54,7 +55,6 @@ inline size_t PutAsciiGroupsWide(const unsigned char *text, size_t bytes, WideSi
   return i;
 }
 
-
 inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *sink) {
   size_t i = 0;
   while (units - i >= 16) {
@@ -67,6 +67,7 @@ inline size_t PutAsciiGroupsNarrow(const WCHAR *text, size_t units, ByteSink *si
   }
   return i;
 }
+}  // namespace SPRIG_SCANNER_NAMESPACE
 
 // UTF-8 (utf_codecs.cpp). Decoding replaces each invalid or truncated
 // sequence by U+FFFD; encoding writes a lone surrogate as U+FFFD.

@@ -17,6 +17,16 @@
 #include <emmintrin.h>
 #endif
 
+// The namespace of every inline function whose body depends on the scanners'
+// form. Its name carries the form, so objects of both forms can be linked into
+// one program (the test suites run once against each) without the linker
+// taking one form's out-of-line copy of an inline function for the other's.
+#ifdef SPRIG_SIMD_SSE2
+#define SPRIG_SCANNER_NAMESPACE scanners_sse2
+#else
+#define SPRIG_SCANNER_NAMESPACE scanners_portable
+#endif
+
 // Forces inlining where a call per token would cost as much as its work.
 #if defined(__GNUC__)
 #define SPRIG_ALWAYS_INLINE inline __attribute__((always_inline))
@@ -57,6 +67,8 @@ inline void PrefetchAt(uintptr_t address) {
 // Units read by one load of the UTF-16 scanners: a text they scan must have
 // at least kScanUnits - 1 readable units behind its terminator.
 const size_t kScanUnits = 8;
+
+inline namespace SPRIG_SCANNER_NAMESPACE {
 
 // Position of the first unit at or after `pos` that is `a`, `b` or zero.
 SPRIG_ALWAYS_INLINE int32_t ScanToEither(const WCHAR *text, int32_t pos, WCHAR a, WCHAR b) {
@@ -192,5 +204,7 @@ inline bool NarrowAscii16(const WCHAR *text, char *out) {
   return true;
 #endif
 }
+
+}  // namespace SPRIG_SCANNER_NAMESPACE
 
 #endif
