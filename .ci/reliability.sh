@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# CI reliability stage, run by .ci/run after the workflows (needs build/dev):
-#   1. builds the libFuzzer harnesses with clang, two compile jobs at a time,
-#      and fuzzes each harness for FUZZ_SECONDS (default 60), two harnesses at
-#      a time, one per core (six harnesses: 3 minutes on two cores);
-#   2. runs every native test program under valgrind memcheck, two at a time,
-#      the reliability suite as two halves (its hostile inputs are most of the
-#      time), so that both cores stay busy.
-# Installs clang and valgrind when missing. Exit status: non-zero on any
-# finding, memcheck error or leak. Logs: build/fuzz/<harness>.log,
+# CI reliability checks. Usage: .ci/reliability.sh [part...], the parts in
+# the order given (default: all three):
+#   fuzz-build  builds the libFuzzer harnesses with clang, two compile jobs
+#               at a time;
+#   fuzz        fuzzes each harness for FUZZ_SECONDS (default 60), two
+#               harnesses at a time, one per core (six harnesses: 3 minutes
+#               on two cores);
+#   valgrind    runs every native test program of DEV_BUILD (default
+#               build/dev) under valgrind memcheck, two at a time, the
+#               reliability suite as two halves (its hostile inputs are most
+#               of the time), so that both cores stay busy.
+# .ci/run starts fuzz-build and valgrind early at the lowest priority, so that
+# they use the cores the builds and tests leave idle, and runs fuzz in its
+# reliability stage. Installs clang and valgrind when missing. Exit status:
+# non-zero on any finding, memcheck error or leak. Logs: build/fuzz/<harness>.log,
 # build/ci-logs/valgrind-*.log.
 set -uo pipefail
 
@@ -29,11 +35,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   { as_root apt-get update -q && as_root apt-get install -y -q "${missing[@]}"; } </dev/null || exit 1
 fi
 
-echo "--- fuzzing each harness for ${FUZZ_SECONDS}s"
-JOBS=2 FUZZ_JOBS=2 fuzz/run.sh "$FUZZ_SECONDS" "$ROOT/build/fuzz" </dev/null || status=1
+fuzz_build() {
+  echo "--- building the fuzz harnesses"
+  JOBS=2 fuzz/build.sh "$ROOT/build/fuzz" </dev/null
+}
 
-echo "--- valgrind memcheck on every native test program, two at a time"
-mkdir -p build/ci-logs
+fuzz() {
+  echo "--- fuzzing each harness for ${FUZZ_SECONDS}s"
+  JOBS=2 FUZZ_JOBS=2 fuzz/run.sh "$FUZZ_SECONDS" "$ROOT/build/fuzz" </dev/null
+}
+
 VG=(valgrind --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect
     --show-leak-kinds=definite,indirect --suppressions="$ROOT/.ci/valgrind.supp")
 run_vg() {  # run_vg <name>[:<gtest filter>]: the dev build's test_<name>, whole or filtered
@@ -53,13 +64,29 @@ run_vg() {  # run_vg <name>[:<gtest filter>]: the dev build's test_<name>, whole
     return 1
   fi
 }
-# Two programs at a time, the next starting as soon as one ends; the longest
-# (the halves of the reliability suite) first.
-running=0
-for name in 'reliability:HostileWide.*' 'reliability:-HostileWide.*' api parse tool edit output model text platform; do
-  if [ $running -ge 2 ]; then wait -n || status=1; running=$((running - 1)); fi
-  run_vg "$name" &
-  running=$((running + 1))
+
+valgrind_all() {
+  echo "--- valgrind memcheck on every native test program, two at a time"
+  mkdir -p build/ci-logs
+  # Two programs at a time, the next starting as soon as one ends; the longest
+  # (the halves of the reliability suite) first.
+  local failed=0 running=0 name
+  for name in 'reliability:HostileDeep.*' 'reliability:-HostileDeep.*' api parse tool edit output model text platform; do
+    if [ $running -ge 2 ]; then wait -n || failed=1; running=$((running - 1)); fi
+    run_vg "$name" &
+    running=$((running + 1))
+  done
+  while [ $running -gt 0 ]; do wait -n || failed=1; running=$((running - 1)); done
+  return $failed
+}
+
+[ $# -gt 0 ] || set -- fuzz-build fuzz valgrind
+for part in "$@"; do
+  case $part in
+    fuzz-build) fuzz_build || status=1 ;;
+    fuzz) fuzz || status=1 ;;
+    valgrind) valgrind_all || status=1 ;;
+    *) echo "unknown part: $part"; status=1 ;;
+  esac
 done
-while [ $running -gt 0 ]; do wait -n || status=1; running=$((running - 1)); done
 exit $status
