@@ -71,7 +71,8 @@ valgrind_all() {
   # Two programs at a time, the next starting as soon as one ends; the longest
   # (the halves of the reliability suite) first.
   local failed=0 running=0 name
-  for name in 'reliability:HostileDeep.*' 'reliability:-HostileDeep.*' api parse tool edit output model text platform; do
+  for name in 'reliability:HostileDeep.*' 'reliability:-HostileDeep.*' api select parse tool threads \
+      exact edit output model text platform; do
     if [ $running -ge 2 ]; then wait -n || failed=1; running=$((running - 1)); fi
     run_vg "$name" &
     running=$((running + 1))
