@@ -253,7 +253,8 @@ bool Writer::SpliceTag(Node *node, const SourceSpan &span, bool *done) {
 
 bool Writer::Start(Node *node, const SourceSpan &span) {
   if (node->child && node->kind != kKindElement) node->kind = kKindElement;  // as the core writes it
-  if (node->marks & kMarkTag) {
+  // A tag read as empty ("<x/>") that now holds children is written anew.
+  if ((node->marks & kMarkTag) || node->kind != span.kind) {
     if (!StartTag(node, span)) return false;
   } else if (!Copy(node->srcStart, node->srcTagEnd)) {
     return false;

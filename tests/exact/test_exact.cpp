@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -144,7 +145,8 @@ TEST(ExactEncodings, DetectedEditedAndSavedAsIconvEncodesThem) {
 
 TEST(ExactEncodings, DecidedInOrderWithInvalidUtf8FallingBackToAnsi) {
   struct Case {
-    const char *bytes, *label;
+    std::string bytes;
+    const char *label;
     uint32_t codePage, source;
     const char *text;  // the p element's inner text as UTF-8
   } cases[] = {
@@ -154,10 +156,14 @@ TEST(ExactEncodings, DecidedInOrderWithInvalidUtf8FallingBackToAnsi) {
       {"<meta charset=\"windows-1251\"><p>\xE9</p>", nullptr, 1251, SX_FROM_META, "\xD0\xB9"},
       {"<p>caf\xC3\xA9 \xF0\x9F\x98\x80</p>", nullptr, 65001, SX_FROM_UTF8, "caf\xC3\xA9 \xF0\x9F\x98\x80"},
       {"<p>\x82\xA0</p>", nullptr, 932, SX_FROM_DEFAULT, "\xE3\x81\x82"},
+      {std::string("\xFE\xFF\0<\0p\0>\0\xE9\0<\0/\0p\0>", 18), nullptr, 1201, SX_FROM_BOM, "\xC3\xA9"},
+      {std::string("\0<\0p\0>\0\xE9\0<\0/\0p\0>", 16), nullptr, 1201, SX_FROM_DECLARATION, "\xC3\xA9"},
+      {"<p>\xC3\xA9 long enough for eight-byte steps \xE2\x82\xAC \xF0\x9F\x98\x80</p>", "utf-8", 65001,
+       SX_FROM_CALLER, "\xC3\xA9 long enough for eight-byte steps \xE2\x82\xAC \xF0\x9F\x98\x80"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.bytes);
-    Doc doc(std::string(c.bytes), c.label, true);
+    Doc doc(c.bytes, c.label, true);
     ASSERT_TRUE(doc.c) << doc.error.message;
     EXPECT_EQ(c.codePage, sxGetCodePage(doc.c));
     EXPECT_EQ(c.source, sxGetEncodingSource(doc.c));
@@ -165,6 +171,29 @@ TEST(ExactEncodings, DecidedInOrderWithInvalidUtf8FallingBackToAnsi) {
     ASSERT_EQ(1, sgSearchW(doc.c, Utf16("p").c_str(), SG_SEARCH_FIRST));
     EXPECT_EQ(c.text, Utf8(sgGetInnerStrW(doc.c)));
     EXPECT_EQ(c.bytes, doc.Render());
+  }
+}
+
+// Edits that change a node's shape are written in the source's own form
+// around them: a value given to a bare attribute, an end tag for an empty tag
+// that gains a child, a new element at the top level.
+TEST(ExactEdits, ShapeChangesAreWrittenInTheSourcesForm) {
+  const struct {
+    const char *source, *name;
+    std::function<int32_t(SG_CURSOR)> edit;
+    const char *written;
+  } cases[] = {
+      {"<p><input  disabled >t</p>", "input", [](SG_CURSOR c) { return sgSetAttribA(c, "disabled", "x"); },
+       "<p><input  disabled=\"x\" >t</p>"},
+      {"<p><x a='1'/>t</p>", "x", [](SG_CURSOR c) { return sgAddChildNodeA(c, "i", 0); },
+       "<p><x a='1'><i></x>t</p>"},  // as the core writes it
+      {"<a/>\n", "a", [](SG_CURSOR c) { return sgInsertNodeAfterA(c, "b", 0); }, "<a/>\n<b>"},
+  };
+  for (const auto &c : cases) {
+    Doc doc(std::string(c.source), nullptr, true);
+    ASSERT_EQ(1, sgSearchA(doc.c, c.name, SG_SEARCH_FIRST)) << c.source;
+    EXPECT_NE(0, c.edit(doc.c)) << c.source;
+    EXPECT_EQ(c.written, doc.Render()) << c.source;
   }
 }
 
@@ -186,7 +215,7 @@ TEST(ExactEncodings, InvalidBytesAreCountedPlacedAndWrittenBackAsRead) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.bytes);
-    Doc doc(std::string(c.bytes), c.label, true);
+    Doc doc(c.bytes, c.label, true);
     ASSERT_TRUE(doc.c) << doc.error.message;
     uint32_t line = 0, column = 0;
     EXPECT_EQ(c.count, sxGetInvalidCount(doc.c, &line, &column));
@@ -288,11 +317,36 @@ TEST(ExactSave, FailuresLeaveTheOriginalUntouchedAndSayWhy) {
   EXPECT_EQ(1, refused);
   EXPECT_EQ(original, ReadFileBytes(path));
 #endif
-  // Arguments.
-  EXPECT_EQ(0, sxSave(nullptr, nullptr, nullptr, 0, &e));
-  EXPECT_EQ(SX_ERR_ARGUMENT, e.code);
-  EXPECT_EQ(nullptr, sxOpen(path.c_str(), "no-such-encoding", &e));
-  EXPECT_EQ(SX_ERR_ENCODING, e.code);
+  // Arguments and encodings refused, each with its code and message.
+  void *bytes = nullptr;
+  size_t size = 0;
+  const struct {
+    std::function<bool()> refused;
+    int32_t code;
+    const char *message;
+  } refusals[] = {
+      {[&] { return sxSave(nullptr, nullptr, nullptr, 0, &e) == 0; }, SX_ERR_ARGUMENT, ""},
+      {[&] { return !sxOpen(path.c_str(), "no-such-encoding", &e); }, SX_ERR_ENCODING,
+       "unknown or unsupported encoding 'no-such-encoding'"},
+      {[&] { return !sxOpen(nullptr, nullptr, &e); }, SX_ERR_ARGUMENT, "sxOpen: no path"},
+      {[&] { return !sxOpen("", nullptr, &e); }, SX_ERR_ARGUMENT, "sxOpen: no path"},
+      {[&] { return !sxParse(nullptr, 4, nullptr, &e); }, SX_ERR_ARGUMENT, "sxParse: no bytes"},
+      {[&] { return !sxParse("x", size_t{0x80000000u}, nullptr, &e); }, SX_ERR_ARGUMENT,
+       "sxParse: more than 2 GiB"},
+      {[&] { return sxRender(doc.c, "klingon", 0, &bytes, &size, &e) == 0; }, SX_ERR_ENCODING,
+       "unknown or unsupported encoding 'klingon'"},
+      {[&] { return sxSave(doc.c, nullptr, "klingon", 0, &e) == 0; }, SX_ERR_ENCODING,
+       "unknown or unsupported encoding 'klingon'"},
+  };
+  for (const auto &r : refusals) {
+    EXPECT_TRUE(r.refused()) << r.message;
+    EXPECT_EQ(r.code, e.code) << r.message;
+    EXPECT_NE(nullptr, strstr(e.message, r.message)) << e.message;
+  }
+  // A code page chosen by a number without a name is named by it.
+  Doc numbered(std::string("<p>\x80</p>"), "cp437", true);
+  ASSERT_TRUE(numbered.c) << numbered.error.message;
+  EXPECT_STREQ("cp437", sxGetEncodingName(numbered.c));
   EXPECT_EQ(0xFFFFFFFFu, sxGetCodePage(nullptr));
   EXPECT_EQ(932u, sxCodePageOfLabel(" Windows-31J "));
   EXPECT_EQ(1252u, sxCodePageOfLabel("cp1252"));
