@@ -36,7 +36,7 @@ constexpr NameTable kNames;
 
 inline bool IsNameChar(unsigned c) { return c < 128 && (kNames.cls[c] & kGoOn); }
 
-// What a token starting with a unit is, for NextToken's one dispatch.
+// What a token starting with a unit is, for the token reader's one dispatch.
 enum : uint8_t {
   kClassOther, kClassBlank, kClassEnd, kClassQuote, kClassPunct, kClassMark, kClassName
 };
@@ -118,8 +118,13 @@ inline int32_t SkipToTagOrEnd(const WCHAR *text, int32_t pos) {
   return SkipToEither(text, pos, '<', '<');
 }
 
-// NextToken, inlined into the lexer's own loops: each tag reads several
-// tokens, and a call per token costs about as much as reading it.
+// Skips blanks (TAB, LF, CR, space) and reads one token in `mode`. *start and
+// *length are written only for 34, 39, SG_TOK_NAME and SG_TOK_VALUE. A quoted
+// value ends at its quote, at the first '>' (left in place, even inside the
+// quotes) or at the end; an unquoted value ends at a unit at or below U+0020
+// or at '>', and gives back a '/' that stands right before that '>'. Always
+// inlined: each tag reads several tokens, and a call per token would cost
+// about as much as reading it.
 SPRIG_ALWAYS_INLINE uint32_t ReadToken(SourceText *source, const WCHAR **start,
                                                          uint32_t *length, int mode) {
   const WCHAR *text = source->text;
@@ -207,10 +212,6 @@ bool SkipEndTag(SourceText *source) {
 }
 
 }  // namespace
-
-uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, int mode) {
-  return ReadToken(source, start, length, mode);
-}
 
 int32_t ScanText(SourceText *source, const WCHAR **start) {
   const WCHAR *text = source->text;

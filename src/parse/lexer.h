@@ -12,8 +12,8 @@
 #include "parse/source_text.h"
 #include "platform/platform.h"
 
-// Token codes of NextToken; punctuation tokens report their own character
-// ('!' 33, '"' 34, '\'' 39, '/' 47, '<' 60, '=' 61, '>' 62, '?' 63).
+// Token codes of the lexer's token reader; punctuation tokens report their
+// own character ('!' 33, '"' 34, '\'' 39, '/' 47, '<' 60, '=' 61, '>' 62, '?' 63).
 // 34, 39 and SG_TOK_VALUE are also the quoting styles of parsed attributes.
 enum : uint32_t {
   SG_TOK_END = 0,     // NUL at pos; nothing consumed
@@ -22,7 +22,7 @@ enum : uint32_t {
   SG_TOK_OTHER = 85,  // any other single character, consumed
 };
 
-// Modes of NextToken.
+// Modes of the lexer's token reader (lexer.cpp).
 enum { kNameMode = 0, kValueMode = 1 };
 
 // Results of ReadTag.
@@ -47,13 +47,6 @@ inline unsigned NextChar(SourceText *source) {
 inline const WCHAR *CurrentPtr(const SourceText *source) {
   return source->text ? source->text + source->pos : nullptr;
 }
-
-// Skips blanks (TAB, LF, CR, space) and reads one token in `mode`. *start and
-// *length are written only for 34, 39, SG_TOK_NAME and SG_TOK_VALUE. A quoted
-// value ends at its quote, at the first '>' (left in place, even inside the
-// quotes) or at the end; an unquoted value ends at a unit at or below U+0020
-// or at '>', and gives back a '/' that stands right before that '>'.
-uint32_t NextToken(SourceText *source, const WCHAR **start, uint32_t *length, int mode);
 
 // Consume up to the next '<' (ScanText), up to "</script" in any letter case
 // (ScanScript) or up to "-->" (ScanComment), or to the end. Return the number

@@ -1,10 +1,8 @@
-// Test support (see testing.h): the counting side of the allocation hook and
-// small text helpers that only tests use.
+// Test support (see testing.h): the counting side of the allocation hook.
 #include "testing/testing.h"
 
 #include <atomic>
 
-#include "text/text.h"
 
 namespace {
 
@@ -27,24 +25,4 @@ void PlatformFailAllocationAt(unsigned long n) {
 
 unsigned long PlatformAllocationCount(void) {
   return gAllocations.load(std::memory_order_relaxed);
-}
-
-int32_t StringListLengthW(const WCHAR *list) {
-  if (!list) return 0;
-  const WCHAR *p = list;
-  while (*p) {
-    while (*p) ++p;
-    ++p;  // behind this string's zero
-  }
-  return static_cast<int32_t>(p - list) + 1;
-}
-
-int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text) {
-  WCHAR *converted = ToWide(text, -1, CP_ACP);
-  if (text && !converted) return 0;
-  FreeBlock(*field);
-  *field = converted;
-  FreeBlock(*cache);
-  *cache = nullptr;
-  return 1;
 }

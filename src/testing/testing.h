@@ -17,11 +17,4 @@ void PlatformFailAllocationAt(unsigned long n);
 // failed one; 0 before the first call of PlatformFailAllocationAt.
 unsigned long PlatformAllocationCount(void);
 
-// Number of units of a UTF-16 string list up to and including its final
-// empty string's zero; 0 for null.
-int32_t StringListLengthW(const WCHAR *list);
-// Sets a wide text field from CP_ACP text (null: absent) and drops its
-// narrow cache. 1, or 0 when memory runs out (field unchanged).
-int SetWideFieldFromNarrow(WCHAR **field, char **cache, const char *text);
-
 #endif
