@@ -13,6 +13,12 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+#endif
+
 #include "cli_text.h"
 #include "sprig.h"
 #include "sprig_main.h"
@@ -42,8 +48,9 @@ class Tool : public ::testing::Test {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    const std::string outPath = streams_.File("out.txt"), errPath = streams_.File("err.txt");
-    const std::string inPath = streams_.WriteFile("in.txt", input);
+    const std::string outPath = streams_.File("out.txt");
+    const std::string errPath = err_.empty() ? streams_.File("err.txt") : err_;
+    const std::string inPath = input_.empty() ? streams_.WriteFile("in.txt", input) : input_;
     std::FILE* in = std::fopen(inPath.c_str(), "rb");
     std::FILE* out = std::fopen(outPath.c_str(), "wb");
     std::FILE* err = std::fopen(errPath.c_str(), "wb");
@@ -52,7 +59,7 @@ class Tool : public ::testing::Test {
     std::fclose(in);
     std::fclose(out);
     std::fclose(err);
-    return Result{status, ReadFileBytes(outPath), ReadFileBytes(errPath)};
+    return Result{status, ReadFileBytes(outPath), err_.empty() ? ReadFileBytes(errPath) : ""};
   }
 
   // Runs the command and checks its exit status and its whole standard output;
@@ -70,6 +77,8 @@ class Tool : public ::testing::Test {
     return r;
   }
 
+  std::string input_;  // a file to take standard input from instead of `input`
+  std::string err_;    // a file (a terminal) for standard error, not read back
   TempDir dir_;       // files the commands read and write
   TempDir streams_;   // captured output, kept apart so dir_ holds only documents
 };
@@ -209,6 +218,63 @@ TEST_F(Tool, HelpVersionAndUsageErrors) {
   EXPECT_TRUE(Contains(Expect({"find", sample, "ul >> li"}, 2, "").err, "at column"));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(out)));
 }
+
+TEST_F(Tool, FailuresNameTheirCause) {
+  const std::string sample = SamplePath(), missing = dir_.File("missing/x.html");
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"convert", sample, "-o", missing, "-e", "utf-8"}, "cannot write '" + missing + "': no such directory"},
+      {{"help", "bogus"}, "unknown command 'bogus'"},
+#ifndef _WIN32
+      {{"convert", sample, "-o", sample + "/x.html", "-e", "utf-8"},
+       "cannot write '" + sample + "/x.html': no such directory"},
+      {{"tree", "/dev/null"}, "cannot read '/dev/null': not a regular file"},
+      {{"set", sample, "a", "id", "x", "-o", "/dev/full"}, "cannot write '/dev/full': not a regular file"},
+      {{"convert", sample, "-o", "/sys/kernel/x.html", "-e", "utf-8"}, "cannot write '/sys/kernel/x.html': "},
+      {{"find", "-", "a"}, "cannot read standard input: "},
+#endif
+  };
+#ifndef _WIN32
+  input_ = dir_.path();  // standard input is a folder
+#endif
+  for (const auto& c : cases) {
+    EXPECT_EQ(Expect(c.args, 2, "").err.rfind("sprig: " + c.err, 0), 0u) << c.err;
+  }
+  input_.clear();
+  EXPECT_EQ(Expect({"help", "find"}, 0, Run({"find", "--help"}).out).out.rfind("usage: sprig find", 0), 0u);
+}
+
+#ifndef _WIN32
+// A long run (here: longer than SPRIG_PROGRESS_AFTER=0 seconds) shows
+// "done/total" on standard error: a line now and then into a file, one line
+// rewritten in place on a terminal, cleared for a message, completed at the end.
+TEST_F(Tool, LongRunsShowTheirProgress) {
+  const std::string missing = dir_.File("missing.html");
+  const std::string error = "sprig: cannot read '" + missing + "': no such file";
+  setenv("SPRIG_PROGRESS_AFTER", "0", 1);
+  Result r = Run({"find", SamplePath(), missing, SamplePath(), "title", "--count", "-j", "1"});
+  EXPECT_EQ("sprig: 1/3 files\n" + error + "\n", r.err);
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+  err_ = ptsname(terminal);
+  r = Run({"find", SamplePath(), missing, SamplePath(), "title", "--count", "-j", "1"});
+  unsetenv("SPRIG_PROGRESS_AFTER");
+  err_.clear();
+  EXPECT_EQ(2, r.status);
+  std::string shown;
+  char buffer[4096];
+  fcntl(terminal, F_SETFL, O_NONBLOCK);
+  for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<size_t>(n));
+  close(terminal);
+  // The terminal writes each line break as CR LF.
+  EXPECT_EQ(0u, shown.rfind("\rsprig: 1/3 files\r" + std::string(16, ' ') + "\r" + error + "\r\n", 0)) << shown;
+  const std::string last = "\rsprig: 3/3 files\r\n";
+  EXPECT_TRUE(shown.size() > last.size() && shown.compare(shown.size() - last.size(), last.size(), last) == 0)
+      << shown;
+}
+#endif
 
 TEST_F(Tool, UnreadableInputIsReportedAndTheOthersStillRun) {
   std::string missing = dir_.File("missing.html");

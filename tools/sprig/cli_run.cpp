@@ -33,7 +33,7 @@ class ProgressLine {
   void Update(std::size_t done) {
     if (!progress_.enabled || done == total_) return;
     Clock::time_point now = Clock::now();
-    if (now - start_ < std::chrono::seconds(2)) return;
+    if (now - start_ < std::chrono::milliseconds(progress_.afterMs)) return;
     if (shown_ && now - last_ < (progress_.inPlace ? std::chrono::milliseconds(200)
                                                      : std::chrono::milliseconds(5000)))
       return;

@@ -27,6 +27,7 @@ struct FileOutput {
 struct Progress {
   bool enabled = false;   // the output is not a terminal: a long run shows progress
   bool inPlace = false;   // the error stream is a terminal: one line rewritten with '\r'
+  int afterMs = 2000;     // how long a run lasts before its progress shows
 };
 
 // Calls work(i, &output) for every i below `count`, on up to `threads`
