@@ -165,6 +165,7 @@ TEST(CodePage, OtherCodePagesGoThroughTheirOwnTables) {
   EXPECT_EQ(Decode(1251, "\xC0\xFF"), (Units{0x410, 0x44F}));
   EXPECT_EQ(Decode(28595, "\xB0"), (Units{0x410}));
   ExpectRoundTrip(20932, {0x3042, 0xFF71}, "\xA4\xA2\x8E\xB1");
+  EXPECT_EQ(Decode(20127, "a\xE9\x80"), (Units{'a', 0x69, 0}));  // US-ASCII drops the eighth bit
 }
 
 TEST(CodePage, ThreadsMeetingACodePageAtOnceEncodeAlike) {

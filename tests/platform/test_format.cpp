@@ -65,6 +65,10 @@ TEST(Format, IntegersInDecimalAndHexWithFlagsWidthAndPrecision) {
             "[   42|42   |00042|007|-05]");
   EXPECT_EQ(FormatA("[%#x|%#X|%08X|%-08d]", 255, 255, 0x1F, 3),
             "[0xff|0XFF|0000001F|3       ]");
+  // Pointer-sized forms; an unknown conversion leaves its letter alone.
+  EXPECT_EQ(FormatA("[%I32d|%Ix|%p|%ws|%q]", 5, static_cast<intptr_t>(0xAB), reinterpret_cast<void *>(0x1F),
+                    Wide(u"w").c_str()),
+            "[5|ab|" + std::string(2 * sizeof(void *) - 2, '0') + "1F|w|q]");
 }
 
 TEST(Format, CharactersAndStrings) {

@@ -48,6 +48,10 @@ TEST(Strings, CompareIgnoresAsciiCase) {
   EXPECT_FALSE(EqualIgnoringCase(u"a", u""));
   EXPECT_LT(lstrcmpiW(Wide(u"abc").c_str(), Wide(u"ABD").c_str()), 0);
   EXPECT_GT(lstrcmpiW(Wide(u"b").c_str(), Wide(u"A").c_str()), 0);
+  // A null text sorts before every other, an empty one included.
+  EXPECT_LT(lstrcmpiW(nullptr, Wide(u"").c_str()), 0);
+  EXPECT_GT(lstrcmpiA("", nullptr), 0);
+  EXPECT_EQ(lstrcmpiA(nullptr, nullptr), 0);
 }
 
 TEST(Strings, CompareFoldsLettersBeyondAscii) {

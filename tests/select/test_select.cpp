@@ -242,6 +242,9 @@ TEST(Select, CursorContract) {
       {"a,\n [", SX_ERR_SELECTOR, 2, 3, "expected an attribute name at line 2, column 3"},
       {"\xC3\xA9\xFF", SX_ERR_SELECTOR, 1, 2, "invalid UTF-8 at column 2"},
       {"a[x=\"\xE0\x80\x80\"]", SX_ERR_SELECTOR, 1, 6, "invalid UTF-8 at column 6"},
+      {"\xF0\x9F\x98\x80\xF8", SX_ERR_SELECTOR, 1, 2, "invalid UTF-8 at column 2"},
+      {"a\\\n", SX_ERR_SELECTOR, 1, 2, "a line break cannot be escaped here at column 2"},
+      {"[x=\"a\nb\"]", SX_ERR_SELECTOR, 1, 6, "line break in a string at column 6"},
       {"a", SX_ERR_MEMORY, 0, 0, "out of memory compiling a selector"},
   };
   for (const auto &e : errors) {

@@ -109,4 +109,11 @@ TEST(FindNoCase, OverlappingNearMatches) {
   WString longText = Utf16(std::string(300, 'A') + "b");
   EXPECT_EQ(FindNoCaseW(W(longText), W(Utf16(pattern))), W(longText) + 200);
   EXPECT_EQ(FindNoCaseW(W(Utf16(std::string(300, 'a'))), W(Utf16(pattern))), nullptr);
+  // Without memory for the long pattern's table, the plain search answers alike.
+  for (const WString &t : {longText, Utf16(std::string(300, 'a'))}) {
+    const WCHAR *expected = FindNoCaseW(W(t), W(Utf16(pattern)));
+    PlatformFailAllocationAt(1);
+    EXPECT_EQ(FindNoCaseW(W(t), W(Utf16(pattern))), expected);
+    PlatformFailAllocationAt(0);
+  }
 }

@@ -8,7 +8,7 @@
 set -eu
 dir=${1:-build/cov}
 cmake --preset dev -B "$dir" -DSPRIG_TEST_PORTABLE=OFF -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
-  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O0 -g --coverage" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g --coverage" \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O0 -g --coverage -fprofile-update=atomic" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g --coverage -fprofile-update=atomic" \
   -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage >/dev/null
 cmake --build "$dir" -j2 >/dev/null
 find "$dir" -name '*.gcda' -delete
