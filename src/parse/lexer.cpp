@@ -36,6 +36,9 @@ constexpr NameTable kNames;
 
 inline bool IsNameChar(unsigned c) { return c < 128 && (kNames.cls[c] & kGoOn); }
 
+// Modes of the token reader: a value mode reads an unquoted value as one token.
+enum { kNameMode = 0, kValueMode = 1 };
+
 // What a token starting with a unit is, for the token reader's one dispatch.
 enum : uint8_t {
   kClassOther, kClassBlank, kClassEnd, kClassQuote, kClassPunct, kClassMark, kClassName

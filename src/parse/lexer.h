@@ -22,9 +22,6 @@ enum : uint32_t {
   SG_TOK_OTHER = 85,  // any other single character, consumed
 };
 
-// Modes of the lexer's token reader (lexer.cpp).
-enum { kNameMode = 0, kValueMode = 1 };
-
 // Results of ReadTag.
 enum {
   SG_READ_NOTHING = 0,    // end of text, a first token other than '<', or no memory

@@ -21,6 +21,7 @@
 #include "support.h"
 
 namespace sprig_script {
+namespace {
 
 using sprig_test::WString;
 
@@ -31,7 +32,7 @@ struct Arg {
   bool quoted = false, null = false;
 };
 
-inline std::string Quote(const std::string &s, bool narrowBytes) {
+std::string Quote(const std::string &s, bool narrowBytes) {
   std::string out = "'";
   for (unsigned char ch : s) {
     static const char kHex[] = "0123456789ABCDEF";
@@ -43,18 +44,18 @@ inline std::string Quote(const std::string &s, bool narrowBytes) {
   }
   return out + "'";
 }
-inline std::string R(const char *s) { return s ? Quote(s, true) : "null"; }
-inline std::string R(const SG_WCHAR *s) { return s ? Quote(sprig_test::Utf8(s), false) : "null"; }
-inline std::string R(int32_t v) { return std::to_string(v); }
-inline std::string R(uint32_t v) { return v == 0xFFFFFFFFu ? "none" : std::to_string(v); }
-inline std::string R(const void *p) { return p ? "ok" : "null"; }
+std::string R(const char *s) { return s ? Quote(s, true) : "null"; }
+std::string R(const SG_WCHAR *s) { return s ? Quote(sprig_test::Utf8(s), false) : "null"; }
+std::string R(int32_t v) { return std::to_string(v); }
+std::string R(uint32_t v) { return v == 0xFFFFFFFFu ? "none" : std::to_string(v); }
+std::string R(const void *p) { return p ? "ok" : "null"; }
 // A string list: the units up to and with the two zeros that end it.
-inline std::string List(const char *s) {
+std::string List(const char *s) {
   size_t n = 0;
   while (s && (s[n] || s[n + 1])) ++n;
   return s ? Quote(std::string(s, n + 2), true) : "null";
 }
-inline std::string List(const SG_WCHAR *s) {
+std::string List(const SG_WCHAR *s) {
   size_t n = 0;
   while (s && (s[n] || s[n + 1])) ++n;
   return s ? Quote(sprig_test::Utf8(s, static_cast<std::ptrdiff_t>(n + 2)), false) : "null";
@@ -70,7 +71,7 @@ std::string TakeBlock(Char *block) {
 
 // Where a cursor stands: "name@level.index", "head@level" at a list head, the
 // name "-" for a nameless element.
-inline std::string At(SG_CURSOR c) {
+std::string At(SG_CURSOR c) {
   const std::string level = "@" + std::to_string(sgGetLevel(c));
   if (sgIsEmptyList(c) == 1) return "head" + level;
   const SG_WCHAR *name = sgGetNameW(c);
@@ -81,7 +82,7 @@ struct ScanLog {
   std::string at, log;  // the visit answered with bits ("name+" or "name-"), the visits
   uint32_t bits;
 };
-inline uint32_t SG_CALL RecordVisit(SG_CURSOR c, uint32_t depth, uint32_t phase, intptr_t user) {
+uint32_t SG_CALL RecordVisit(SG_CURSOR c, uint32_t depth, uint32_t phase, intptr_t user) {
   auto *scan = reinterpret_cast<ScanLog *>(user);
   const SG_WCHAR *n = sgGetNameW(c);
   const std::string name = (n ? sprig_test::Utf8(n) : "-") + (phase ? "-" : "+");
@@ -91,7 +92,7 @@ inline uint32_t SG_CALL RecordVisit(SG_CURSOR c, uint32_t depth, uint32_t phase,
 
 // The document of a cursor as a sketch: each element as name[attributes]
 // {inner}(children)+{after}, siblings apart by blanks, in document order.
-inline std::string Tree(SG_CURSOR cursor) {
+std::string Tree(SG_CURSOR cursor) {
   const auto text = [](const SG_WCHAR *t) { return sprig_test::Utf8(t); };
   SG_CURSOR c = sgDupXML(cursor);
   std::string out;
@@ -358,7 +359,7 @@ class Runner {
 //   saved c [CP]    the bytes of the document saved (UTF-8 unless CP given)
 //   file @name      the bytes of a file; write @name 'bytes' writes one
 //   copy @name %rel copies a corpus file
-inline std::string Runner::Run(const std::string &f) {
+std::string Runner::Run(const std::string &f) {
   if (f == "at") return At(C(1));
   if (f == "walk") {
     std::string r = At(C(1));
@@ -558,6 +559,8 @@ inline std::string Runner::Run(const std::string &f) {
   }
   return call->second(*this);
 }
+
+}  // namespace
 
 void RunCaseFolder(const std::string &folder) {
   const char *record = std::getenv("SPRIG_RECORD");
