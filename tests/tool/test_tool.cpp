@@ -341,6 +341,7 @@ TEST_F(Tool, SeveralInputsPrintInInputOrderOnAnyNumberOfThreads) {
   ASSERT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(static_cast<std::size_t>(std::count(one.out.begin(), one.out.end(), '\n')), files.size());
   EXPECT_EQ(one.out.rfind(files[0] + ":", 0), 0u);  // sorted by path
+  EXPECT_EQ(Run({"find", html, "a[href]", "--count", "-j", "2"}).out, one.out);
   EXPECT_EQ(Run({"find", html, "a[href]", "--count", "-j4"}).out, one.out);
   Result json = Run({"find", html, "title", "--json", "-j", "1"});
   EXPECT_EQ(Run({"find", html, "title", "--json", "-j", "4"}).out, json.out);

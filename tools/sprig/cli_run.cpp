@@ -1,10 +1,10 @@
-// The ordered file runner: worker threads take files from the schedule
-// through a shared counter; the calling thread prints the finished outputs in
-// index order and keeps the progress line. Outputs are handed over under one mutex; nothing
-// else is shared between the workers.
+// The ordered file runner: worker threads take files from the two parts of
+// the schedule; whichever thread completes the next file in index order
+// prints the finished outputs and keeps the progress line. Files are taken
+// and outputs handed over under one mutex; nothing else is shared between
+// the workers.
 #include "cli_run.h"
 
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <new>
@@ -75,24 +75,39 @@ class ProgressLine {
 
 }  // namespace
 
-void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size_t>& schedule,
+void RunInOrder(std::size_t count, unsigned threads, const Schedule& schedule,
                 const std::function<void(std::size_t, FileOutput*)>& work,
                 const std::function<void(const FileOutput&)>& tally, std::FILE* out,
                 std::FILE* err, Progress progress) {
   std::vector<FileOutput> outputs(count);
   std::vector<char> done(count, 0);
-  std::mutex mutex;            // guards outputs, done, printed, finished, printing
+  std::mutex mutex;  // guards the parts, outputs, done, printed, finished, printing
   std::size_t printed = 0, finished = 0;
-  bool printing = false;       // one thread at a time prints, outside the lock
-  std::atomic<std::size_t> next{0};
+  bool printing = false;  // one thread at a time prints, outside the lock
+  const bool ordered = schedule.order.size() == count;
+  const std::size_t lead = ordered && schedule.lead < count ? schedule.lead : 0;
+  std::size_t next[2] = {0, lead};          // the next entry of each part
+  const std::size_t end[2] = {lead, count};  // where each part ends
   ProgressLine line(err, progress, count);
 
-  // Each thread, the calling one included, takes the next file of the
-  // schedule; the thread that completes the next file in input order prints
-  // it and every complete file after it, so no thread waits for another.
-  auto worker = [&]() {
-    for (std::size_t taken = next++; taken < count; taken = next++) {
-      const std::size_t i = schedule.size() == count ? schedule[taken] : taken;
+  // Takes the next file of `part`, or of the other part when `part` is done.
+  auto take = [&](int part, std::size_t* index) {
+    for (int p : {part, 1 - part}) {
+      if (next[p] < end[p]) {
+        const std::size_t taken = next[p]++;
+        *index = ordered ? schedule.order[taken] : taken;
+        return true;
+      }
+    }
+    return false;
+  };
+
+  // The thread that completes the next file in input order prints it and
+  // every complete file after it, so no thread waits for another.
+  auto worker = [&](int part) {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (std::size_t i; take(part, &i);) {
+      lock.unlock();
       FileOutput output;
       try {
         work(i, &output);
@@ -100,7 +115,7 @@ void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size
         output.err += "sprig: out of memory\n";
         output.failed = true;
       }
-      std::unique_lock<std::mutex> lock(mutex);
+      lock.lock();
       outputs[i] = std::move(output);
       done[i] = 1;
       ++finished;
@@ -130,12 +145,12 @@ void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size
   if (wanted > count) wanted = static_cast<unsigned>(count);
   for (unsigned t = 1; t < wanted; ++t) {
     try {
-      pool.emplace_back(worker);
+      pool.emplace_back(worker, 1);
     } catch (const std::system_error&) {
       break;  // fewer threads
     }
   }
-  worker();
+  worker(0);
   for (std::thread& thread : pool) thread.join();
   line.Finish();
 }

@@ -30,16 +30,24 @@ struct Progress {
   int afterMs = 2000;     // how long a run lasts before its progress shows
 };
 
+// The order in which the files are taken. The calling thread takes
+// order[0, lead) first and the other threads order[lead, end); a thread whose
+// part is done goes on with the other part. An empty order: index order,
+// all in one part.
+struct Schedule {
+  std::vector<std::size_t> order;  // a permutation of the indexes, or empty
+  std::size_t lead = 0;
+};
+
 // Calls work(i, &output) for every i below `count`, on up to `threads`
-// threads (at least one), starting them in the order of `schedule` (a
-// permutation of the indexes; empty: index order), and writes each output's
-// texts to `out` and `err` in index order as soon as it and every output
-// before it are complete. The
-// work must not share anything mutable between calls. When a run lasts over
-// two seconds and progress is enabled, "sprig: DONE/COUNT files" is shown on
-// `err` (rewritten in place, or a line every five seconds) and ended with a
-// line break. `tally` receives every output, in order, after it is printed.
-void RunInOrder(std::size_t count, unsigned threads, const std::vector<std::size_t>& schedule,
+// threads (at least one), taking them as `schedule` says, and writes each
+// output's texts to `out` and `err` in index order as soon as it and every
+// output before it are complete. The work must not share anything mutable
+// between calls. When a run lasts over two seconds and progress is enabled,
+// "sprig: DONE/COUNT files" is shown on `err` (rewritten in place, or a line
+// every five seconds) and ended with a line break. `tally` receives every
+// output, in order, after it is printed.
+void RunInOrder(std::size_t count, unsigned threads, const Schedule& schedule,
                 const std::function<void(std::size_t, FileOutput*)>& work,
                 const std::function<void(const FileOutput&)>& tally, std::FILE* out,
                 std::FILE* err, Progress progress);
