@@ -17,7 +17,7 @@
 namespace {
 
 const char *const kHarnesses[] = {"parse_narrow", "open_file", "parse_wide", "round_trip",
-                                  "api_sequence"};
+                                  "api_sequence", "exact_edits"};
 
 // fuzz/regressions of this source tree.
 std::string RegressionDir() { return sprig_test::NativePath(SPRIG_TESTS_DIR "/../fuzz/regressions"); }
