@@ -44,6 +44,7 @@ struct CodePageInfo {
   UINT codePage;
   const char *iconvName;
   Framing framing;
+  bool composes = false;  // the converter holds a letter back to join a mark to it
 };
 
 // Code pages that Windows converts with MultiByteToWideChar and whose ASCII
@@ -61,9 +62,9 @@ const CodePageInfo kCodePages[] = {
     {949, "CP949", kDoubleByte},      {950, "CP950", kDoubleByte},
     {1250, "CP1250", kSingleByte},    {1251, "CP1251", kSingleByte},
     {1252, "CP1252", kSingleByte},    {1253, "CP1253", kSingleByte},
-    {1254, "CP1254", kSingleByte},    {1255, "CP1255", kSingleByte},
+    {1254, "CP1254", kSingleByte},    {1255, "CP1255", kSingleByte, true},
     {1256, "CP1256", kSingleByte},    {1257, "CP1257", kSingleByte},
-    {1258, "CP1258", kSingleByte},    {1361, "CP1361", kDoubleByte},
+    {1258, "CP1258", kSingleByte, true},    {1361, "CP1361", kDoubleByte},
     {10000, "MACINTOSH", kSingleByte}, {10007, "MAC-CYRILLIC", kSingleByte},
     {20866, "KOI8-R", kSingleByte},   {20932, "EUC-JP", kEuc},
     {21866, "KOI8-U", kSingleByte},   {28591, "ISO-8859-1", kSingleByte},
@@ -202,6 +203,35 @@ void PutEncoded(int code, ByteSink *sink) {
   sink->Put(static_cast<char>(code & 0xFF));
 }
 
+// Puts what `cd` holds back: code pages 1255 and 1258 compose, so their
+// converters keep a letter until they see whether a mark follows it. Without
+// this the letter would come out after the next ASCII run, or never at the
+// end of the text. Also returns `cd` to its initial state.
+void FlushHeldBack(iconv_t cd, WideSink *sink) {
+  WCHAR held[4];
+  char *out = reinterpret_cast<char *>(held);
+  size_t outLeft = sizeof held;
+  iconv(cd, nullptr, nullptr, &out, &outLeft);
+  for (WCHAR *unit = held; unit < reinterpret_cast<WCHAR *>(out); ++unit) sink->Put(*unit);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+}
+
+// True when glibc read past the invalid pair at `pair` before reporting it
+// (its code page 949 does so for A2 E8), so that the sequence it reports
+// ends at the input position instead of starting there. Resets `cd`.
+bool ReadPastInvalidPair(iconv_t cd, const char *pair) {
+  char *in = const_cast<char *>(pair);
+  size_t inLeft = 2;
+  WCHAR units[4];
+  char *out = reinterpret_cast<char *>(units);
+  size_t outLeft = sizeof units;
+  const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+  const bool past = result == static_cast<size_t>(-1) && errno == EILSEQ && inLeft == 0 &&
+                    outLeft == sizeof units;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return past;
+}
+
 // Decodes one run of non-ASCII input with `cd`, substituting as described at
 // the top of this file.
 void DecodeRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
@@ -213,11 +243,20 @@ void DecodeRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
     WCHAR buffer[256];
     char *out = reinterpret_cast<char *>(buffer);
     size_t outLeft = sizeof buffer;
+    char *const start = in;
     size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
     int error = errno;
     for (WCHAR *unit = buffer; unit < reinterpret_cast<WCHAR *>(out); ++unit)
       sink->Put(*unit);
     if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
+    if (info->composes) FlushHeldBack(cd, sink);
+    if (in - start >= 2 && ReadPastInvalidPair(cd, in - 2)) {
+      in -= 2;  // substituted below like any other invalid pair
+      inLeft += 2;
+    } else if (inLeft == 0) {
+      sink->Put(shiftJis ? 0x30FB : '?');  // read past a sequence of unknown length
+      break;
+    }
     // An invalid or incomplete sequence starts at `in`.
     unsigned char byte = static_cast<unsigned char>(*in);
     size_t skip = 1;
@@ -233,8 +272,8 @@ void DecodeRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
     sink->Put(unit);
     in += skip;
     inLeft -= skip;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
+  if (info->composes) FlushHeldBack(cd, sink);
 }
 
 // Encodes one run of units of 0x80 and above with `cd`; each unit iconv
