@@ -154,6 +154,8 @@ TEST(ExactEncodings, DecidedInOrderWithInvalidUtf8FallingBackToAnsi) {
       {"<meta charset=utf-8><p>\xC3\xA9</p>", "windows-1252", 1252, SX_FROM_CALLER, "\xC3\x83\xC2\xA9"},
       {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><p>\xE9</p>", nullptr, 1252, SX_FROM_DECLARATION, "\xC3\xA9"},
       {"<meta charset=\"windows-1251\"><p>\xE9</p>", nullptr, 1251, SX_FROM_META, "\xD0\xB9"},
+      {"<meta charset=\"windows-1255\"><p>\xF9\xEC\xE5\xED \xF2\xE5\xEC\xED</p>", nullptr, 1255, SX_FROM_META,
+       "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D"},
       {"<p>caf\xC3\xA9 \xF0\x9F\x98\x80</p>", nullptr, 65001, SX_FROM_UTF8, "caf\xC3\xA9 \xF0\x9F\x98\x80"},
       {"<p>\x82\xA0</p>", nullptr, 932, SX_FROM_DEFAULT, "\xE3\x81\x82"},
       {std::string("\xFE\xFF\0<\0p\0>\0\xE9\0<\0/\0p\0>", 18), nullptr, 1201, SX_FROM_BOM, "\xC3\xA9"},
