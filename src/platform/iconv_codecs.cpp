@@ -206,14 +206,13 @@ void PutEncoded(int code, ByteSink *sink) {
 // Puts what `cd` holds back: code pages 1255 and 1258 compose, so their
 // converters keep a letter until they see whether a mark follows it. Without
 // this the letter would come out after the next ASCII run, or never at the
-// end of the text. Also returns `cd` to its initial state.
+// end of the text. The call also returns `cd` to its initial state.
 void FlushHeldBack(iconv_t cd, WideSink *sink) {
   WCHAR held[4];
   char *out = reinterpret_cast<char *>(held);
   size_t outLeft = sizeof held;
   iconv(cd, nullptr, nullptr, &out, &outLeft);
   for (WCHAR *unit = held; unit < reinterpret_cast<WCHAR *>(out); ++unit) sink->Put(*unit);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
 }
 
 // True when glibc read past the invalid pair at `pair` before reporting it
@@ -250,11 +249,12 @@ void DecodeRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
       sink->Put(*unit);
     if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
     if (info->composes) FlushHeldBack(cd, sink);
-    if (in - start >= 2 && ReadPastInvalidPair(cd, in - 2)) {
+    if (info->framing != kSingleByte && in - start >= 2 && ReadPastInvalidPair(cd, in - 2)) {
       in -= 2;  // substituted below like any other invalid pair
       inLeft += 2;
     } else if (inLeft == 0) {
       sink->Put(shiftJis ? 0x30FB : '?');  // read past a sequence of unknown length
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
       break;
     }
     // An invalid or incomplete sequence starts at `in`.
@@ -272,6 +272,7 @@ void DecodeRun(iconv_t cd, const CodePageInfo *info, const unsigned char *run,
     sink->Put(unit);
     in += skip;
     inLeft -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   if (info->composes) FlushHeldBack(cd, sink);
 }
